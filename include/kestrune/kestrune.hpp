@@ -1,0 +1,9 @@
+// The whole public API of the Kestrune core library.
+#pragma once
+
+#include "kestrune/support/settings.hpp"
+#include "kestrune/support/stringlist.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/trace/radiilist.hpp"
+#include "kestrune/oma/omafile.hpp"

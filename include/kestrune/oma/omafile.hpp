@@ -1,0 +1,49 @@
+// The OMA document: one file held as its bytes, its text and its record list.
+//
+// A record is one line of the file without its separator: a tag, "=" and a
+// value. Records are kept exactly as they stand in the file, in file order,
+// duplicates kept.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "kestrune/support/stringlist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
+
+namespace kestrune {
+
+class tomafileobj {
+public:
+    std::string omastr;           // the file as text (may be rewritten by the "|" split)
+    std::string omastrasansi;     // the bytes exactly as read
+    std::string omastrasbase64;
+    std::string omastrashex;
+    tstringlist omalist;          // the record list
+    std::string omadatafilename;  // the path last read, for a file that exists
+    std::string omajpegfilename;
+    std::int32_t lastvalidresult = 0;
+    tstringlist errorslist{true, true};  // sorted, duplicates ignored
+    ttrcfmtsetting loadedtrcfmt;
+
+    tomafileobj();        // create: runs init
+    void init();
+    void clear();
+
+    bool readomafile(const std::filesystem::path& datafilename);
+    bool omastrtolist();
+    // Reads the next record of text from the 1-based position chptr.
+    static void omareadtoeol(const std::string& text, std::size_t& chptr, std::string& record);
+    std::string findvalue(std::string_view tag) const;
+    bool listtoomastr();
+
+    // ---- trace check (oma/tracecheck.cpp) ----
+
+    // ---- display conversion (oma/displayconversion.cpp) ----
+};
+
+// Whether c separates records (ACK LF CR DC1 DC3 NAK SUB FS GS RS).
+bool isrecordseparator(unsigned char c);
+
+}  // namespace kestrune

@@ -1,0 +1,148 @@
+// The radii list: one traced shape as points (angle and radius about the
+// trace centre) with the measures, drawing settings and error flags the rest
+// of the system attaches to a shape.
+//
+// Points are held as fixed-width text elements: the angle with three decimals
+// right-aligned in 7 characters, then the radius right-aligned in at least 5
+// ("  0.000 2500"). Callers reach them only through the element accessors
+// (readcount, radiuselement, angleelement, extractradiuselement,
+// extractangleelement, element, addradiilist), so the storage can change
+// without touching them.
+//
+// The class's operations are spread over the trace/ and shape/ modules; each
+// group is implemented in its own source file, named in the comments below.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "kestrune/support/stringlist.hpp"
+
+namespace kestrune {
+
+class tomafileobj;
+class tcanvas;
+
+// Segment marker drawn with a shape.
+struct drawinfodefn {
+    bool hasdata = false;
+    std::int32_t insetx = 0;
+    std::int32_t dropy = 0;
+    std::int32_t segmentwidth = 0;
+};
+
+// Eye codes for drawing.
+inline constexpr int rightcode = 0;
+inline constexpr int leftcode = 1;
+inline constexpr int bothcode = 2;
+
+// Verdict texts of goodtrace.
+inline constexpr const char* kMultipleRadiiFormats = "Multiple radii formats";
+inline constexpr const char* kInvalidNumberOfPoints = "Invalid number of points";
+inline constexpr const char* kSuspectRadii = "Suspect radii found in the trace";
+inline constexpr const char* kSuspectZ = "Suspect Z data found in the trace";
+
+class tradiilist {
+public:
+    // ---- fields (public, as the rest of the system reads them) ----
+    std::int32_t mina = 0, maxa = 0;
+    std::int32_t minb = 0, maxb = 0;
+    std::int32_t lastradiusadded = -1;
+    tstringlist xlist, ylist;
+    tstringlist radiilist;
+    std::int32_t a = 0, b = 0;
+    std::int32_t dbl = 0;
+    std::int32_t ed = 0;
+    std::int32_t fcirc = 0;
+    std::int32_t omacirc = 0;
+    std::int32_t edangle = 0;
+    std::int32_t longestradius = 0, longestradiusangle = 0;
+    std::int32_t pdoffset = 0;
+    std::int32_t upper = 0, lower = 0, nasal = 0, temporal = 0, maxradius = 0;
+    double maxradiusangle = 0;
+    bool checkinggoodtrace = false;
+    bool polygondraw = true, borderdraw = true;
+    std::string trcfmtstr;
+    bool smoothingout = false;
+    bool drawcentring = false, drawcross = false;
+    std::int32_t centreadiff = 0, centrebdiff = 0;
+    std::int32_t crossx = 0, crossy = 0;
+    std::string framename;
+    std::int32_t framebridge = 0, frameeye = 0;
+    std::int32_t frameqvttype = 0;
+    std::int32_t frameftyp = 0, frameetyp = 0;
+    std::string frametypecode;
+    bool multipletrcfmt = false;
+    bool multiplezfmt = false;
+    bool invalidnumberofpoints = false;
+    bool invalidradiifound = false;
+    bool invalidzfound = false;
+    std::int32_t maxradiusdiff = 0;
+    std::string traceerrormessage;
+    tstringlist drawedgeslist, drawdrilllist;
+    std::int32_t fixedcolor = 65280, shapecolor = 14799057, drillcolor = 0;
+    char drilleye = 'R';
+    bool initrun = true;
+    std::string loadedjobnum;
+    std::string retracesetting;
+    bool Zdata = false;
+    drawinfodefn drawinfo;
+    double fixstart = 0, fixend = 0;
+    std::int32_t boxhtang = 0;
+    std::string errordetail;
+    std::int32_t OutlineColor = 0, OutlineWidth = 1;
+    std::int32_t GridX = 8000, GridY = 8000;
+    std::string lastjpegname;
+    std::int32_t lastjpegcirc = 0;
+
+    // ---- life cycle (radiilist.cpp) ----
+    tradiilist();              // create: runs init once
+    void init();               // does nothing once initrun is true
+    void clear();              // points and measures; keeps settings and flags
+    void clearerrors();
+
+    // ---- points (radiilist.cpp) ----
+    void addradiilist(double angle, std::int32_t radius);
+    static std::string combineangleradius(double angle, std::int32_t radius);
+    static double extractangle(std::string_view element);
+    static std::int32_t extractradius(std::string_view element);
+    std::string radiuselement(int x) const;      // characters 8..12, untrimmed
+    std::string angleelement(int x) const;       // characters 1..7, trimmed
+    std::int32_t extractradiuselement(int x) const;
+    double extractangleelement(int x) const;
+    const std::string& element(int x) const;     // the whole element text
+    int readcount() const;
+    int count() const { return readcount(); }
+
+    // ---- format queries (radiilist.cpp) ----
+    bool binaryformat() const;
+    bool unevenfmt() const;
+
+    // ---- verdict and fixed area (radiilist.cpp) ----
+    bool goodtrace();
+    bool hasfixedarea() const;
+    bool infixedarea(double angle) const;
+
+    // ---- extraction (trace/extraction.cpp) ----
+
+    // ---- packed binary notations (trace/packedtraces.cpp) ----
+
+    // ---- conversions back to records (trace/conversions.cpp) ----
+
+    // ---- radii dump (trace/radiidump.cpp) ----
+
+    // ---- geometry, copy, mirror image, resampling (shape/geometry.cpp) ----
+
+    // ---- drawing (shape/drawing.cpp) ----
+
+    // ---- picture output (shape/picture.cpp) ----
+
+    // ---- shape adjustment (shape/adjustment.cpp) ----
+
+    // ---- blank size and synthetic shapes (shape/blanksize.cpp) ----
+
+    // ---- radius lookup (shape/radiuslookup.cpp) ----
+};
+
+}  // namespace kestrune

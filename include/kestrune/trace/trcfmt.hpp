@@ -1,0 +1,27 @@
+// The trace-format descriptor: the decoded value of a TRCFMT, ZFMT or
+// CRIBFMT record ("1;400;E;R;F": notation, points, spacing, eye, source).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+class ttrcfmtsetting {
+public:
+    char trcfmtmode = '\0';   // notation: '0' none, '1' ASCII, '2' '3' '4' 'B' packed
+    std::int32_t points = 0;  // declared number of points
+    char spacing = '\0';      // 'E' equal angles, 'U' uneven
+    char eye = '\0';          // 'R', 'L' or 'B'
+    char source = '\0';       // 'F' frame, 'P' pattern
+
+    ttrcfmtsetting() = default;
+
+    void clear();                                   // blanks and 0 points
+    void copyfrom(const ttrcfmtsetting& other);
+    void decodetrcfmtstr(std::string_view s);
+    void encodetrcfmtstr(std::string& s) const;
+};
+
+}  // namespace kestrune

@@ -1,0 +1,131 @@
+#include "testsupport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kestrune::testing {
+namespace {
+
+fs::path make_unique_dir(const fs::path& parent, const std::string& stem) {
+    static std::atomic<unsigned> counter{0};
+    for (;;) {
+        fs::path p = parent / (stem + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::error_code ec;
+        if (fs::create_directory(p, ec)) return p;
+        if (ec) throw std::runtime_error("cannot create " + p.string() + ": " + ec.message());
+    }
+}
+
+// Points HOME and the XDG folders at a private temporary folder for the whole
+// test program, and removes it at the end.
+class IsolatedHome : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const char* tmp = std::getenv("TMPDIR");
+        root_ = make_unique_dir(tmp && *tmp ? fs::path(tmp) : fs::path("/tmp"), "kestrune-test-");
+        const fs::path home = root_ / "home";
+        fs::create_directories(home / ".config");
+        fs::create_directories(home / ".local/share");
+        fs::create_directories(home / ".cache");
+        fs::create_directories(root_ / "tmp");
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (root_ / "share").c_str(), 1);
+        ::setenv("XDG_CONFIG_DIRS", (root_ / "etc").c_str(), 1);
+        ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        root_for_tests() = root_;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    static fs::path& root_for_tests() {
+        static fs::path root;
+        return root;
+    }
+
+private:
+    fs::path root_;
+};
+
+[[maybe_unused]] ::testing::Environment* const isolated_home =
+    ::testing::AddGlobalTestEnvironment(new IsolatedHome);
+
+}  // namespace
+
+fs::path real_samples_dir() {
+    if (const char* env = std::getenv("KESTRUNE_REAL_SAMPLES"); env && *env) {
+        return fs::is_directory(env) ? fs::path(env) : fs::path();
+    }
+    const fs::path p = fs::path(KESTRUNE_SOURCE_DIR).parent_path() / "shared" / "samples" / "real";
+    std::error_code ec;
+    return fs::is_directory(p, ec) ? p : fs::path();
+}
+
+fs::path project_samples_dir() { return fs::path(KESTRUNE_SOURCE_DIR) / "samples"; }
+
+fs::path cli_path() {
+    if (const char* env = std::getenv("KESTRUNE_CLI"); env && *env) return env;
+    return fs::path(KESTRUNE_BINARY_DIR) / "bin" / "kestrune-cli";
+}
+
+TempDir::TempDir() {
+    fs::path root = IsolatedHome::root_for_tests();
+    if (root.empty()) root = fs::temp_directory_path();
+    path_ = make_unique_dir(root, "t");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void write_file(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string shell_quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') q += "'\\''";
+        else q += c;
+    }
+    q += "'";
+    return q;
+}
+
+int run_command(const std::string& commandline, std::string* out, std::string* err) {
+    TempDir scratch;
+    const fs::path outfile = scratch / "stdout";
+    const fs::path errfile = scratch / "stderr";
+    const std::string full = commandline + " >" + shell_quote(outfile.string()) + " 2>" +
+                             shell_quote(errfile.string()) + " </dev/null";
+    const int status = std::system(full.c_str());
+    if (out) *out = read_file(outfile);
+    if (err) *err = read_file(errfile);
+    if (status == -1) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace kestrune::testing

@@ -1,0 +1,47 @@
+// Helpers shared by the test programs.
+//
+// Every test program runs with HOME and the XDG folders pointed at a fresh
+// temporary folder (set up before the first test), so no test touches the
+// real home folder or the desktop's settings.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kestrune::testing {
+
+// The folder of OMA files written by other software, beside the checkout;
+// empty when it is absent (tests then skip themselves).
+std::filesystem::path real_samples_dir();
+
+// The project's own samples/ folder.
+std::filesystem::path project_samples_dir();
+
+// The kestrune-cli program built beside the tests.
+std::filesystem::path cli_path();
+
+// A fresh folder below the test run's temporary root, removed on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string read_file(const std::filesystem::path& p);
+void write_file(const std::filesystem::path& p, const std::string& bytes);
+
+// Runs a shell command line; returns its exit status and fills out with its
+// standard output (and err with standard error when given).
+int run_command(const std::string& commandline, std::string* out, std::string* err = nullptr);
+
+// Quotes a path or argument for the shell.
+std::string shell_quote(const std::string& s);
+
+}  // namespace kestrune::testing
