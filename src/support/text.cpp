@@ -1,5 +1,13 @@
 #include "kestrune/support/text.hpp"
 
+#include <charconv>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <system_error>
+
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 
@@ -39,5 +47,620 @@ std::string_view trimview(std::string_view s) {
 }
 
 std::string trim(std::string_view s) { return std::string(trimview(s)); }
+
+// ---- characters and small text routines ----
+
+namespace {
+
+inline unsigned char asciiupper(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+}
+
+inline bool isdigitchar(char c) { return c >= '0' && c <= '9'; }
+
+// Whether s holds, at position pos, the text what without regard to case
+// (the same folding as comparetext).
+bool matchesat(std::string_view s, std::size_t pos, std::string_view what) {
+    if (s.size() - pos < what.size()) return false;
+    for (std::size_t i = 0; i < what.size(); ++i) {
+        if (foldcase(static_cast<unsigned char>(s[pos + i])) !=
+            foldcase(static_cast<unsigned char>(what[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+char lastchar(std::string_view s) { return s.empty() ? '\0' : s.back(); }
+
+char firstchar(std::string_view s) { return s.empty() ? '\0' : s.front(); }
+
+char extractcharfromstr(std::string_view s, int x) {
+    if (x < 1 || static_cast<std::size_t>(x) > s.size()) return '\0';
+    return s[static_cast<std::size_t>(x) - 1];
+}
+
+std::string addtrailing(std::string_view S, char PathDelim) {
+    try {
+        std::string result(S);
+        if (result.empty()) return result;
+        const char last = result.back();
+        if (last == '/' || last == '\\') return result;
+        // A path written with forward slashes keeps them.
+        result.push_back(result.find('/') != std::string::npos ? '/' : PathDelim);
+        return result;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string upcase(std::string_view s) {
+    try {
+        std::string result(s);
+        for (char& c : result) c = static_cast<char>(foldcase(static_cast<unsigned char>(c)));
+        return result;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+bool partmatchstr(std::string_view a, std::string_view b) {
+    if (a.empty() && b.empty()) return true;
+    if (a.empty() || b.empty()) return false;
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (asciiupper(static_cast<unsigned char>(a[i])) !=
+            asciiupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+void replaceinstr(std::string& s, std::string_view oldtext, std::string_view newtext) {
+    if (oldtext.empty() || s.size() < oldtext.size()) return;
+    try {
+        std::string result;
+        result.reserve(s.size());
+        std::size_t i = 0;
+        bool changed = false;
+        while (i < s.size()) {
+            if (matchesat(s, i, oldtext)) {
+                result.append(newtext);
+                i += oldtext.size();
+                changed = true;
+            } else {
+                result.push_back(s[i]);
+                ++i;
+            }
+        }
+        if (changed) s.swap(result);
+    } catch (...) {
+        // s stays as it was.
+    }
+}
+
+std::string replaceinstring(std::string_view s, std::string_view oldtext, std::string_view newtext) {
+    try {
+        std::string result(s);
+        replaceinstr(result, oldtext, newtext);
+        return result;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// ---- integers to text ----
+
+std::string xinttostr(std::int32_t i) {
+    try {
+        char buf[16];
+        const auto res = std::to_chars(buf, buf + sizeof buf, i);
+        if (res.ec != std::errc()) return "0";
+        return std::string(buf, res.ptr);
+    } catch (...) {
+        return "0";
+    }
+}
+
+std::string xinttoansistr(std::int32_t I) { return xinttostr(I); }
+
+std::string numstrx(std::int32_t x, int w) {
+    try {
+        std::string digits = xinttostr(x);
+        if (w <= 0 || digits.size() >= static_cast<std::size_t>(w)) return digits;
+        std::string result(static_cast<std::size_t>(w) - digits.size(), ' ');
+        result += digits;
+        return result;
+    } catch (...) {
+        return "0";
+    }
+}
+
+std::string numstr(std::int32_t x) { return numstrx(x, 6); }
+
+std::string xint2tostr(std::int32_t I) {
+    try {
+        // Hundredths are whole numbers, so the rounding to 8 significant
+        // digits is done exactly on the integer: a value of 9 or 10 digits
+        // loses its last 1 or 2 digits, a tie going away from zero.
+        std::int64_t v = I;
+        const bool negative = v < 0;
+        if (negative) v = -v;
+        if (v >= 1000000000) v = (v + 50) / 100 * 100;
+        else if (v >= 100000000) v = (v + 5) / 10 * 10;
+
+        char buf[24];
+        char* p = buf;
+        if (negative) *p++ = '-';
+        const auto res = std::to_chars(p, buf + sizeof buf, v / 100);
+        if (res.ec != std::errc()) return "0";
+        p = res.ptr;
+        const int frac = static_cast<int>(v % 100);
+        *p++ = UserFormatsettings().DecimalSeparator;
+        *p++ = static_cast<char>('0' + frac / 10);
+        *p++ = static_cast<char>('0' + frac % 10);
+        return std::string(buf, p);
+    } catch (...) {
+        return "0";
+    }
+}
+
+// ---- reals to text ----
+
+namespace {
+
+// Writes the exponent of the scientific form: "E", its sign and at least
+// three digits.
+void appendexponent(std::string& out, int e) {
+    out.push_back('E');
+    out.push_back(e < 0 ? '-' : '+');
+    const int a = e < 0 ? -e : e;
+    char buf[12];
+    const auto res = std::to_chars(buf, buf + sizeof buf, a);
+    for (std::ptrdiff_t n = res.ptr - buf; n < 3; ++n) out.push_back('0');
+    out.append(buf, res.ptr);
+}
+
+}  // namespace
+
+std::string xfloattostr(long double f, int l, int p) {
+    try {
+        if (!std::isfinite(f)) return std::string();
+        // An extended real carries about 18 significant decimal digits.
+        if (l < 0) l = 0;
+        if (l > 18) l = 18;
+        if (p < 1) p = 1;
+        if (p > 18) p = 18;
+        const char sep = QVTFormatsettings().DecimalSeparator;
+        const bool negative = std::signbit(f);
+        const long double a = std::fabs(f);
+
+        // The value rounded to p significant digits: digits d.ddd and exponent.
+        char sci[64];
+        const auto sres = std::to_chars(sci, sci + sizeof sci, a, std::chars_format::scientific, p - 1);
+        if (sres.ec != std::errc()) return std::string();
+        const std::string_view sciview(sci, static_cast<std::size_t>(sres.ptr - sci));
+        const std::size_t epos = sciview.find('e');
+        if (epos == std::string_view::npos) return std::string();
+        int e = 0;
+        {
+            std::string_view ev = sciview.substr(epos + 1);
+            if (!ev.empty() && ev.front() == '+') ev.remove_prefix(1);
+            const auto eres = std::from_chars(ev.data(), ev.data() + ev.size(), e);
+            if (eres.ec != std::errc()) return std::string();
+        }
+        std::string digits;
+        digits.reserve(static_cast<std::size_t>(p));
+        for (char c : sciview.substr(0, epos))
+            if (isdigitchar(c)) digits.push_back(c);
+
+        std::string out;
+        if (e + 1 > p) {
+            // The integer part needs more digits than the precision allows:
+            // scientific form with p-1 decimals.
+            out.push_back(digits[0]);
+            if (digits.size() > 1) {
+                out.push_back(sep);
+                out.append(digits, 1, std::string::npos);
+            }
+            appendexponent(out, e);
+        } else if (p - 1 - e >= l) {
+            // The precision keeps every digit down to the l-th decimal, so
+            // rounding to l decimals is the only rounding.
+            char fix[64];
+            const auto fres = std::to_chars(fix, fix + sizeof fix, a, std::chars_format::fixed, l);
+            if (fres.ec != std::errc()) return std::string();
+            out.assign(fix, fres.ptr);
+            const std::size_t dot = out.find('.');
+            if (dot != std::string::npos) out[dot] = sep;
+        } else {
+            // Fewer significant digits than l decimals: place the rounded
+            // digits and pad with zeros.
+            std::string frac;
+            if (e >= 0) {
+                out.assign(digits, 0, static_cast<std::size_t>(e) + 1);
+                frac.assign(digits, static_cast<std::size_t>(e) + 1, std::string::npos);
+            } else {
+                out = "0";
+                frac.assign(static_cast<std::size_t>(-e - 1), '0');
+                frac += digits;
+            }
+            frac.resize(static_cast<std::size_t>(l), '0');
+            if (l > 0) {
+                out.push_back(sep);
+                out += frac;
+            }
+        }
+        // No sign in front of a value that reads as zero.
+        if (negative && out.find_first_of("123456789") != std::string::npos) out.insert(out.begin(), '-');
+        return out;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string xrealtostr(double r) {
+    try {
+        return trim(xfloattostr(r, 2, 16));
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// ---- text to numbers ----
+
+std::string checkdecimalseparator(std::string_view s) {
+    try {
+        std::string result(s);
+        const char local = LocalDecimalSeparator();
+        char from = 0;
+        if (local == ',') from = '.';
+        else if (local == '.') from = ',';
+        else return result;
+        if (result.find(local) != std::string::npos) return result;
+        const std::size_t pos = result.find(from);
+        if (pos != std::string::npos) result[pos] = local;
+        return result;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+namespace {
+
+// Reads s as a real in the process-wide number format: an optional sign,
+// digits with at most one decimal separator, an optional exponent. The text
+// first has its decimal mark adapted and is trimmed. False when the text is
+// empty or does not read as a whole; infinities and NaN are not numbers here.
+bool readextended(std::string_view s, long double& value) {
+    value = 0;
+    if (s.empty()) return false;
+    const std::string adapted = checkdecimalseparator(s);
+    const std::string_view t = trimview(adapted);
+    const char sep = UserFormatsettings().DecimalSeparator;
+
+    std::size_t i = 0;
+    const std::size_t n = t.size();
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t mantissadigits = 0;
+    while (i < n && isdigitchar(t[i])) ++i, ++mantissadigits;
+    if (i < n && t[i] == sep) {
+        ++i;
+        while (i < n && isdigitchar(t[i])) ++i, ++mantissadigits;
+    }
+    if (mantissadigits == 0) return false;
+    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        std::size_t expdigits = 0;
+        while (i < n && isdigitchar(t[i])) ++i, ++expdigits;
+        if (expdigits == 0) return false;
+    }
+    if (i != n) return false;
+
+    // from_chars wants a point and no leading "+".
+    std::string buf(t.front() == '+' ? t.substr(1) : t);
+    if (sep != '.') {
+        const std::size_t pos = buf.find(sep);
+        if (pos != std::string::npos) buf[pos] = '.';
+    }
+    long double v = 0;
+    const auto res = std::from_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::general);
+    if (res.ec != std::errc() || res.ptr != buf.data() + buf.size() || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+// Rounds to the nearest whole number, a tie to the even one, and gives 0
+// outside the 32-bit signed range.
+std::int32_t roundtoint32(long double v) {
+    const long double r = std::nearbyint(v);
+    if (!(r >= -2147483648.0L && r <= 2147483647.0L)) return 0;
+    return static_cast<std::int32_t>(r);
+}
+
+inline int hexvalue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+double xstrtoreal(std::string_view s) {
+    try {
+        long double v = 0;
+        if (!readextended(s, v)) return 0;
+        // A value beyond the range of a double does not read.
+        if (std::fabs(v) > static_cast<long double>(DBL_MAX)) return 0;
+        return static_cast<double>(v);
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::int32_t xstrtoint2(std::string_view s) {
+    try {
+        long double v = 0;
+        if (!readextended(s, v)) return 0;
+        return roundtoint32(v * 100.0L);
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::int32_t xstrtoint0(std::string_view s) {
+    try {
+        long double v = 0;
+        if (!readextended(s, v)) return 0;
+        return roundtoint32(v);
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::int32_t xstrtoint(std::string_view s) {
+    const std::string_view t = trimview(s);
+    std::size_t i = 0;
+    const std::size_t n = t.size();
+    bool negative = false;
+    if (i < n && (t[i] == '+' || t[i] == '-')) {
+        negative = t[i] == '-';
+        ++i;
+    }
+    bool hex = false;
+    if (i < n && (t[i] == '$' || t[i] == 'x' || t[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < n && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i == n) return 0;
+
+    std::uint64_t v = 0;
+    if (hex) {
+        // Up to eight hexadecimal digits: the 32-bit pattern, so $FFFFFFFF is -1.
+        for (; i < n; ++i) {
+            const int d = hexvalue(t[i]);
+            if (d < 0) return 0;
+            v = v * 16 + static_cast<std::uint64_t>(d);
+            if (v > 0xFFFFFFFFull) return 0;
+        }
+        std::uint32_t bits = static_cast<std::uint32_t>(v);
+        if (negative) bits = 0u - bits;
+        return static_cast<std::int32_t>(bits);
+    }
+    const std::uint64_t limit = negative ? 2147483648ull : 2147483647ull;
+    for (; i < n; ++i) {
+        if (!isdigitchar(t[i])) return 0;
+        v = v * 10 + static_cast<std::uint64_t>(t[i] - '0');
+        if (v > limit) return 0;
+    }
+    const std::int64_t signedv = negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+    return static_cast<std::int32_t>(signedv);
+}
+
+bool numeric(std::string_view s) {
+    const std::string_view t = trimview(s);
+    int marks = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const char c = t[i];
+        if (isdigitchar(c)) continue;
+        if (c == ',' || c == '.') {
+            ++marks;
+            continue;
+        }
+        if ((c == '+' || c == '-') && i == 0 && t.size() > 1) continue;
+        return false;
+    }
+    return marks <= 1;
+}
+
+bool numericandspecified(std::string_view s) { return !s.empty() && numeric(s); }
+
+// ---- tags and values ----
+
+std::string findtagpart(std::string_view s) {
+    try {
+        const std::size_t pos = s.find(tagdelimiter);
+        return std::string(pos == std::string_view::npos ? s : s.substr(0, pos));
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string findvaluepart(std::string_view s) {
+    try {
+        const std::size_t pos = s.find(tagdelimiter);
+        return trim(pos == std::string_view::npos ? s : s.substr(pos + 1));
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string findvaluepartnotrim(std::string_view s) {
+    try {
+        const std::size_t pos = s.find(tagdelimiter);
+        if (pos == std::string_view::npos) return std::string();
+        return std::string(s.substr(pos + 1));
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string makedotchiral(std::string_view s, std::string_view r, std::string_view l) {
+    try {
+        std::string result;
+        result.reserve(s.size() + r.size() + l.size() + 2);
+        if (!s.empty()) {
+            result.append(s);
+            result.push_back(tagdelimiter);
+        }
+        const std::size_t rstart = result.size();
+        result.append(r);
+        result.push_back(';');
+        result.append(l);
+        for (std::size_t i = rstart; i < result.size(); ++i)
+            if (result[i] == ',') result[i] = '.';
+        return result;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// ---- delimited lists ----
+
+namespace {
+
+// A field that starts and ends with a double quote loses both (a lone quote
+// becomes empty); quotes inside stay as they are.
+std::string_view dropquotes(std::string_view field) {
+    if (!field.empty() && field.front() == '"' && field.back() == '"') {
+        if (field.size() == 1) return std::string_view();
+        return field.substr(1, field.size() - 2);
+    }
+    return field;
+}
+
+}  // namespace
+
+void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter) {
+    if (!alist) return;
+    try {
+        alist->clear();
+        std::size_t start = 0;  // where the current field begins in s
+        bool inquotes = false;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i];
+            if (c == delimiter && !inquotes) {
+                alist->add(std::string(dropquotes(s.substr(start, i - start))));
+                start = i + 1;
+            } else if (c == '"') {
+                inquotes = (i == start);
+            }
+        }
+        if (start < s.size()) alist->add(std::string(dropquotes(s.substr(start))));
+    } catch (...) {
+        // The list keeps what was split so far.
+    }
+}
+
+void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter) {
+    try {
+        std::string result;
+        for (const std::string& entry : alist) {
+            const bool quote = entry.find(delimiter) != std::string::npos &&
+                               (entry.empty() || entry.front() != '"');
+            if (!result.empty()) result.push_back(delimiter);
+            else if (entry.empty()) {
+                // An empty first entry is written as "" so that it is not lost.
+                result = "\"\"";
+                continue;
+            }
+            if (quote) result.push_back('"');
+            result += entry;
+            if (quote) result.push_back('"');
+        }
+        s.swap(result);
+    } catch (const std::exception& ex) {
+        try {
+            s += "Exception:";
+            s += ex.what();
+            s += " Data:";
+            for (const std::string& entry : alist) {
+                s += entry;
+                s += "\r\n";
+            }
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+}
+
+std::string listentry(const tstringlist* alist, int x) {
+    if (!alist || x < 0 || x >= alist->count()) return std::string();
+    try {
+        return (*alist)[x];
+    } catch (...) {
+        return std::string();
+    }
+}
+
+void adddelimitedcsv(std::string& target, std::string_view toadd, char delimiter) {
+    try {
+        if (toadd.size() == 1 && toadd[0] == '\0') toadd = std::string_view();
+        const bool quote = toadd.find(delimiter) != std::string_view::npos;
+        if (target.empty()) {
+            if (toadd.empty()) {
+                target = " ";
+                return;
+            }
+        } else {
+            target.push_back(delimiter);
+        }
+        if (quote) target.push_back('"');
+        target.append(toadd);
+        if (quote) target.push_back('"');
+    } catch (...) {
+    }
+}
+
+void addcsv(std::string& target, std::string_view toadd) { adddelimitedcsv(target, toadd, csvdelimiter()); }
+
+// ---- 8-bit and 16-bit text ----
+
+std::u16string AnsiStringtoString(std::string_view s) {
+    try {
+        std::u16string result(s.size(), u'\0');
+        for (std::size_t i = 0; i < s.size(); ++i)
+            result[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
+        return result;
+    } catch (...) {
+        return std::u16string();
+    }
+}
+
+std::string StringtoAnsistring(std::u16string_view s) {
+    try {
+        std::string result;
+        result.reserve(s.size());
+        for (char16_t c : s) {
+            if (c < 256) {
+                result.push_back(static_cast<char>(c));
+            } else {
+                // A character beyond Latin-1 keeps only its low byte, marked
+                // by a 0 byte in front.
+                result.push_back('\0');
+                result.push_back(static_cast<char>(c & 0xFF));
+            }
+        }
+        return result;
+    } catch (...) {
+        return std::string();
+    }
+}
 
 }  // namespace kestrune

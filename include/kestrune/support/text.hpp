@@ -38,19 +38,47 @@ std::string xinttostr(std::int32_t i);
 std::string xinttoansistr(std::int32_t I);
 std::string numstrx(std::int32_t x, int w);
 std::string numstr(std::int32_t x);
+// I hundredths as a number with exactly two decimals and the decimal mark of
+// UserFormatsettings(), after rounding to 8 significant digits (a tie away
+// from zero): 1234 -> "12.34", -5 -> "-0.05", 123456789 -> "1234567.90".
 std::string xint2tostr(std::int32_t I);
 
 // ---- reals to text ----
+// f with l decimals (0..18) after rounding to p significant digits (1..18),
+// with the decimal mark of QVTFormatsettings(). The value is rounded once, at
+// whichever of the two places is coarser. When the integer part needs more
+// than p digits the scientific form is written instead: p-1 decimals, "E",
+// the exponent's sign and at least three digits ("1.00E+020"). No "-" in
+// front of a value that is written as zero. Empty text for NaN or infinity.
 std::string xfloattostr(long double f, int l, int p);
+// xfloattostr(r, 2, 16) without blanks at either end.
 std::string xrealtostr(double r);
 
 // ---- text to numbers ----
+// s with its decimal mark adapted to LocalDecimalSeparator(): when s holds
+// no mark of that kind but holds the other one, the first of those is swapped.
 std::string checkdecimalseparator(std::string_view s);
+
+// Reals are read after checkdecimalseparator and trimming: an optional sign,
+// digits with at most one decimal mark of UserFormatsettings(), an optional
+// exponent. Anything else (grouping, blanks inside, "inf", "nan", hex) reads
+// as 0, and so does a value beyond the range of the result.
 double xstrtoreal(std::string_view s);
-std::int32_t xstrtoint2(std::string_view s);   // hundredths; 0 outside the 32-bit range
-std::int32_t xstrtoint0(std::string_view s);   // rounded; 0 outside the 32-bit range
-std::int32_t xstrtoint(std::string_view s);    // whole numbers only; 0 otherwise
+// The value times 100, rounded to the nearest, a tie to the even neighbour;
+// 0 when unreadable or outside the 32-bit signed range.
+std::int32_t xstrtoint2(std::string_view s);
+// The value rounded to the nearest, a tie to the even neighbour (2.5 -> 2,
+// 3.5 -> 4); 0 when unreadable or outside the 32-bit signed range.
+std::int32_t xstrtoint0(std::string_view s);
+// A whole number after trimming: an optional sign and decimal digits, or up
+// to eight hexadecimal digits after "$", "x" or "0x" (either case), read as
+// the 32-bit pattern ("$FFFFFFFF" is -1). Anything else, a decimal mark
+// included, and decimal values outside the 32-bit signed range give 0.
+std::int32_t xstrtoint(std::string_view s);
+// Whether trimmed s is made of digits with at most one "," or "." and a sign
+// in front (only when more follows). Empty text counts as numeric.
 bool numeric(std::string_view s);
+// false for empty s (before trimming), otherwise numeric(s).
 bool numericandspecified(std::string_view s);
 
 // ---- tags and values ----
