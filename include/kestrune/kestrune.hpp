@@ -7,3 +7,4 @@
 #include "kestrune/trace/trcfmt.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/oma/omafile.hpp"
+#include "kestrune/oma/drill.hpp"
