@@ -1,0 +1,150 @@
+// The pieces every command of kestrune-cli shares: the command table, the
+// argument parser, buffered binary-safe output and the reading of input files.
+//
+// A command is one entry of the table (name, argument synopsis, one-line
+// summary, its options and a handler) and one source file, command_<name>.cpp.
+// Adding a command means writing its handler and adding one line to the table
+// in commands.cpp; the usage text is generated from the table.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+class tomafileobj;
+}
+
+namespace kestrune::cli {
+
+inline constexpr std::string_view programname = "kestrune-cli";
+
+// Exit statuses: success, or a failure (a file that could not be handled, a
+// usage error, an output error).
+inline constexpr int exitok = 0;
+inline constexpr int exitfailure = 2;
+
+// ---- output ----
+
+// Bytes written exactly as given (no newline translation, NUL and bytes above
+// 127 included), collected in a buffer and handed to fwrite in large blocks.
+// Write errors are remembered and reported by flush().
+class toutput {
+public:
+    explicit toutput(std::FILE* stream);
+    ~toutput();
+    toutput(const toutput&) = delete;
+    toutput& operator=(const toutput&) = delete;
+
+    void write(std::string_view bytes);
+    void put(char c);
+    // Writes bytes followed by one line feed.
+    void line(std::string_view bytes) {
+        write(bytes);
+        put('\n');
+    }
+    // Hands the buffer to the stream and flushes it; false once any write failed.
+    bool flush();
+    bool failed() const { return failed_; }
+    // The system's error number of the first failed write, or 0.
+    int errornumber() const { return errornumber_; }
+
+private:
+    void drain();
+    void fail();
+
+    std::FILE* stream_;
+    std::string buffer_;
+    bool failed_ = false;
+    int errornumber_ = 0;
+};
+
+// Where a command writes: its results on out, and diagnostics as lines
+// "kestrune-cli: ..." on err.
+class tcontext {
+public:
+    tcontext(toutput& out, std::FILE* err) : out(out), err_(err) {}
+
+    toutput& out;
+
+    // Writes "kestrune-cli: message" and a line feed to the diagnostic stream.
+    // Results written so far are flushed first, so that both streams read in
+    // order when they go to the same terminal or file.
+    void error(std::string_view message);
+    // Writes text to the diagnostic stream as it stands.
+    void errortext(std::string_view text);
+
+private:
+    std::FILE* err_;
+};
+
+// ---- arguments ----
+
+// One option a command accepts, written --name or --name VALUE / --name=VALUE.
+struct toptionspec {
+    std::string_view name;       // without the leading "--"
+    std::string_view valuename;  // empty for a flag; otherwise shown in the usage
+    std::string_view help;       // one line
+};
+
+struct tparsedargs {
+    std::vector<std::string> operands;                           // in order
+    std::vector<std::pair<std::string, std::string>> options;    // name, value (empty for a flag)
+    bool help = false;                                           // --help or -h was given
+
+    bool has(std::string_view name) const;
+    // Value of the last occurrence of an option, or fallback.
+    std::string value(std::string_view name, std::string_view fallback = {}) const;
+};
+
+// Parses a command's arguments (those after the command's name). Options may
+// stand before, between and after operands; "--" ends the options, and "-"
+// alone is an operand. --help and -h are known to every command. On an unknown
+// option, a missing value or a value given to a flag, returns false with a
+// message in error.
+bool parsearguments(std::span<const std::string> args, std::span<const toptionspec> specs,
+                    tparsedargs& parsed, std::string& error);
+
+// ---- commands ----
+
+using tcommandhandler = int (*)(const tparsedargs& args, tcontext& ctx);
+
+struct tcommand {
+    std::string_view name;
+    std::string_view synopsis;  // the arguments, e.g. "FILE..."
+    std::string_view summary;   // one line
+    std::span<const toptionspec> options;
+    std::size_t minoperands = 0;
+    tcommandhandler handler = nullptr;
+};
+
+std::span<const tcommand> commandtable();
+const tcommand* findcommand(std::string_view name);
+
+// The whole program's usage, generated from the table.
+std::string usagetext();
+// One command's usage: its synopsis line, summary and options.
+std::string commandusage(const tcommand& command);
+
+// Runs the program on its arguments (without the program name).
+int runcli(std::span<const std::string> args, tcontext& ctx);
+
+// The handlers, one source file each.
+int command_help(const tparsedargs& args, tcontext& ctx);
+int command_list(const tparsedargs& args, tcontext& ctx);
+
+// ---- input files ----
+
+// Why a file that failed to read cannot be read, in the system's words
+// ("No such file or directory", "Is a directory", "Permission denied", ...).
+std::string unreadablereason(const std::filesystem::path& path);
+
+// Reads one file named on the command line into doc and splits it into its
+// record list. When the file cannot be read, writes "kestrune-cli: FILE: reason"
+// to the diagnostics and returns false.
+bool readdocument(const std::string& filename, tomafileobj& doc, tcontext& ctx);
+
+}  // namespace kestrune::cli

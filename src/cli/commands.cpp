@@ -1,0 +1,162 @@
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "cli.hpp"
+
+#ifndef KESTRUNE_VERSION
+#define KESTRUNE_VERSION "unknown"
+#endif
+
+namespace kestrune::cli {
+namespace {
+
+// The program's commands, in the order the usage lists them.
+constexpr std::array commands{
+    tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0,
+             command_help},
+    tcommand{"list", "FILE...",
+             "Print each file's records, one per line, bytes as stored.",
+             {}, 1, command_list},
+};
+
+// Options that stand before the command.
+constexpr std::array<toptionspec, 2> globaloptions{{
+    {"help", "", "Show this help and exit."},
+    {"version", "", "Show the program's version and exit."},
+}};
+
+constexpr toptionspec helpoption{"help", "", "Show this command's usage and exit."};
+
+std::string optionlabel(const toptionspec& option) {
+    std::string label = option.name == "help" ? "-h, --help" : "--" + std::string(option.name);
+    if (!option.valuename.empty()) label.append(" ").append(option.valuename);
+    return label;
+}
+
+// Appends "  label   text" lines with the texts in one column.
+void appendcolumns(std::string& text, const std::vector<std::pair<std::string, std::string_view>>& rows) {
+    std::size_t width = 0;
+    for (const auto& row : rows) width = std::max(width, row.first.size());
+    for (const auto& row : rows) {
+        text.append("  ").append(row.first).append(width - row.first.size() + 3, ' ');
+        text.append(row.second).push_back('\n');
+    }
+}
+
+std::string commandline(const tcommand& command) {
+    std::string line(command.name);
+    if (!command.synopsis.empty()) line.append(" ").append(command.synopsis);
+    return line;
+}
+
+}  // namespace
+
+std::span<const tcommand> commandtable() { return commands; }
+
+const tcommand* findcommand(std::string_view name) {
+    const auto it = std::find_if(commands.begin(), commands.end(),
+                                 [name](const tcommand& c) { return c.name == name; });
+    return it == commands.end() ? nullptr : &*it;
+}
+
+std::string usagetext() {
+    std::string text;
+    text.append("Usage: ").append(programname).append(" COMMAND [OPTIONS] [ARGUMENTS]\n");
+    text.append("       ").append(programname).append(" --help | --version\n\n");
+    text.append("Reads OMA files: the job records, the traced outline of each lens opening,\n"
+                "its depth trace and drill holes.\n\n");
+    text.append("Commands:\n");
+    std::vector<std::pair<std::string, std::string_view>> rows;
+    for (const tcommand& command : commands) rows.emplace_back(commandline(command), command.summary);
+    appendcolumns(text, rows);
+    text.append("\nOptions:\n");
+    rows.clear();
+    for (const toptionspec& option : globaloptions) rows.emplace_back(optionlabel(option), option.help);
+    appendcolumns(text, rows);
+    text.append("\nRun '").append(programname).append(" help COMMAND' for the options of a command.\n");
+    return text;
+}
+
+std::string commandusage(const tcommand& command) {
+    std::string text;
+    text.append("Usage: ").append(programname).append(" ").append(commandline(command)).append("\n\n");
+    text.append(command.summary).append("\n\nOptions:\n");
+    std::vector<std::pair<std::string, std::string_view>> rows;
+    rows.emplace_back(optionlabel(helpoption), helpoption.help);
+    for (const toptionspec& option : command.options) rows.emplace_back(optionlabel(option), option.help);
+    appendcolumns(text, rows);
+    return text;
+}
+
+int command_help(const tparsedargs& args, tcontext& ctx) {
+    if (args.operands.empty()) {
+        ctx.out.write(usagetext());
+        return exitok;
+    }
+    if (args.operands.size() > 1) {
+        ctx.error("help: too many arguments");
+        ctx.errortext(commandusage(*findcommand("help")));
+        return exitfailure;
+    }
+    const tcommand* command = findcommand(args.operands.front());
+    if (!command) {
+        ctx.error("unknown command '" + args.operands.front() + "'");
+        ctx.errortext(usagetext());
+        return exitfailure;
+    }
+    ctx.out.write(commandusage(*command));
+    return exitok;
+}
+
+int runcli(std::span<const std::string> args, tcontext& ctx) {
+    int status = exitfailure;
+    if (args.empty()) {
+        ctx.error("no command given");
+        ctx.errortext(usagetext());
+    } else if (args.front() == "--version") {
+        if (args.size() == 1) {
+            ctx.out.write(programname);
+            ctx.out.line(" " KESTRUNE_VERSION);
+            status = exitok;
+        } else {
+            ctx.error("--version takes no arguments");
+            ctx.errortext(usagetext());
+        }
+    } else if (args.front() == "--help" || args.front() == "-h") {
+        // "--help COMMAND" reads like "help COMMAND".
+        tparsedargs helpargs;
+        helpargs.operands.assign(args.begin() + 1, args.end());
+        status = command_help(helpargs, ctx);
+    } else if (args.front().size() > 1 && args.front()[0] == '-') {
+        ctx.error("unknown option '" + args.front() + "'");
+        ctx.errortext(usagetext());
+    } else if (const tcommand* command = findcommand(args.front()); !command) {
+        ctx.error("unknown command '" + args.front() + "'");
+        ctx.errortext(usagetext());
+    } else {
+        tparsedargs parsed;
+        std::string problem;
+        if (!parsearguments(args.subspan(1), command->options, parsed, problem)) {
+            ctx.error(std::string(command->name) + ": " + problem);
+            ctx.errortext(commandusage(*command));
+        } else if (parsed.help) {
+            ctx.out.write(commandusage(*command));
+            status = exitok;
+        } else if (parsed.operands.size() < command->minoperands) {
+            ctx.error(std::string(command->name) + ": missing " + std::string(command->synopsis));
+            ctx.errortext(commandusage(*command));
+        } else {
+            status = command->handler(parsed, ctx);
+        }
+    }
+    if (!ctx.out.flush()) {
+        const int number = ctx.out.errornumber();
+        ctx.error(std::string("error writing standard output: ") +
+                  (number != 0 ? std::strerror(number) : "write failed"));
+        status = exitfailure;
+    }
+    return status;
+}
+
+}  // namespace kestrune::cli
