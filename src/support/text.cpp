@@ -183,12 +183,17 @@ std::string xint2tostr(std::int32_t I) {
     try {
         // Hundredths are whole numbers, so the rounding to 8 significant
         // digits is done exactly on the integer: a value of 9 or 10 digits
-        // loses its last 1 or 2 digits, a tie going away from zero.
+        // loses its last 1 or 2 digits, a tie going to the even neighbour.
         std::int64_t v = I;
         const bool negative = v < 0;
         if (negative) v = -v;
-        if (v >= 1000000000) v = (v + 50) / 100 * 100;
-        else if (v >= 100000000) v = (v + 5) / 10 * 10;
+        const std::int64_t unit = v >= 1000000000 ? 100 : v >= 100000000 ? 10 : 1;
+        if (unit > 1) {
+            std::int64_t q = v / unit;
+            const std::int64_t rest = v % unit;
+            if (rest * 2 > unit || (rest * 2 == unit && q % 2 != 0)) ++q;
+            v = q * unit;
+        }
 
         char buf[24];
         char* p = buf;

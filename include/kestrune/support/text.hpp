@@ -39,17 +39,19 @@ std::string xinttoansistr(std::int32_t I);
 std::string numstrx(std::int32_t x, int w);
 std::string numstr(std::int32_t x);
 // I hundredths as a number with exactly two decimals and the decimal mark of
-// UserFormatsettings(), after rounding to 8 significant digits (a tie away
-// from zero): 1234 -> "12.34", -5 -> "-0.05", 123456789 -> "1234567.90".
+// UserFormatsettings(), after rounding to 8 significant digits (a tie to the
+// even neighbour): 1234 -> "12.34", -5 -> "-0.05", 123456789 -> "1234567.90".
 std::string xint2tostr(std::int32_t I);
 
 // ---- reals to text ----
 // f with l decimals (0..18) after rounding to p significant digits (1..18),
-// with the decimal mark of QVTFormatsettings(). The value is rounded once, at
-// whichever of the two places is coarser. When the integer part needs more
-// than p digits the scientific form is written instead: p-1 decimals, "E",
-// the exponent's sign and at least three digits ("1.00E+020"). No "-" in
-// front of a value that is written as zero. Empty text for NaN or infinity.
+// with the decimal mark of QVTFormatsettings(). The binary value is rounded
+// once, to the nearest, at whichever of the two places is coarser; an exact
+// tie goes to the even digit (0.125 with 2 decimals -> "0.12"). When the
+// integer part needs more than p digits the scientific form is written
+// instead: p-1 decimals, "E", the exponent's sign and at least three digits
+// ("1.00E+020"). No "-" in front of a value that is written as zero. Empty
+// text for NaN or infinity.
 std::string xfloattostr(long double f, int l, int p);
 // xfloattostr(r, 2, 16) without blanks at either end.
 std::string xrealtostr(double r);
