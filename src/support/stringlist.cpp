@@ -90,6 +90,12 @@ void tstringlist::setvalue(std::string_view tag, std::string_view value) {
     record.reserve(tag.size() + 1 + value.size());
     record.append(tag).push_back(tagdelimiter);
     record.append(value);
+    if (sorted_) {
+        // A sorted list keeps its order: the new record takes its own place.
+        remove(i);
+        add(std::move(record));
+        return;
+    }
     if (i >= 0) items_[static_cast<std::size_t>(i)] = std::move(record);
     else items_.push_back(std::move(record));
 }

@@ -52,7 +52,8 @@ public:
     int indexofname(std::string_view tag) const;
     std::string value(std::string_view tag) const;       // untrimmed; empty when missing
     // Replaces the first matching record by tag=value, or appends it; an empty
-    // value deletes the first matching record instead.
+    // value deletes the first matching record instead. In a sorted list the
+    // record goes to its place in the order.
     void setvalue(std::string_view tag, std::string_view value);
 
     const std::vector<std::string>& items() const { return items_; }
