@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -125,8 +126,41 @@ public:
     bool infixedarea(double angle) const;
 
     // ---- extraction (trace/extraction.cpp) ----
+    // Extracts the right and left traces of a record list. The outline pass
+    // (trcfmt true) reads TRCFMT, R and A records, the Z pass ZFMT, Z and ZA.
+    // rightlist and leftlist may be null (a temporary list is used then); a
+    // list given is filled in place. This list receives the shape to show: the
+    // right trace, or the mirror image of the left one when no complete right
+    // trace was found. True when this list holds at least one point.
+    bool extractradiilistfromomalist2(const tstringlist& omalist, tradiilist* rightlist,
+                                      tradiilist* leftlist, bool trcfmt);
+    bool extractradiilistfromomalist(const tstringlist& omalist, bool trcfmt);
+    // The same from a file read afresh; false when it cannot be read. Also
+    // takes the frame data from the file.
+    bool extractradiilistfromomafile2(const std::filesystem::path& datafilename, tradiilist* r,
+                                      tradiilist* l, bool trcfmt);
+    // Gathers the angle records (A, or ZA when trcfmt is false) as whole record
+    // texts, per eye of the format record before them. True when one was found.
+    static bool extractanglelistfromomalist2(const tstringlist& omalist, tstringlist& rightlist,
+                                             tstringlist& leftlist, bool trcfmt);
+    void extractframedata(const tstringlist& omalist);
+    // Adds delta (hundredths of a millimetre) to every radius.
+    void explode(std::int32_t delta);
+    // Decodes one trace record value s (bytes) under the format text formatstr
+    // and appends its points to r. False when the format text makes decoding
+    // impossible (no notation, no point count, or a count of 0 while every
+    // record is decoded).
+    static bool addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr);
+    // The system's frame-type code from the FTYP and ETYP values, or from a
+    // numeric _FTYPECODE value when there is one.
+    static std::int32_t vcaframetypetoqvt(std::int32_t ftyp, std::int32_t etyp,
+                                          std::string_view ftypecodestr);
 
     // ---- packed binary notations (trace/packedtraces.cpp) ----
+    // The points as one notation "3" record: "R=" (or "Z=" when trcfmt is
+    // false) and the escaped bytes. A step outside -127..127 is written as an
+    // absolute radius so that every radius reads back.
+    std::string makebinaryradiilist(bool trcfmt) const;
 
     // ---- conversions back to records (trace/conversions.cpp) ----
 
