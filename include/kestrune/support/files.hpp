@@ -1,0 +1,216 @@
+// File and text-file utilities of the support library.
+//
+// The routines report failures in an I/O-code style instead of exceptions:
+// each low-level operation leaves a numeric code pending for its thread
+// (0: no error), the routine fetches it right after the operation with
+// clearioresult(), which clears it, and returns Boolean success or the code.
+//
+// Codes are the Windows error codes that stored logs and callers know, mapped
+// from the errno of the failing system call:
+//
+//   2    file not found           ENOENT when the folder exists
+//   3    path not found           ENOENT when the folder is missing, ENOTDIR,
+//                                 ENAMETOOLONG, ELOOP
+//   4    too many open files      EMFILE, ENFILE
+//   5    access denied            EACCES, EPERM, EROFS, EISDIR
+//   8    not enough memory        ENOMEM
+//   17   not the same device      EXDEV (a rename between file systems)
+//   32   sharing violation        EBUSY, ETXTBSY
+//   87   invalid parameter        EINVAL
+//   112  disk full                ENOSPC, EDQUOT
+//   123  invalid name             a name holding a NUL byte
+//   145  folder not empty         ENOTEMPTY
+//   183  already exists           EEXIST (renaming onto an existing name)
+//   223  file too large           EFBIG
+//   31   general failure          any other errno (EIO included)
+//
+// and, for misuse of a text file variable:
+//   103  file not open, 104 not open for input, 105 not open for output.
+//
+// File names are byte strings passed to the system as they are; text is
+// bytes too, read and written without any code-page conversion.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+class tstringlist;
+
+// ---- I/O codes ----
+
+// Code of the last open or close of the text-file routines.
+extern std::atomic<int> QVTLibIOError;
+// The last non-zero code of the text-file routines; savelinestofile sets it
+// to 0 when it starts and keeps every write or close error in it.
+extern std::atomic<int> QVTLibiostatus;
+// When true, the next savelinestofile saves through a temporary name, whatever
+// the extension and length, and sets it back to false.
+extern std::atomic<bool> forcesavelinestorename;
+// Message of the failing step of the latest QVTCopyfile call ("" when it
+// succeeded).
+std::string QVTCopyfileerrormess();
+
+// The calling thread's pending code, which is thereby cleared.
+int clearioresult();
+
+// The code for an errno value, as listed above.
+int ioerrorfromerrno(int err);
+
+// ---- text files ----
+
+// A buffered text file: one name, opened for reading, writing or appending,
+// read and written line by line. Lines are written followed by CR LF; on
+// reading, CR LF, LF and a lone CR each end a line. The destructor closes an
+// open file (flushing what was written) and ignores errors: call
+// closetextfile to learn them.
+class ttextfile {
+public:
+    enum class tmode { closed, input, output };
+
+    ttextfile() = default;
+    ~ttextfile();
+    ttextfile(ttextfile&& other) noexcept;
+    ttextfile& operator=(ttextfile&& other) noexcept;
+    ttextfile(const ttextfile&) = delete;
+    ttextfile& operator=(const ttextfile&) = delete;
+
+    const std::string& name() const { return name_; }
+    tmode mode() const { return mode_; }
+    bool isopen() const { return mode_ != tmode::closed; }
+
+private:
+    friend bool opentextfileforread(ttextfile& f, const std::string& filename);
+    friend bool opentextfileforwrite(ttextfile& f, const std::string& filename, bool appendmode);
+    friend bool closetextfile(ttextfile& f);
+    friend bool readtextline(ttextfile& f, std::string& line);
+    friend bool writetextline(ttextfile& f, std::string_view line);
+    friend bool endoftextfile(ttextfile& f);
+
+    int close() noexcept;    // the code of flushing and closing
+    int flush() noexcept;    // the code of writing out the buffer
+    bool fill() noexcept;    // reads more; false at end of file or on error
+    bool skiplf() noexcept;  // completes a CR LF pair; false at end or error
+
+    int fd_ = -1;
+    tmode mode_ = tmode::closed;
+    std::string name_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t start_ = 0;  // input: first unread byte
+    std::size_t end_ = 0;    // input: end of the read bytes; output: bytes buffered
+    int error_ = 0;          // the first read or write error; it sticks until closing
+    bool pendingcr_ = false; // input: the last line ended with CR; skip a following LF
+};
+
+// Opens an existing file for reading. A missing file (or a folder) gives
+// code 2 at once, without retrying.
+bool opentextfileforread(ttextfile& f, const std::string& filename);
+
+// Creates or empties the file, or appends to it when appendmode is set and
+// the file exists. A failed attempt is followed by a random pause of 0 to 999
+// milliseconds and tried again, four attempts in all.
+bool opentextfileforwrite(ttextfile& f, const std::string& filename, bool appendmode);
+
+// Closes the file (writing out what is buffered) and tells whether that went
+// without error. Closing a file that is not open gives code 103.
+bool closetextfile(ttextfile& f);
+
+// Reads the next line without its line break. False at the end of the file
+// (pending code 0) or on an error (pending code set).
+bool readtextline(ttextfile& f, std::string& line);
+
+// Writes line followed by CR LF; the pending code tells about errors, which
+// for buffered data may also surface only at closetextfile.
+bool writetextline(ttextfile& f, std::string_view line);
+
+// True when nothing more can be read (also when the file is not open for
+// reading).
+bool endoftextfile(ttextfile& f);
+
+// The pause between write attempts, in milliseconds. Tests replace it so that
+// they do not sleep; an empty function brings back the real pause. Returns the
+// function it replaces.
+using tpausefunction = std::function<void(int milliseconds)>;
+tpausefunction setretrypause(tpausefunction pause);
+
+// ---- saving lines ----
+
+// Writes the lines of t, each followed by CR LF, to filename.
+//
+// Lists of more than 10000 lines saved as ".csv", and any list while
+// forcesavelinestorename is set, are written to the name followed by ".$$$"
+// first and then moved into place; the earlier file is kept under the name
+// followed by ".$save" until the new one is in place, and put back if the new
+// one cannot be moved there (the ".$$$" file then stays). A ".$$$" file whose
+// writing failed never replaces the target; it is removed.
+//
+// Lines beginning with "R=" saved to an ".oma" or ".iso" file bring the
+// warning "Saving OMA file as a text file" once, after writing.
+//
+// Returns true when every line was written and the file is in place. No
+// message is shown for failures; their codes are left in QVTLibiostatus.
+bool savelinestofile(const tstringlist& t, const std::string& filename);
+
+// ---- files ----
+
+// Copies a file in blocks of 4096 bytes. Returns 0, the code of the last
+// failing step (its message in QVTCopyfileerrormess), or -1 when the two names
+// are equal without regard to case or name the same file (nothing is done).
+// A partly written target is left in place.
+int QVTCopyfile(const std::string& fromname, const std::string& toname);
+
+// QVTCopyfile, then deletes the source when the copy succeeded.
+int QVTcopyanddeletefile(const std::string& fromname, const std::string& toname);
+
+// Deletes the file named N with blanks trimmed from both ends. Returns 0 or
+// the code (2 missing, 3 missing folder, 5 denied or a folder).
+int deletefile(const std::string& N);
+
+// Renames a (blanks trimmed from both ends) to b (as given). Renaming onto an
+// existing name fails (183) and changes nothing. Returns 0 or the code.
+int renamefile(const std::string& a, const std::string& b);
+
+// The rename operation renamefile uses, returning 0 or a code. Tests replace
+// it to make a rename fail; an empty function brings back the real one.
+// Returns the function it replaces.
+using trenamefunction = std::function<int(const std::string& from, const std::string& to)>;
+trenamefunction setrenamefunction(trenamefunction rename);
+
+// ---- the program and its command line ----
+
+// Looks for a setting on the command line: an argument equal to idStr, or
+// made of idStr, "=" and a value (idStr may include the "="), the name
+// compared without regard to case. Setting receives the value as typed,
+// trimmed; a later match replaces an earlier one; an argument that is just
+// the name leaves Setting as it was.
+bool FindRunTimeParameter(std::string_view idStr, std::string& Setting);
+
+// The arguments FindRunTimeParameter searches, the program's path excluded.
+// By default they are this process's own command line; a program or a test
+// can set them explicitly.
+void setruntimeparameters(std::vector<std::string> arguments);
+std::vector<std::string> runtimeparameters();
+
+// This process's command-line arguments, the program's path excluded, as the
+// system reports them.
+std::vector<std::string> processarguments();
+
+// The folder of the running program with a trailing "/"; empty when the
+// system does not tell.
+std::string findexepath();
+
+// The file name of s without its folder ("/" and "\" both separate folders)
+// and without its last extension (from the last dot, dot included). A name
+// without a dot is returned whole.
+std::string extractfilenameonly(std::string_view s);
+
+// Releases the list and empties the pointer; true (also for an empty pointer).
+bool freestringlist(std::unique_ptr<tstringlist>& t);
+
+}  // namespace kestrune

@@ -1,0 +1,761 @@
+#include "kestrune/support/files.hpp"
+
+#include "kestrune/support/messages.hpp"
+#include "kestrune/support/stringlist.hpp"
+#include "kestrune/support/text.hpp"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace kestrune {
+
+std::atomic<int> QVTLibIOError{0};
+std::atomic<int> QVTLibiostatus{0};
+std::atomic<bool> forcesavelinestorename{false};
+
+namespace {
+
+// Codes beyond those of the system calls.
+constexpr int codeinvalidname = 123;
+constexpr int codenotopen = 103;
+constexpr int codenotinput = 104;
+constexpr int codenotoutput = 105;
+
+constexpr std::size_t textbuffersize = 64 * 1024;
+constexpr std::size_t copyblocksize = 4096;
+constexpr int writeattempts = 4;
+constexpr int maxpausems = 999;
+// Lists longer than this, saved as ".csv", go through a temporary name.
+constexpr int directsavelimit = 10000;
+
+thread_local int pendingcode = 0;
+
+void setpending(int code) {
+    if (code != 0) pendingcode = code;
+}
+
+// Keeps the code of an open or close for the library-wide variables.
+void keepcode(int code) {
+    QVTLibIOError = code;
+    if (code != 0) QVTLibiostatus = code;
+}
+
+std::mutex& copymessmutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::string& copymess() {
+    static std::string mess;
+    return mess;
+}
+
+void setcopymess(std::string mess) {
+    std::lock_guard<std::mutex> lock(copymessmutex());
+    copymess() = std::move(mess);
+}
+
+// A name the system cannot take: it would be cut at the NUL byte and name
+// another file.
+bool badname(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+bool isfolder(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A file (not a folder) of this name is there; a link counts as itself.
+bool fileexists(const std::string& name) {
+    struct stat st {};
+    return ::lstat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string folderof(const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return name.substr(0, slash);
+}
+
+// The code for a failure on name: a missing file is "file not found" when
+// its folder is there and "path not found" when it is not.
+int codeforname(int err, const std::string& name) {
+    if (err == ENOENT && !isfolder(folderof(name))) return 3;
+    return ioerrorfromerrno(err);
+}
+
+int openretrying(const char* name, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(name, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Writes all of data; 0 or errno.
+int writeall(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+// Closing is not retried after EINTR: the descriptor is gone either way.
+int closefd(int fd) { return ::close(fd) == 0 || errno == EINTR ? 0 : errno; }
+
+// ---- replaceable operations ----
+
+std::mutex& hookmutex() {
+    static std::mutex m;
+    return m;
+}
+
+void realpause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+tpausefunction& pausefunction() {
+    static tpausefunction pause = realpause;
+    return pause;
+}
+
+// Renames without ever replacing an existing entry.
+int realrename(const std::string& from, const std::string& to) {
+    if (badname(from) || badname(to)) return codeinvalidname;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+        // The file system cannot rename without replacing: a hard link
+        // claims the new name atomically, then the old name goes.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            if (::unlink(from.c_str()) == 0) return 0;
+            err = errno;
+            ::unlink(to.c_str());
+            return codeforname(err, from);
+        }
+        err = errno;
+        if (err == EPERM || err == EOPNOTSUPP || err == EMLINK) {
+            // No hard links here (or a folder): check, then rename.
+            struct stat st {};
+            if (::lstat(to.c_str(), &st) == 0) return ioerrorfromerrno(EEXIST);
+            if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+            err = errno;
+        }
+    }
+    if (err == ENOENT) {
+        struct stat st {};
+        if (::lstat(from.c_str(), &st) != 0) return codeforname(err, from);
+        return 3;  // the new name's folder is missing
+    }
+    return ioerrorfromerrno(err);
+}
+
+trenamefunction& renamefunction() {
+    static trenamefunction rename = realrename;
+    return rename;
+}
+
+int dorename(const std::string& from, const std::string& to) {
+    trenamefunction rename;
+    {
+        std::lock_guard<std::mutex> lock(hookmutex());
+        rename = renamefunction();
+    }
+    return rename(from, to);
+}
+
+int dodelete(const std::string& name) {
+    if (badname(name)) return codeinvalidname;
+    if (::unlink(name.c_str()) == 0) return 0;
+    return codeforname(errno, name);
+}
+
+int randompause() {
+    thread_local std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^
+        static_cast<long long>(std::hash<std::thread::id>{}(std::this_thread::get_id()))));
+    return std::uniform_int_distribution<int>(0, maxpausems)(generator);
+}
+
+void pauseaftertry() {
+    tpausefunction pause;
+    {
+        std::lock_guard<std::mutex> lock(hookmutex());
+        pause = pausefunction();
+    }
+    pause(randompause());
+}
+
+// The file name part of s: after the last "/" or "\".
+std::string_view filenamepart(std::string_view s) {
+    const std::size_t sep = s.find_last_of("/\\");
+    return sep == std::string_view::npos ? s : s.substr(sep + 1);
+}
+
+// From the last dot of the file name, dot included; empty without a dot.
+std::string_view extensionof(std::string_view s) {
+    const std::string_view name = filenamepart(s);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+// Moves the freshly written temporary file onto target. The earlier target
+// is kept under the backup name until the new file is in place, and put back
+// when the new one cannot be moved there, so its content is never lost.
+bool movetempintoplace(const std::string& temp, const std::string& target) {
+    const std::string backup = target + ".$save";
+    if (fileexists(backup)) dodelete(backup);
+    if (fileexists(backup)) {
+        // The old backup will not go: copy the new content over the target.
+        return QVTcopyanddeletefile(temp, target) == 0;
+    }
+    if (!fileexists(target)) return dorename(temp, target) == 0;
+    if (dorename(target, backup) != 0) {
+        // The target could not be moved aside; this only works if it has
+        // vanished meanwhile. The temporary file stays otherwise.
+        return dorename(temp, target) == 0;
+    }
+    if (dorename(temp, target) == 0) {
+        dodelete(backup);
+        return true;
+    }
+    // Put the earlier content back; if even that fails it stays under the
+    // backup name. The new content stays in the temporary file.
+    dorename(backup, target);
+    return false;
+}
+
+std::mutex& parametersmutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::optional<std::vector<std::string>>& parameters() {
+    static std::optional<std::vector<std::string>> p;
+    return p;
+}
+
+}  // namespace
+
+std::string QVTCopyfileerrormess() {
+    std::lock_guard<std::mutex> lock(copymessmutex());
+    return copymess();
+}
+
+int clearioresult() { return std::exchange(pendingcode, 0); }
+
+int ioerrorfromerrno(int err) {
+    switch (err) {
+        case 0: return 0;
+        case ENOENT: return 2;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP: return 3;
+        case EMFILE:
+        case ENFILE: return 4;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR: return 5;
+        case ENOMEM: return 8;
+        case EXDEV: return 17;
+        case EBUSY:
+        case ETXTBSY: return 32;
+        case EINVAL: return 87;
+        case ENOSPC:
+        case EDQUOT: return 112;
+        case ENOTEMPTY: return 145;
+        case EEXIST: return 183;
+        case EFBIG: return 223;
+        default: return 31;
+    }
+}
+
+// ---- text files ----
+
+ttextfile::~ttextfile() { close(); }
+
+ttextfile::ttextfile(ttextfile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      mode_(std::exchange(other.mode_, tmode::closed)),
+      name_(std::move(other.name_)),
+      buffer_(std::move(other.buffer_)),
+      start_(std::exchange(other.start_, 0)),
+      end_(std::exchange(other.end_, 0)),
+      error_(std::exchange(other.error_, 0)),
+      pendingcr_(std::exchange(other.pendingcr_, false)) {}
+
+ttextfile& ttextfile::operator=(ttextfile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        mode_ = std::exchange(other.mode_, tmode::closed);
+        name_ = std::move(other.name_);
+        buffer_ = std::move(other.buffer_);
+        start_ = std::exchange(other.start_, 0);
+        end_ = std::exchange(other.end_, 0);
+        error_ = std::exchange(other.error_, 0);
+        pendingcr_ = std::exchange(other.pendingcr_, false);
+    }
+    return *this;
+}
+
+int ttextfile::flush() noexcept {
+    if (error_ != 0) return error_;
+    if (end_ > 0) {
+        const int err = writeall(fd_, buffer_.get(), end_);
+        end_ = 0;
+        if (err != 0) error_ = ioerrorfromerrno(err);
+    }
+    return error_;
+}
+
+int ttextfile::close() noexcept {
+    if (mode_ == tmode::closed) return codenotopen;
+    int code = mode_ == tmode::output ? flush() : 0;
+    const int err = closefd(fd_);
+    if (code == 0 && err != 0) code = ioerrorfromerrno(err);
+    fd_ = -1;
+    mode_ = tmode::closed;
+    start_ = end_ = 0;
+    error_ = 0;
+    pendingcr_ = false;
+    return code;
+}
+
+bool ttextfile::fill() noexcept {
+    start_ = end_ = 0;
+    if (error_ != 0) return false;
+    ssize_t n;
+    do {
+        n = ::read(fd_, buffer_.get(), textbuffersize);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        error_ = ioerrorfromerrno(errno);
+        return false;
+    }
+    end_ = static_cast<std::size_t>(n);
+    return n > 0;
+}
+
+bool ttextfile::skiplf() noexcept {
+    if (!pendingcr_) return true;
+    if (start_ == end_ && !fill()) return false;
+    pendingcr_ = false;
+    if (buffer_[start_] == '\n') ++start_;
+    return true;
+}
+
+bool opentextfileforread(ttextfile& f, const std::string& filename) {
+    clearioresult();
+    if (f.isopen()) f.close();
+    int code = 0;
+    try {
+        if (badname(filename)) {
+            code = codeinvalidname;
+        } else {
+            const int fd = openretrying(filename.c_str(), O_RDONLY | O_CLOEXEC);
+            struct stat st {};
+            if (fd < 0) {
+                // A file that is not there is "file not found", whatever
+                // part of its path is missing.
+                code = errno == ENOENT || errno == ENOTDIR ? 2 : ioerrorfromerrno(errno);
+            } else if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+                closefd(fd);
+                code = 2;  // a folder is not a file to read
+            } else {
+                if (!f.buffer_) f.buffer_ = std::make_unique<char[]>(textbuffersize);
+                f.fd_ = fd;
+                f.mode_ = ttextfile::tmode::input;
+                f.name_ = filename;
+            }
+        }
+    } catch (...) {
+        code = 8;
+    }
+    keepcode(code);
+    return code == 0;
+}
+
+bool opentextfileforwrite(ttextfile& f, const std::string& filename, bool appendmode) {
+    clearioresult();
+    if (f.isopen()) f.close();
+    int code = 0;
+    try {
+        if (!f.buffer_) f.buffer_ = std::make_unique<char[]>(textbuffersize);
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (appendmode ? O_APPEND : O_TRUNC);
+        for (int attempt = 0; attempt < writeattempts; ++attempt) {
+            int fd = -1;
+            if (badname(filename)) {
+                code = codeinvalidname;
+            } else {
+                fd = openretrying(filename.c_str(), flags, 0666);
+                code = fd < 0 ? codeforname(errno, filename) : 0;
+            }
+            if (code == 0) {
+                f.fd_ = fd;
+                f.mode_ = ttextfile::tmode::output;
+                f.name_ = filename;
+                break;
+            }
+            pauseaftertry();
+        }
+    } catch (...) {
+        if (code == 0) code = 31;
+        keepcode(code);
+        return false;
+    }
+    keepcode(code);
+    return code == 0;
+}
+
+bool closetextfile(ttextfile& f) {
+    clearioresult();
+    const int code = f.close();
+    keepcode(code);
+    return code == 0;
+}
+
+bool readtextline(ttextfile& f, std::string& line) {
+    line.clear();
+    if (f.mode_ != ttextfile::tmode::input) {
+        setpending(f.isopen() ? codenotinput : codenotopen);
+        return false;
+    }
+    try {
+        bool any = false;
+        if (f.skiplf()) {
+            for (;;) {
+                if (f.start_ == f.end_ && !f.fill()) break;
+                any = true;
+                const char* data = f.buffer_.get() + f.start_;
+                const std::size_t size = f.end_ - f.start_;
+                std::size_t i = 0;
+                while (i < size && data[i] != '\n' && data[i] != '\r') ++i;
+                line.append(data, i);
+                if (i < size) {
+                    f.pendingcr_ = data[i] == '\r';
+                    f.start_ += i + 1;
+                    return true;
+                }
+                f.start_ = f.end_;
+            }
+        }
+        setpending(f.error_);
+        return any && f.error_ == 0;
+    } catch (...) {
+        setpending(8);
+        return false;
+    }
+}
+
+bool writetextline(ttextfile& f, std::string_view line) {
+    if (f.mode_ != ttextfile::tmode::output) {
+        setpending(f.isopen() ? codenotoutput : codenotopen);
+        return false;
+    }
+    const auto put = [&f](const char* data, std::size_t size) {
+        if (f.error_ != 0) return f.error_;
+        if (f.end_ + size > textbuffersize) {
+            if (f.flush() != 0) return f.error_;
+            if (size >= textbuffersize) {
+                const int err = writeall(f.fd_, data, size);
+                if (err != 0) f.error_ = ioerrorfromerrno(err);
+                return f.error_;
+            }
+        }
+        std::memcpy(f.buffer_.get() + f.end_, data, size);
+        f.end_ += size;
+        return 0;
+    };
+    int code = put(line.data(), line.size());
+    if (code == 0) code = put("\r\n", 2);
+    setpending(code);
+    return code == 0;
+}
+
+bool endoftextfile(ttextfile& f) {
+    if (f.mode_ != ttextfile::tmode::input) return true;
+    if (!f.skiplf()) return true;
+    return f.start_ == f.end_ && !f.fill();
+}
+
+tpausefunction setretrypause(tpausefunction pause) {
+    if (!pause) pause = realpause;
+    std::lock_guard<std::mutex> lock(hookmutex());
+    return std::exchange(pausefunction(), std::move(pause));
+}
+
+// ---- saving lines ----
+
+bool savelinestofile(const tstringlist& t, const std::string& filename) {
+    try {
+        const std::string_view ext = extensionof(filename);
+        const bool scanfortraces = sametext(ext, ".oma") || sametext(ext, ".iso");
+        clearioresult();
+        QVTLibiostatus = 0;
+        const bool throughtemp =
+            (t.count() > directsavelimit && sametext(ext, ".csv")) || forcesavelinestorename.load();
+        const std::string writename = throughtemp ? filename + ".$$$" : filename;
+
+        bool saved = false;
+        bool tracelines = false;
+        ttextfile f;
+        if (opentextfileforwrite(f, writename, false)) {
+            bool written = true;
+            for (const std::string& line : t) {
+                writetextline(f, line);
+                if (scanfortraces && line.size() >= 2 && line[0] == 'R' && line[1] == '=') tracelines = true;
+                if (const int code = clearioresult(); code != 0) {
+                    QVTLibiostatus = code;
+                    // The file is broken from here on; further lines
+                    // would fail the same way.
+                    written = false;
+                    break;
+                }
+            }
+            if (!closetextfile(f)) written = false;
+            saved = written;
+            if (throughtemp) {
+                if (written) {
+                    saved = movetempintoplace(writename, filename);
+                } else {
+                    // An incomplete file must not replace the earlier one.
+                    dodelete(writename);
+                }
+                forcesavelinestorename = false;
+            }
+        }
+        if (tracelines) ShowWarning("Saving OMA file as a text file", "");
+        return saved;
+    } catch (...) {
+        return false;
+    }
+}
+
+// ---- files ----
+
+int QVTCopyfile(const std::string& fromname, const std::string& toname) {
+    if (sametext(fromname, toname)) return -1;
+    int source = -1;
+    int target = -1;
+    try {
+        setcopymess(std::string());
+        int code = 0;
+        std::string mess;
+        const auto fail = [&](int c, std::string_view what) {
+            code = c;
+            mess = "Copy file ";
+            mess += what;
+        };
+        if (badname(fromname)) {
+            fail(codeinvalidname, fromname + " not assigned");
+        } else {
+            source = openretrying(fromname.c_str(), O_RDONLY | O_CLOEXEC);
+            struct stat st {};
+            if (source < 0) {
+                fail(codeforname(errno, fromname), fromname + " not reset");
+            } else if (::fstat(source, &st) != 0 || S_ISDIR(st.st_mode)) {
+                fail(5, fromname + " not reset");
+            }
+        }
+        if (code == 0) {
+            if (badname(toname)) {
+                fail(codeinvalidname, toname + " not assigned");
+            } else {
+                // Opened without emptying it first: when both names lead to
+                // the same file, emptying it would destroy the source.
+                target = openretrying(toname.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+                struct stat sourcest {};
+                struct stat targetst {};
+                if (target < 0) {
+                    fail(codeforname(errno, toname), toname + " not reset");
+                } else if (::fstat(source, &sourcest) == 0 && ::fstat(target, &targetst) == 0 &&
+                           sourcest.st_dev == targetst.st_dev && sourcest.st_ino == targetst.st_ino) {
+                    closefd(std::exchange(source, -1));
+                    closefd(std::exchange(target, -1));
+                    return -1;
+                } else if (::ftruncate(target, 0) != 0) {
+                    fail(ioerrorfromerrno(errno), toname + " not reset");
+                }
+            }
+        }
+        if (code == 0) {
+            char block[copyblocksize];
+            for (;;) {
+                const ssize_t n = ::read(source, block, sizeof block);
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    fail(ioerrorfromerrno(errno), "read error");
+                    break;
+                }
+                if (n == 0) break;
+                if (const int err = writeall(target, block, static_cast<std::size_t>(n)); err != 0) {
+                    fail(ioerrorfromerrno(err), "write error");
+                    break;
+                }
+            }
+        }
+        if (source >= 0) {
+            const int err = closefd(std::exchange(source, -1));
+            if (err != 0) fail(ioerrorfromerrno(err), fromname + " closing error");
+        }
+        if (target >= 0) {
+            const int err = closefd(std::exchange(target, -1));
+            if (err != 0) fail(ioerrorfromerrno(err), toname + " close error");
+        }
+        setcopymess(std::move(mess));
+        return code;
+    } catch (...) {
+        if (source >= 0) closefd(source);
+        if (target >= 0) closefd(target);
+        return 8;
+    }
+}
+
+int QVTcopyanddeletefile(const std::string& fromname, const std::string& toname) {
+    const int code = QVTCopyfile(fromname, toname);
+    if (code != 0) return code;
+    return dodelete(fromname);
+}
+
+int deletefile(const std::string& N) {
+    clearioresult();
+    try {
+        return dodelete(trim(N));
+    } catch (...) {
+        return 8;
+    }
+}
+
+int renamefile(const std::string& a, const std::string& b) {
+    clearioresult();
+    try {
+        return dorename(trim(a), b);
+    } catch (...) {
+        return 8;
+    }
+}
+
+trenamefunction setrenamefunction(trenamefunction rename) {
+    if (!rename) rename = realrename;
+    std::lock_guard<std::mutex> lock(hookmutex());
+    return std::exchange(renamefunction(), std::move(rename));
+}
+
+// ---- the program and its command line ----
+
+std::vector<std::string> processarguments() {
+    std::vector<std::string> arguments;
+    try {
+        const int fd = openretrying("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return arguments;
+        std::string all;
+        char block[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd, block, sizeof block);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            all.append(block, static_cast<std::size_t>(n));
+        }
+        closefd(fd);
+        // Each argument ends with a NUL byte; the first is the program.
+        std::size_t start = 0;
+        bool first = true;
+        while (start < all.size()) {
+            std::size_t end = all.find('\0', start);
+            if (end == std::string::npos) end = all.size();
+            if (!first) arguments.emplace_back(all, start, end - start);
+            first = false;
+            start = end + 1;
+        }
+    } catch (...) {
+    }
+    return arguments;
+}
+
+void setruntimeparameters(std::vector<std::string> arguments) {
+    std::lock_guard<std::mutex> lock(parametersmutex());
+    parameters() = std::move(arguments);
+}
+
+std::vector<std::string> runtimeparameters() {
+    std::lock_guard<std::mutex> lock(parametersmutex());
+    if (!parameters()) parameters() = processarguments();
+    return *parameters();
+}
+
+bool FindRunTimeParameter(std::string_view idStr, std::string& Setting) {
+    Setting.clear();
+    bool found = false;
+    try {
+        const std::string id = upcase(idStr);
+        for (const std::string& argument : runtimeparameters()) {
+            const std::string upper = upcase(argument);
+            if (upper == id) {
+                found = true;
+                continue;
+            }
+            const std::size_t equals = upper.find('=');
+            if (equals == std::string::npos) continue;
+            const std::string_view name(upper.data(), equals);
+            const std::string_view nameandequals(upper.data(), equals + 1);
+            if (name == id || nameandequals == id) {
+                found = true;
+                Setting = trim(std::string_view(argument).substr(equals + 1));
+            }
+        }
+    } catch (...) {
+    }
+    return found;
+}
+
+std::string findexepath() {
+    try {
+        std::string path(256, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+            if (n < 0) return std::string();
+            if (static_cast<std::size_t>(n) < path.size()) {
+                path.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            path.resize(path.size() * 2);
+        }
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return std::string();
+        path.resize(slash + 1);
+        return path;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string extractfilenameonly(std::string_view s) {
+    const std::string_view name = filenamepart(s);
+    const std::size_t dot = name.rfind('.');
+    return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+bool freestringlist(std::unique_ptr<tstringlist>& t) {
+    t.reset();
+    return true;
+}
+
+}  // namespace kestrune
