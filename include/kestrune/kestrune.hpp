@@ -9,7 +9,4 @@
 #include "kestrune/trace/trcfmt.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/oma/omafile.hpp"
-#include "kestrune/shape/canvas.hpp"
-#include "kestrune/shape/cairocanvas.hpp"
-#include "kestrune/shape/picture.hpp"
 #include "kestrune/oma/drill.hpp"
