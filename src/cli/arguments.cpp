@@ -16,7 +16,7 @@ std::string tparsedargs::value(std::string_view name, std::string_view fallback)
     return std::string(fallback);
 }
 
-bool parsearguments(std::span<const std::string> args, std::span<const toptionspec> specs,
+bool parsearguments(std::span<const std::string> args, std::span<const toptiondefn> known,
                     tparsedargs& parsed, std::string& error) {
     parsed = tparsedargs{};
     error.clear();
@@ -50,13 +50,13 @@ bool parsearguments(std::span<const std::string> args, std::span<const toptionsp
             parsed.help = true;
             continue;
         }
-        const auto spec = std::find_if(specs.begin(), specs.end(),
-                                       [name](const toptionspec& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        const auto match = std::find_if(known.begin(), known.end(),
+                                      [name](const toptiondefn& s) { return s.name == name; });
+        if (match == known.end()) {
             error = "unknown option '--" + std::string(name) + "'";
             return false;
         }
-        if (spec->valuename.empty()) {
+        if (match->valuename.empty()) {
             if (equals != std::string_view::npos) {
                 error = "option '--" + std::string(name) + "' takes no value";
                 return false;

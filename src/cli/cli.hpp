@@ -84,7 +84,7 @@ private:
 // ---- arguments ----
 
 // One option a command accepts, written --name or --name VALUE / --name=VALUE.
-struct toptionspec {
+struct toptiondefn {
     std::string_view name;       // without the leading "--"
     std::string_view valuename;  // empty for a flag; otherwise shown in the usage
     std::string_view help;       // one line
@@ -105,7 +105,7 @@ struct tparsedargs {
 // alone is an operand. --help and -h are known to every command. On an unknown
 // option, a missing value or a value given to a flag, returns false with a
 // message in error.
-bool parsearguments(std::span<const std::string> args, std::span<const toptionspec> specs,
+bool parsearguments(std::span<const std::string> args, std::span<const toptiondefn> known,
                     tparsedargs& parsed, std::string& error);
 
 // ---- commands ----
@@ -116,7 +116,7 @@ struct tcommand {
     std::string_view name;
     std::string_view synopsis;  // the arguments, e.g. "FILE..."
     std::string_view summary;   // one line
-    std::span<const toptionspec> options;
+    std::span<const toptiondefn> options;
     std::size_t minoperands = 0;
     tcommandhandler handler = nullptr;
 };

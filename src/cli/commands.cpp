@@ -21,14 +21,14 @@ constexpr std::array commands{
 };
 
 // Options that stand before the command.
-constexpr std::array<toptionspec, 2> globaloptions{{
+constexpr std::array<toptiondefn, 2> globaloptions{{
     {"help", "", "Show this help and exit."},
     {"version", "", "Show the program's version and exit."},
 }};
 
-constexpr toptionspec helpoption{"help", "", "Show this command's usage and exit."};
+constexpr toptiondefn helpoption{"help", "", "Show this command's usage and exit."};
 
-std::string optionlabel(const toptionspec& option) {
+std::string optionlabel(const toptiondefn& option) {
     std::string label = option.name == "help" ? "-h, --help" : "--" + std::string(option.name);
     if (!option.valuename.empty()) label.append(" ").append(option.valuename);
     return label;
@@ -72,7 +72,7 @@ std::string usagetext() {
     appendcolumns(text, rows);
     text.append("\nOptions:\n");
     rows.clear();
-    for (const toptionspec& option : globaloptions) rows.emplace_back(optionlabel(option), option.help);
+    for (const toptiondefn& option : globaloptions) rows.emplace_back(optionlabel(option), option.help);
     appendcolumns(text, rows);
     text.append("\nRun '").append(programname).append(" help COMMAND' for the options of a command.\n");
     return text;
@@ -84,7 +84,7 @@ std::string commandusage(const tcommand& command) {
     text.append(command.summary).append("\n\nOptions:\n");
     std::vector<std::pair<std::string, std::string_view>> rows;
     rows.emplace_back(optionlabel(helpoption), helpoption.help);
-    for (const toptionspec& option : command.options) rows.emplace_back(optionlabel(option), option.help);
+    for (const toptiondefn& option : command.options) rows.emplace_back(optionlabel(option), option.help);
     appendcolumns(text, rows);
     return text;
 }
