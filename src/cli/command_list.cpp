@@ -11,6 +11,8 @@ namespace kestrune::cli {
 int command_list(const tparsedargs& args, tcontext& ctx) {
     int status = exitok;
     for (const std::string& filename : args.operands) {
+        // Once standard output has failed, reading further files serves nothing.
+        if (ctx.out.failed()) break;
         tomafileobj doc;
         if (!readdocument(filename, doc, ctx)) {
             status = exitfailure;
