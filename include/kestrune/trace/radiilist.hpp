@@ -165,8 +165,28 @@ public:
     // ---- conversions back to records (trace/conversions.cpp) ----
 
     // ---- radii dump (trace/radiidump.cpp) ----
+    // Fills dbglist (emptied first) with a header line and one line per point
+    // in angle order: index, angle, radius, x, y. Nothing, not even the header,
+    // for a list without points. Sorts the points and rebuilds xlist and ylist.
+    void datatodebuglist(tstringlist& dbglist);
 
     // ---- geometry, copy, mirror image, resampling (shape/geometry.cpp) ----
+    void makexylists();              // sorts the points, rebuilds xlist and ylist
+    void findabed();                 // box, effective diameter, extremes, radii
+    void findcirc();                 // fcirc from the points; unchanged when empty
+    std::int32_t circ();             // omacirc when set, else the computed fcirc
+    void swoplistandangle();         // mirror about the 90-270 degree axis
+    // The copy routines do nothing for a null source.
+    void load(const tstringlist* t);
+    void load(const tstringlist& t) { load(&t); }
+    void copyradii(const tradiilist* t);
+    void copyradii(const tradiilist& t) { copyradii(&t); }
+    void mirrorshape(const tradiilist* source);
+    void mirrorshape(const tradiilist& source) { mirrorshape(&source); }
+    // Resampling. convertshape ignores a target count outside
+    // 1..maxresamplepoints (shape/geometry.hpp), reduceshape one below 1.
+    void convertshape(int pointsintarget);
+    void reduceshape(int pointsintarget);
 
     // ---- drawing (shape/drawing.cpp) ----
 

@@ -1,0 +1,51 @@
+// Plane geometry shared by the shape operations of the radii list.
+//
+// The shape frame: 0 degrees along +x, angles counter-clockwise, +y up. The
+// radii list's own geometry methods (coordinates, box, circumference, copy,
+// mirror image, resampling) are declared with the class in
+// kestrune/trace/radiilist.hpp and implemented in shape/geometry.cpp.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace kestrune {
+
+// Largest point count the resampling routines produce. Angles are held with
+// three decimals, so no shape can have more distinct angles than this; a
+// larger target is refused rather than allocated.
+inline constexpr int maxresamplepoints = 360000;
+
+// Direction of (px, py) seen from the origin, in degrees, 0 <= result < 360.
+// The origin gives 90; a point with a non-finite coordinate gives 0.
+double calcangle(double px, double py);
+
+// Direction of the segment from (x1, y1) to (x2, y2): calcangle(x2-x1, y2-y1).
+double calcsegang(double x1, double y1, double x2, double y2);
+
+// Where the line through (x1, y1) with direction a1 degrees meets the line
+// through (x2, y2) with direction a2. Returns true for an ordinary crossing.
+// When one line is vertical (90 or 270 degrees) the crossing is still written
+// to rx3 and ry3 but the result is false; when both are vertical, or the
+// slopes are equal, the result is false and rx3 and ry3 are left untouched.
+bool calcintersect(double x1, double y1, double a1, double x2, double y2, double a2,
+                   double& rx3, double& ry3);
+
+// Switches of convertshape's interpolation, both false at start. With either
+// set, a new point is where the chord between its two neighbours meets the
+// ray at its angle, instead of the radius interpolated by angle.
+// shapconvstraightline holds for one conversion only (convertshape clears
+// it); shapconvmidway stays set.
+extern std::atomic<bool> shapconvstraightline;
+extern std::atomic<bool> shapconvmidway;
+
+// The coordinates of the point at angle degrees and radius: x = r cos(angle),
+// y = r sin(angle), each rounded as roundtoint32 does. This is the rule
+// behind the radii list's xlist and ylist.
+void polartoxy(double angle, std::int32_t radius, std::int32_t& x, std::int32_t& y);
+
+// Rounds to the nearest whole number, halves to even, and saturates to the
+// 32-bit range; NaN gives 0.
+std::int32_t roundtoint32(double v);
+
+}  // namespace kestrune
