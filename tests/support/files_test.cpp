@@ -484,6 +484,42 @@ TEST_F(FilesTest, SavingTraceLinesAsOmaOrIsoWarnsOnceAfterWriting) {
     }
 }
 
+TEST_F(FilesTest, RealFilesReadLineByLineAndSavedAgainKeepEveryByte) {
+    const fs::path samples = testing::real_samples_dir();
+    if (samples.empty()) GTEST_SKIP() << "no real sample files";
+    int checked = 0;
+    for (const auto& entry : fs::directory_iterator(samples)) {
+        if (entry.path().extension() != ".oma") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string original = read_file(entry.path());
+        ttextfile f;
+        ASSERT_TRUE(opentextfileforread(f, entry.path().string()));
+        tstringlist t;
+        bool tracelines = false;
+        for (std::string line; readtextline(f, line);) {
+            tracelines = tracelines || line.rfind("R=", 0) == 0;
+            t.add(std::move(line));
+        }
+        EXPECT_EQ(clearioresult(), 0);
+        closetextfile(f);
+
+        messages_.clear();
+        const std::string copy = path(entry.path().filename().string());
+        EXPECT_TRUE(savelinestofile(t, copy));
+        EXPECT_EQ(messages_.size(), tracelines ? 1u : 0u);
+        if (original.find('\r') == std::string::npos && !original.empty() && original.back() == '\n') {
+            std::string expected;
+            for (const char c : original) {
+                if (c == '\n') expected += '\r';
+                expected += c;
+            }
+            EXPECT_EQ(read_file(copy), expected);
+            ++checked;
+        }
+    }
+    if (checked == 0) GTEST_SKIP() << "no sample with plain LF line ends";
+}
+
 // ---- copying, deleting, renaming ----
 
 TEST_F(FilesTest, CopyReplacesTheTargetWithTheSourceBytes) {

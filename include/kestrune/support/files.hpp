@@ -5,8 +5,8 @@
 // (0: no error), the routine fetches it right after the operation with
 // clearioresult(), which clears it, and returns Boolean success or the code.
 //
-// Codes are the Windows error codes that stored logs and callers know, mapped
-// from the errno of the failing system call:
+// Codes follow the numbering of the Windows system error codes, which callers
+// compare against, mapped from the errno of the failing system call:
 //
 //   2    file not found           ENOENT when the folder exists
 //   3    path not found           ENOENT when the folder is missing, ENOTDIR,
