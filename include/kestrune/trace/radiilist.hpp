@@ -113,6 +113,9 @@ public:
     std::int32_t extractradiuselement(int x) const;
     double extractangleelement(int x) const;
     const std::string& element(int x) const;     // the whole element text
+    // Number of points. The point storage exists from construction on (the
+    // constructor always runs init), so there is no "not initialised" state
+    // and the result is never -1.
     int readcount() const;
     int count() const { return readcount(); }
 

@@ -1,0 +1,229 @@
+#include "kestrune/oma/omafile.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrune {
+namespace {
+
+// Whether each byte value separates records. A plain array indexed in the
+// scanning loops keeps the per-byte cost to one load, in every build type.
+struct separatortable {
+    bool is[256] = {};
+    constexpr separatortable() {
+        for (const unsigned char c : {6, 10, 13, 17, 19, 21, 26, 28, 29, 30}) is[c] = true;
+    }
+};
+
+constexpr separatortable kSeparators{};
+
+// The number of records text splits into: runs of content between separators.
+std::size_t countrecords(const std::string& text) {
+    const bool* const sep = kSeparators.is;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = p + text.size();
+    std::size_t records = 0;
+    bool inrecord = false;
+    for (; p != end; ++p) {
+        const bool content = !sep[*p];
+        records += content && !inrecord;
+        inrecord = content;
+    }
+    return records;
+}
+
+// text with every "|" replaced by CR LF.
+std::string barstolineends(const std::string& text, std::size_t bars) {
+    std::string out;
+    out.reserve(text.size() + bars);
+    std::size_t from = 0;
+    for (std::size_t bar = text.find('|'); bar != std::string::npos; bar = text.find('|', from)) {
+        out.append(text, from, bar - from).append("\r\n");
+        from = bar + 1;
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+}
+
+std::size_t countbars(const std::string& text) {
+    std::size_t bars = 0;
+    for (std::size_t bar = text.find('|'); bar != std::string::npos; bar = text.find('|', bar + 1)) ++bars;
+    return bars;
+}
+
+// Closes a file descriptor when it goes out of scope.
+class fdguard {
+public:
+    explicit fdguard(int fd) : fd_(fd) {}
+    ~fdguard() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    fdguard(const fdguard&) = delete;
+    fdguard& operator=(const fdguard&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The first buffer holds a regular file whole when its size is plausible; a
+// larger declared size (a sparse file, say) is not trusted for allocation up
+// front: the buffer then grows with what actually arrives.
+constexpr std::size_t kMinBuffer = 64 * 1024;
+constexpr std::size_t kMaxInitialBuffer = 256u * 1024 * 1024;
+
+// Reads everything the descriptor delivers into bytes. A read error ends the
+// reading and keeps what came before it.
+void readall(int fd, const struct stat& st, std::string& bytes) {
+    std::size_t capacity = kMinBuffer;
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto declared = static_cast<std::size_t>(st.st_size);
+        // One spare byte lets the final read see the end of the file without
+        // growing the buffer.
+        if (declared < kMaxInitialBuffer) capacity = declared + 1;
+        else capacity = kMaxInitialBuffer;
+    }
+    std::size_t length = 0;
+    bytes.resize(capacity);
+    for (;;) {
+        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        length += static_cast<std::size_t>(n);
+    }
+    bytes.resize(length);
+}
+
+}  // namespace
+
+bool isrecordseparator(unsigned char c) { return kSeparators.is[c]; }
+
+tomafileobj::tomafileobj() { init(); }
+
+// The lists and the descriptor are members and exist for the object's whole
+// life, so the only thing left to (re)initialise is the validity result;
+// existing lists and texts are kept.
+void tomafileobj::init() { lastvalidresult = 0; }
+
+void tomafileobj::clear() {
+    omalist.clear();
+    omastr.clear();
+    omastrasansi.clear();
+    omastrashex.clear();
+    omastrasbase64.clear();
+    omadatafilename.clear();
+    omajpegfilename.clear();
+}
+
+bool tomafileobj::readomafile(const std::filesystem::path& datafilename) {
+    bool opened = false;
+    try {
+        std::error_code ec;
+        const auto status = std::filesystem::status(datafilename, ec);  // follows links
+        if (!ec && std::filesystem::exists(status)) {
+            omadatafilename = datafilename.string();
+            // A folder exists but holds no file content: it cannot be read.
+            const int fd = std::filesystem::is_directory(status)
+                               ? -1
+                               : ::open(datafilename.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+            const fdguard guard(fd);
+            struct stat st {};
+            if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) {
+                opened = true;
+                omastr.clear();
+                omastrasansi.clear();
+                try {
+                    std::string bytes;
+                    readall(fd, st, bytes);
+                    omastr = bytes;  // text is bytes: each byte is the character of its code
+                    omastrasansi = std::move(bytes);
+                } catch (...) {
+                    // Out of memory part-way: leave no half-filled text behind.
+                    omastr.clear();
+                    omastr.shrink_to_fit();
+                    omastrasansi.clear();
+                    omastrasansi.shrink_to_fit();
+                    opened = false;
+                }
+            }
+        }
+    } catch (...) {
+        opened = false;
+    }
+    loadedtrcfmt.clear();
+    return opened;
+}
+
+void tomafileobj::omareadtoeol(const std::string& text, std::size_t& chptr, std::string& record) {
+    record.clear();
+    const std::size_t n = text.size();
+    const std::size_t from = chptr == 0 ? 0 : chptr - 1;  // to 0-based; position 0 reads as 1
+    if (from >= n) return;                                  // past the end: nothing to read
+    const bool* const sep = kSeparators.is;
+    const unsigned char* const base = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = base + n;
+    const unsigned char* p = base + from;
+    while (p != end && sep[*p]) ++p;
+    const unsigned char* const start = p;
+    while (p != end && !sep[*p]) ++p;
+    record.assign(reinterpret_cast<const char*>(start), static_cast<std::size_t>(p - start));
+    if (p != end) ++p;  // the separator that ended the record is consumed
+    chptr = static_cast<std::size_t>(p - base) + 1;
+}
+
+bool tomafileobj::omastrtolist() {
+    try {
+        for (int pass = 0; pass < 2; ++pass) {
+            omalist.clear();
+            // Counting first costs one quick pass and saves regrowing a list
+            // of millions of records.
+            const std::size_t records = countrecords(omastr);
+            omalist.items().reserve(records);
+            const std::size_t n = omastr.size();
+            std::size_t chptr = 1;
+            std::string record;
+            while (chptr <= n) {
+                omareadtoeol(omastr, chptr, record);
+                if (!record.empty()) omalist.add(std::move(record));
+            }
+            if (pass > 0 || omalist.count() != 1) break;
+            // One record holding "|": the file uses "|" as its record separator.
+            const std::size_t bars = countbars(omastr);
+            if (bars == 0) break;
+            omastr = barstolineends(omastr, bars);
+        }
+    } catch (...) {
+        // Out of memory: the list holds the records split so far.
+    }
+    return true;
+}
+
+std::string tomafileobj::findvalue(std::string_view tag) const {
+    try {
+        return omalist.value(tag);
+    } catch (...) {
+        return std::string();
+    }
+}
+
+bool tomafileobj::listtoomastr() {
+    try {
+        std::size_t total = 0;
+        for (const auto& record : omalist) total += record.size() + 2;
+        std::string text;
+        text.reserve(total);
+        for (const auto& record : omalist) {
+            text.append(record);
+            text.append("\r\n");
+        }
+        omastr = std::move(text);
+    } catch (...) {
+        // Out of memory: the text stays as it was.
+    }
+    return true;
+}
+
+}  // namespace kestrune
