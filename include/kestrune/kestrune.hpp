@@ -8,6 +8,7 @@
 #include "kestrune/support/messages.hpp"
 #include "kestrune/trace/trcfmt.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/shape/geometry.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/oma/drill.hpp"

@@ -1,0 +1,449 @@
+// Extraction of the right and left traces from the records of an OMA file,
+// the decoding of one trace record value, the angle records as text, the
+// frame data and explode.
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/packedtraces.hpp"
+#include "kestrune/trace/radiilist.hpp"
+
+namespace kestrune {
+namespace {
+
+constexpr std::size_t kMaxSecondFieldChars = 30;
+
+struct recordparts {
+    std::string_view tag;    // text before the first "=", or all of it
+    std::string_view value;  // text after the first "=", untrimmed
+};
+
+recordparts splitrecord(std::string_view record) {
+    const std::size_t eq = record.find('=');
+    if (eq == std::string_view::npos) return {record, {}};
+    return {record.substr(0, eq), record.substr(eq + 1)};
+}
+
+// The text after the first ";" of s, at most 30 characters; empty when s has
+// no ";".
+std::string_view aftersemicolon(std::string_view s) {
+    const std::size_t k = s.find(';');
+    if (k == std::string_view::npos) return {};
+    return s.substr(k + 1, kMaxSecondFieldChars);
+}
+
+// Gives one point its equal-spacing angle by the declared count and adds it.
+// A declared count of 0 leaves no angle to give: the decoding fails.
+bool detailaddradii(tradiilist& r, std::int32_t radius, std::int32_t declared) {
+    if (declared == 0) return false;
+    const double angle = static_cast<double>(r.readcount()) / declared * 360.0;
+    r.addradiilist(angle, radius);
+    return true;
+}
+
+// Applies an angle list (angles in hundredths of a degree in the radius field)
+// to a radii list of the same length, once: the flag records that it was done
+// or tried.
+void updateangles(const tradiilist& anglist, tradiilist& radlist, bool& flag) {
+    if (flag) return;
+    const int n = radlist.readcount();
+    if (n >= 0 && anglist.readcount() == n) {
+        for (int i = 0; i < n; ++i) {
+            radlist.radiilist.set(i, tradiilist::combineangleradius(anglist.extractradiuselement(i) / 100.0,
+                                                                    radlist.extractradiuselement(i)));
+        }
+        if (n > 0 && radlist.extractangleelement(0) != 0) radlist.radiilist.sort();
+    }
+    flag = true;
+}
+
+// The working state of one extraction call.
+class traceextractor {
+public:
+    traceextractor(tradiilist& result, tradiilist* rightlist, tradiilist* leftlist, bool trcfmt)
+        : result_(result), trcfmt_(trcfmt) {
+        trcfmttag_ = trcfmt ? "TRCFMT" : "ZFMT";
+        radiustag_ = trcfmt ? "R" : "Z";
+        angletag_ = trcfmt ? "A" : "ZA";
+        // A list that is the result list itself, or the same list for both
+        // eyes, cannot be filled beside it: it counts as not given.
+        if (rightlist == &result) rightlist = nullptr;
+        if (leftlist == &result || leftlist == rightlist) leftlist = nullptr;
+        localright_ = rightlist == nullptr;
+        localleft_ = leftlist == nullptr;
+        if (localright_) {
+            ownright_ = std::make_unique<tradiilist>();
+            rightlist = ownright_.get();
+        }
+        if (localleft_) {
+            ownleft_ = std::make_unique<tradiilist>();
+            leftlist = ownleft_.get();
+        }
+        right_ = rightlist;
+        left_ = leftlist;
+    }
+
+    bool run(const tstringlist& omalist);
+
+private:
+    void readformat(std::string_view value);
+    void processradii();
+    void finish();
+
+    tradiilist& result_;
+    bool trcfmt_;
+    std::string_view trcfmttag_, radiustag_, angletag_;
+
+    tradiilist* right_ = nullptr;
+    tradiilist* left_ = nullptr;
+    std::unique_ptr<tradiilist> ownright_, ownleft_;
+    tradiilist rightanglelist_, leftanglelist_;
+
+    tstringlist traceformatlist_;
+    std::string traceformatstr_;
+    std::int32_t numberofpoints_ = 0;
+    char eyechar_ = '\0';
+    bool Zform_ = false;
+    bool cribfmtfound_ = false;
+    bool processingradii_ = false;
+    tradiilist* uselist_ = nullptr;
+    bool rightlistfound_ = false;
+    bool anglesfound_ = false;
+    bool dblfound_ = false;
+    std::int32_t rightcirc_ = 0, leftcirc_ = 0;
+    bool rightanglesupdated_ = false, leftanglesupdated_ = false;
+    bool localright_ = false, localleft_ = false;
+};
+
+void traceextractor::readformat(std::string_view value) {
+    traceformatstr_.assign(value);
+    delimitedstrtolist(value, traceformatlist_, ';');
+    numberofpoints_ = xstrtoint(listentry(traceformatlist_, 1));
+}
+
+// Closes a trace block: the block's points go into the result list (so its
+// error flags see them), and a right block counts as found when it holds at
+// least the declared number of points.
+void traceextractor::processradii() {
+    numberofpoints_ = xstrtoint(listentry(traceformatlist_, 1));
+    const bool righteye = uselist_ == right_;
+    if (righteye) {
+        result_.radiilist.clear();
+        const int count = right_->readcount();
+        if (count >= numberofpoints_) {
+            const bool useangles = rightanglelist_.readcount() > 0;
+            for (int i = 0; i < count; ++i) {
+                const double angle = useangles ? rightanglelist_.extractradiuselement(i) / 100.0
+                                               : static_cast<double>(i) / count * 360.0;
+                result_.addradiilist(angle, right_->extractradiuselement(i));
+            }
+            rightlistfound_ = true;
+        } else {
+            rightlistfound_ = false;
+        }
+    }
+    if (!righteye && !rightlistfound_) {
+        result_.radiilist.clear();
+        const int count = left_->readcount();
+        const bool useangles = leftanglelist_.readcount() > 0;
+        for (int i = 0; i < count; ++i) {
+            const double angle = useangles ? leftanglelist_.extractradiuselement(i) / 100.0
+                                           : static_cast<double>(i) / count * 360.0;
+            result_.addradiilist(angle, left_->extractradiuselement(i));
+        }
+        result_.swoplistandangle();
+    }
+    eyechar_ = ' ';
+    processingradii_ = false;
+}
+
+bool traceextractor::run(const tstringlist& omalist) {
+    // Start.
+    result_.pdoffset = 0;
+    result_.Zdata = !trcfmt_;
+    result_.init();
+    for (tradiilist* eye : {right_, left_}) {
+        eye->checkinggoodtrace = result_.checkinggoodtrace;
+        eye->trcfmtstr.clear();
+        eye->clearerrors();
+    }
+    result_.drawdrilllist.clear();
+    result_.retracesetting.clear();
+    result_.loadedjobnum.clear();
+
+    for (const std::string& record : omalist) {
+        const std::string_view s1 = record;
+        const auto [tag, value] = splitrecord(s1);
+        const bool istracedata =
+            (tag == radiustag_ || tag == angletag_) && s1.size() > 2 && !cribfmtfound_;
+
+        // A block is closed before the record that ends it is handled, so it
+        // is closed under the format it was read with.
+        if (!istracedata && !s1.empty() && processingradii_) processradii();
+
+        if (tag == "DRILL" || tag == "DRILLE") result_.drawdrilllist.add(record);
+        if (tag == "DBL" && !dblfound_) {
+            result_.dbl = value.find(';') == std::string_view::npos ? xstrtoint2(value)
+                                                                     : xstrtoint2(aftersemicolon(value));
+            dblfound_ = result_.dbl != 0;
+        }
+        if (sametext(tag, "_RETRACE")) result_.retracesetting.assign(value);
+        if (tag == "_JOBNUM") result_.loadedjobnum.assign(value);
+        if (tag == "_PDOFFSET") result_.pdoffset = xstrtoint2(value);
+        if (tag == "CRIBFMT") {
+            cribfmtfound_ = true;
+            readformat(value);
+        }
+        if (tag == "CIRC") {
+            const std::size_t k = value.find(';');
+            if (k != std::string_view::npos) {
+                rightcirc_ = xstrtoint2(value.substr(0, k));
+                leftcirc_ = xstrtoint2(aftersemicolon(value));
+            } else {
+                rightcirc_ = xstrtoint2(value);
+            }
+        }
+        if (tag == trcfmttag_) {
+            readformat(value);
+            Zform_ = tag == "ZFMT";
+            eyechar_ = firstchar(listentry(traceformatlist_, 3));
+            tradiilist* eye = eyechar_ == 'R' ? right_ : eyechar_ == 'L' ? left_ : nullptr;
+            if (eye != nullptr) {
+                if (!eye->trcfmtstr.empty()) eye->multipletrcfmt = true;
+                eye->trcfmtstr.assign(value);
+            }
+            cribfmtfound_ = false;
+        }
+        if (tag == "ZFMT") cribfmtfound_ = false;
+
+        if (istracedata) {
+            // Any eye letter but "R" (also none at all) fills the left list.
+            uselist_ = eyechar_ == 'R' ? right_ : left_;
+            if (!processingradii_) uselist_->clear();
+            uselist_->Zdata = Zform_;
+            if (tag == radiustag_) {
+                if (!tradiilist::addOMAradii(*uselist_, value, traceformatstr_)) return false;
+            } else {
+                anglesfound_ = true;
+                tradiilist& anglist = eyechar_ == 'R' ? rightanglelist_ : leftanglelist_;
+                if (!tradiilist::addOMAradii(anglist, value, traceformatstr_)) return false;
+            }
+            processingradii_ = true;
+        }
+    }
+
+    if (processingradii_) processradii();
+    finish();
+    return result_.readcount() > 0;
+}
+
+void traceextractor::finish() {
+    result_.radiilist.clear();
+    if (uselist_ != nullptr) {
+        if (dblfound_) uselist_->dbl = result_.dbl;
+        if (rightlistfound_) {
+            updateangles(rightanglelist_, *right_, rightanglesupdated_);
+            result_.radiilist.reserve(right_->readcount());
+            for (const std::string& element : right_->radiilist) result_.radiilist.add(element);
+        } else {
+            updateangles(leftanglelist_, *uselist_, leftanglesupdated_);
+            result_.radiilist.reserve(uselist_->readcount());
+            for (const std::string& element : uselist_->radiilist) result_.radiilist.add(element);
+            if (uselist_->drawdrilllist.empty() && !result_.drawdrilllist.empty())
+                uselist_->drawdrilllist = result_.drawdrilllist;
+            result_.mirrorshape(*uselist_);
+        }
+    }
+
+    // The declared count checked here is that of the format record read last
+    // in the pass; it serves both eyes.
+    const auto checkeye = [&](tradiilist& eye, std::int32_t circ) {
+        eye.fcirc = circ;
+        eye.omacirc = circ;
+        if (eye.dbl == 0) eye.dbl = result_.dbl;
+        const int count = eye.readcount();
+        if (count > 0 && numberofpoints_ != 0 && count != numberofpoints_) {
+            eye.invalidnumberofpoints = true;
+            eye.errordetail = eye.trcfmtstr + " Points=" + numstr(count);
+        }
+    };
+    if (right_->readcount() > 10) {
+        checkeye(*right_, rightcirc_);
+        if (!localright_ && rightanglelist_.readcount() > 0 && right_ != uselist_)
+            updateangles(rightanglelist_, *right_, rightanglesupdated_);
+    }
+    if (left_->readcount() > 10) {
+        checkeye(*left_, leftcirc_);
+        if (!localleft_ && leftanglelist_.readcount() > 0)
+            updateangles(leftanglelist_, *left_, leftanglesupdated_);
+    }
+
+    if (rightlistfound_) {
+        result_.fcirc = rightcirc_;
+        result_.omacirc = rightcirc_;
+        result_.trcfmtstr = right_->trcfmtstr;
+    } else {
+        result_.fcirc = leftcirc_;
+        result_.omacirc = leftcirc_;
+        result_.trcfmtstr = left_->trcfmtstr;
+    }
+
+    if (!result_.drawdrilllist.empty()) {
+        if (right_->readcount() > 10) {
+            right_->drilleye = 'R';
+            right_->drawdrilllist = result_.drawdrilllist;
+        }
+        if (left_->readcount() > 10) {
+            left_->drilleye = 'L';
+            left_->drawdrilllist = result_.drawdrilllist;
+        }
+    }
+}
+
+}  // namespace
+
+bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr) try {
+    if (formatstr.empty()) return true;
+    tstringlist fields;
+    delimitedstrtolist(formatstr, fields, ';');
+    if (fields.count() < 2) return false;
+    const std::int32_t declared = xstrtoint(fields[1]);
+    const int have = r.readcount();
+    // A trace stops growing once it has its declared count, unless every
+    // record is to be decoded so that surplus points show.
+    if (!(have < declared || r.checkinggoodtrace)) return true;
+    const std::string& notation = fields[0];
+    if (notation.empty()) return false;
+
+    const auto addall = [&](const std::vector<std::int32_t>& radii) {
+        for (const std::int32_t radius : radii) {
+            if (!detailaddradii(r, radius, declared)) return false;
+        }
+        return true;
+    };
+    // Room left below the declared count, for the decoders that stop there.
+    const std::int64_t room = static_cast<std::int64_t>(declared) - std::max(have, 0);
+
+    switch (notation[0]) {
+        case '1': {
+            // ASCII: every ";" ends a point (an empty one reads as 0); the text
+            // after the last ";" is a point only when it is not empty.
+            std::size_t start = 0;
+            for (std::size_t k = 0; k < s.size(); ++k) {
+                if (s[k] != ';') continue;
+                if (!detailaddradii(r, xstrtoint(s.substr(start, k - start)), declared)) return false;
+                start = k + 1;
+            }
+            if (start < s.size() && !detailaddradii(r, xstrtoint(s.substr(start)), declared)) return false;
+            return true;
+        }
+        case '3':
+            return addall(decodetrc3(unpackstr(s), room));
+        case '4':
+            return addall(converttrcfmt4(unpackstr(s)));
+        case 'B':
+            return addall(decodetrcb(unpackstr(s), room));
+        default:
+            // Other notations (also "2") are not decoded: no points.
+            return true;
+    }
+} catch (...) {
+    return false;
+}
+
+bool tradiilist::extractradiilistfromomalist2(const tstringlist& omalist, tradiilist* rightlist,
+                                              tradiilist* leftlist, bool trcfmt) try {
+    traceextractor extractor(*this, rightlist, leftlist, trcfmt);
+    return extractor.run(omalist);
+} catch (...) {
+    return false;
+}
+
+bool tradiilist::extractradiilistfromomalist(const tstringlist& omalist, bool trcfmt) {
+    return extractradiilistfromomalist2(omalist, nullptr, nullptr, trcfmt);
+}
+
+bool tradiilist::extractradiilistfromomafile2(const std::filesystem::path& datafilename, tradiilist* r,
+                                              tradiilist* l, bool trcfmt) try {
+    dbl = 0;
+    init();
+    tomafileobj document;
+    bool result = false;
+    if (document.readomafile(datafilename)) {
+        document.omastrtolist();
+        result = extractradiilistfromomalist2(document.omalist, r, l, trcfmt);
+    } else {
+        retracesetting.clear();
+        loadedjobnum.clear();
+    }
+    extractframedata(document.omalist);
+    return result;
+} catch (...) {
+    return false;
+}
+
+bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstringlist& rightlist,
+                                              tstringlist& leftlist, bool trcfmt) try {
+    const std::string_view formattag = trcfmt ? "TRCFMT" : "ZFMT";
+    const std::string_view angletag = trcfmt ? "A" : "ZA";
+    tstringlist* current = nullptr;
+    tstringlist fields;
+    bool found = false;
+    for (const std::string& record : omalist) {
+        const auto [tag, value] = splitrecord(record);
+        if (tag == formattag) {
+            delimitedstrtolist(value, fields, ';');
+            current = firstchar(listentry(fields, 3)) == 'R' ? &rightlist : &leftlist;
+            current->clear();
+        } else if (tag == angletag && record.size() > 2) {
+            // An angle record before any format record has no eye.
+            if (current == nullptr) return false;
+            current->add(record);
+            found = true;
+        }
+    }
+    return found;
+} catch (...) {
+    return false;
+}
+
+std::int32_t tradiilist::vcaframetypetoqvt(std::int32_t ftyp, std::int32_t etyp,
+                                           std::string_view ftypecodestr) {
+    if (numericandspecified(ftypecodestr)) return xstrtoint(ftypecodestr);
+    switch (ftyp) {
+        case 2: return 1;
+        case 3: return etyp == 3 ? 2 : 3;
+        default: return 0;
+    }
+}
+
+void tradiilist::extractframedata(const tstringlist& omalist) {
+    framename = omalist.value("FRAM");
+    framebridge = xstrtoint(omalist.value("BRGSIZ"));
+    frameeye = xstrtoint(omalist.value("EYESIZ"));
+    frameftyp = xstrtoint(omalist.value("FTYP"));
+    frameetyp = xstrtoint(omalist.value("ETYP"));
+    frametypecode = omalist.value("_FTYPECODE");
+    frameqvttype = vcaframetypetoqvt(frameftyp, frameetyp, frametypecode);
+}
+
+void tradiilist::explode(std::int32_t delta) {
+    const int n = readcount();
+    for (int i = 0; i < n; ++i) {
+        const std::string& old = element(i);
+        // Kept inside 32 bits: a delta near the limits must not overflow.
+        const std::int64_t radius = std::clamp<std::int64_t>(
+            static_cast<std::int64_t>(extractradiuselement(i)) + delta,
+            std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+        std::string updated = old.substr(0, 7);
+        updated += numstrx(static_cast<std::int32_t>(radius), 5);
+        radiilist.set(i, std::move(updated));
+    }
+    // findabed sorts the points and rebuilds the coordinate lists itself.
+    findabed();
+    omacirc = 0;
+}
+
+}  // namespace kestrune

@@ -1,0 +1,671 @@
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kestrune/support/settings.hpp"
+#include "kestrune/support/stringlist.hpp"
+#include "kestrune/trace/packedtraces.hpp"
+#include "kestrune/trace/radiilist.hpp"
+#include "testsupport.hpp"
+
+namespace kestrune {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using kestrune::testing::TempDir;
+using kestrune::testing::read_file;
+using kestrune::testing::real_samples_dir;
+using kestrune::testing::write_file;
+using Radii = std::vector<std::int32_t>;
+using Records = std::vector<std::string>;
+
+class Regional : public ::testing::Test {
+protected:
+    void SetUp() override { setregionalsettings('.'); }
+};
+
+tstringlist listof(const Records& records) {
+    tstringlist list;
+    for (const std::string& r : records) list.add(r);
+    return list;
+}
+
+// A smooth outline that is not symmetric, so a mirror image differs from it.
+Radii outline(int n, std::int32_t base = 2500) {
+    Radii r;
+    for (int i = 0; i < n; ++i) r.push_back(base + (i * 7) % 97 / 3 + (i < n / 3 ? i % 11 : 0));
+    return r;
+}
+
+// ASCII records of tag, perrecord values each.
+void appendascii(Records& out, const Radii& values, const std::string& tag = "R", int perrecord = 10) {
+    for (std::size_t i = 0; i < values.size(); i += perrecord) {
+        std::string rec = tag + "=";
+        for (std::size_t k = i; k < values.size() && k < i + perrecord; ++k) {
+            if (k > i) rec += ";";
+            rec += std::to_string(values[k]);
+        }
+        out.push_back(rec);
+    }
+}
+
+Records trace(const std::string& format, const Radii& values, const std::string& tag = "R",
+              const std::string& fmttag = "TRCFMT") {
+    Records out{fmttag + "=" + format};
+    appendascii(out, values, tag);
+    return out;
+}
+
+Records concat(std::initializer_list<Records> parts) {
+    Records out;
+    for (const Records& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Radii radiiof(const tradiilist& r) {
+    Radii out;
+    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
+    return out;
+}
+
+std::vector<double> anglesof(const tradiilist& r) {
+    std::vector<double> out;
+    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractangleelement(i));
+    return out;
+}
+
+// The radii of an equally spaced trace mirrored about the 90-270 degree axis:
+// the radius at angle t is the one that was at 180 - t.
+Radii mirrored(const Radii& r) {
+    const int n = static_cast<int>(r.size());
+    Radii out;
+    for (int i = 0; i < n; ++i) out.push_back(r[static_cast<std::size_t>(((n / 2 - i) % n + n) % n)]);
+    return out;
+}
+
+// Three lists as the viewer uses them: the result list runs the extraction.
+struct Extraction : Regional {
+    tradiilist result, right, left;
+    bool run(const Records& records, bool trcfmt = true) {
+        return result.extractradiilistfromomalist2(listof(records), &right, &left, trcfmt);
+    }
+};
+
+// ---------------------------------------------------------------- traces
+
+TEST_F(Extraction, TenPointTraceHasNoCircumferenceCountCheckOrDrills) {
+    ASSERT_TRUE(run({"CIRC=150", "DRILLE=R;C;1;1;1", "TRCFMT=1;10;E;R;F",
+                     "R=2500;2510;2520;2530;2540;2550;2560;2570;2580;2590"}));
+    EXPECT_THAT(radiiof(right), ElementsAre(2500, 2510, 2520, 2530, 2540, 2550, 2560, 2570, 2580, 2590));
+    EXPECT_THAT(anglesof(right), ElementsAre(0, 36, 72, 108, 144, 180, 216, 252, 288, 324));
+    EXPECT_EQ(right.fcirc, 0);
+    EXPECT_EQ(right.omacirc, 0);
+    EXPECT_TRUE(right.drawdrilllist.empty());
+    EXPECT_EQ(result.drawdrilllist.count(), 1);
+    EXPECT_EQ(result.radiilist.items(), right.radiilist.items());
+    EXPECT_EQ(result.trcfmtstr, "1;10;E;R;F");
+    EXPECT_EQ(result.fcirc, 15000);
+}
+
+TEST_F(Extraction, FourHundredPointsInFortyRecords) {
+    const Radii r = outline(400);
+    ASSERT_TRUE(run(concat({{"CIRC=150.25;149.75"}, trace("1;400;E;R;F", r)})));
+    EXPECT_THAT(radiiof(right), ElementsAreArray(r));
+    const std::vector<double> angles = anglesof(right);
+    for (int i = 0; i < 400; ++i) ASSERT_NEAR(angles[static_cast<std::size_t>(i)], i * 0.9, 1e-9) << i;
+    EXPECT_EQ(result.radiilist.items(), right.radiilist.items());
+    EXPECT_EQ(right.fcirc, 15025);
+    EXPECT_EQ(right.omacirc, 15025);
+    EXPECT_FALSE(right.invalidnumberofpoints);
+    EXPECT_TRUE(right.goodtrace());
+}
+
+TEST_F(Extraction, OnlyALeftTraceIsMirroredIntoTheResult) {
+    right.addradiilist(0, 1111);
+    right.addradiilist(90, 1112);
+    const Radii l = outline(400);
+    ASSERT_TRUE(run(trace("1;400;E;L;F", l)));
+    EXPECT_THAT(radiiof(right), ElementsAre(1111, 1112));  // untouched
+    EXPECT_THAT(radiiof(left), ElementsAreArray(l));
+    EXPECT_THAT(radiiof(result), ElementsAreArray(mirrored(l)));
+    EXPECT_NEAR(result.extractangleelement(1), 0.9, 1e-9);
+    EXPECT_EQ(result.trcfmtstr, "1;400;E;L;F");
+}
+
+TEST_F(Extraction, BothEyesInEitherOrder) {
+    const Radii r = outline(400, 2400), l = outline(400, 2600);
+    for (const bool leftfirst : {false, true}) {
+        tradiilist res, rl, ll;
+        const Records recs = leftfirst ? concat({trace("1;400;E;L;F", l), trace("1;400;E;R;F", r)})
+                                       : concat({trace("1;400;E;R;F", r), trace("1;400;E;L;F", l)});
+        ASSERT_TRUE(res.extractradiilistfromomalist2(listof(recs), &rl, &ll, true)) << leftfirst;
+        EXPECT_THAT(radiiof(rl), ElementsAreArray(r)) << leftfirst;
+        EXPECT_THAT(radiiof(ll), ElementsAreArray(l)) << leftfirst;
+        EXPECT_EQ(res.radiilist.items(), rl.radiilist.items()) << leftfirst;
+        EXPECT_EQ(res.trcfmtstr, "1;400;E;R;F") << leftfirst;
+        EXPECT_TRUE(rl.goodtrace() && ll.goodtrace()) << leftfirst;
+    }
+}
+
+TEST_F(Extraction, CountsAreComparedWithTheLastFormatRecord) {
+    // The right block is complete under its own count, but after the pass both
+    // eyes are compared with the last format record's 360.
+    ASSERT_TRUE(run(concat({trace("1;400;E;R;F", outline(400)), trace("1;360;E;L;F", outline(360))})));
+    EXPECT_EQ(result.readcount(), 400);
+    EXPECT_TRUE(right.invalidnumberofpoints);
+    EXPECT_EQ(right.errordetail, "1;400;E;R;F Points=   400");
+    EXPECT_FALSE(left.invalidnumberofpoints);
+    EXPECT_FALSE(right.goodtrace());
+    EXPECT_EQ(right.traceerrormessage, kInvalidNumberOfPoints);
+}
+
+TEST_F(Extraction, ShortRightTraceGivesTheMirroredLeft) {
+    const Radii l = outline(400, 2600);
+    ASSERT_TRUE(run(concat({trace("1;400;E;R;F", outline(398)), trace("1;400;E;L;F", l)})));
+    EXPECT_EQ(right.readcount(), 398);
+    EXPECT_TRUE(right.invalidnumberofpoints);
+    EXPECT_EQ(right.errordetail, "1;400;E;R;F Points=   398");
+    EXPECT_THAT(radiiof(result), ElementsAreArray(mirrored(l)));
+    EXPECT_EQ(result.trcfmtstr, "1;400;E;L;F");
+}
+
+TEST_F(Extraction, ASecondFormatForAnEyeReplacesTheFirstAndIsFlagged) {
+    const Radii first = outline(400, 2400), second = outline(400, 2500);
+    ASSERT_TRUE(run(concat({trace("1;400;E;R;F", first), trace("1;400;E;R;P", second)})));
+    EXPECT_THAT(radiiof(right), ElementsAreArray(second));
+    EXPECT_EQ(right.trcfmtstr, "1;400;E;R;P");
+    EXPECT_TRUE(right.multipletrcfmt);
+    EXPECT_FALSE(right.goodtrace());
+    EXPECT_EQ(right.traceerrormessage, kMultipleRadiiFormats);
+}
+
+TEST_F(Extraction, SurplusRecordsAreIgnoredUnlessEveryRecordIsChecked) {
+    const Radii r = outline(410);
+    const Records recs = trace("1;400;E;R;F", r);  // 41 records of 10
+    ASSERT_TRUE(run(recs));
+    EXPECT_EQ(right.readcount(), 400);
+    EXPECT_FALSE(right.invalidnumberofpoints);
+
+    tradiilist res, rl, ll;
+    res.checkinggoodtrace = true;
+    ASSERT_TRUE(res.extractradiilistfromomalist2(listof(recs), &rl, &ll, true));
+    EXPECT_TRUE(rl.checkinggoodtrace);
+    EXPECT_EQ(rl.readcount(), 410);
+    EXPECT_TRUE(rl.invalidnumberofpoints);
+    EXPECT_EQ(rl.errordetail, "1;400;E;R;F Points=   410");
+}
+
+TEST_F(Extraction, AngleRecordsSetTheAnglesAndSortTheTrace) {
+    const Radii r = outline(400);
+    // Angles in hundredths of a degree, starting at 180 degrees.
+    Radii angles;
+    for (int i = 0; i < 400; ++i) angles.push_back((18000 + i * 90) % 36000);
+    Records recs = trace("1;400;U;R;F", r);
+    appendascii(recs, angles, "A");
+    ASSERT_TRUE(run(recs));
+    ASSERT_EQ(right.readcount(), 400);
+    // Sorted by angle: the point given at 0 degrees (index 200) comes first.
+    EXPECT_EQ(right.extractangleelement(0), 0);
+    EXPECT_EQ(right.extractradiuselement(0), r[200]);
+    EXPECT_NEAR(right.extractangleelement(399), 359.1, 1e-9);
+    EXPECT_EQ(right.extractradiuselement(399), r[199]);
+    EXPECT_EQ(result.radiilist.items(), right.radiilist.items());
+}
+
+TEST_F(Extraction, AngleRecordsStartingAtZeroKeepTheOrder) {
+    Records recs = trace("1;12;U;R;F", Radii(12, 2500));
+    appendascii(recs, {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 35000}, "A");
+    ASSERT_TRUE(run(recs));
+    EXPECT_THAT(anglesof(right), ElementsAre(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 350));
+}
+
+TEST_F(Extraction, CribDataIsNotTraceData) {
+    const Radii r = outline(11, 2400), crib = outline(11, 3000), l = outline(11, 2600);
+    ASSERT_TRUE(run(concat({trace("1;11;E;R;F", r), trace("1;11;E;R;F", crib, "R", "CRIBFMT"),
+                            trace("1;11;E;L;F", l)})));
+    EXPECT_THAT(radiiof(right), ElementsAreArray(r));
+    EXPECT_THAT(radiiof(left), ElementsAreArray(l));
+    EXPECT_FALSE(right.multipletrcfmt);
+}
+
+TEST_F(Extraction, BlocksWithoutARightEyeLetterFillTheLeftList) {
+    for (const char* format : {"1;11;E;B;F", "1;11;E;r;F", "1;11;E; R;F"}) {
+        tradiilist res, rl, ll;
+        ASSERT_TRUE(res.extractradiilistfromomalist2(listof(trace(format, outline(11))), &rl, &ll, true)) << format;
+        EXPECT_EQ(rl.readcount(), 0) << format;
+        EXPECT_EQ(ll.readcount(), 11) << format;
+    }
+    // Radius records before any format record are not decoded.
+    EXPECT_FALSE(run({"R=2500;2500;2500"}));
+    EXPECT_EQ(left.readcount(), 0);
+}
+
+TEST_F(Extraction, EmptyRadiusRecordClosesTheBlock) {
+    // "R=" is not trace data; it closes the block, and the next records start a
+    // new block (for the left list, as the eye is forgotten on closing).
+    ASSERT_TRUE(run({"TRCFMT=1;3;E;R;F", "R=2500;2500;2500", "R=", "R=2600;2600;2600"}));
+    EXPECT_THAT(radiiof(right), ElementsAre(2500, 2500, 2500));
+    EXPECT_THAT(radiiof(left), ElementsAre(2600, 2600, 2600));
+}
+
+struct ValueCase {
+    const char* name;
+    Records records;
+    std::int32_t expected;
+};
+
+TEST_F(Extraction, BridgeTable) {
+    const ValueCase cases[] = {
+        {"millimetres", {"DBL=18.5"}, 1850},
+        {"pair takes the second", {"DBL=18.5;19.0"}, 1900},
+        {"comma decimal mark", {"DBL=18,5"}, 1850},
+        {"a zero does not stop a later one", {"DBL=0", "DBL=18"}, 1800},
+        {"the first non-zero wins", {"DBL=17", "DBL=18"}, 1700},
+        {"none keeps the earlier value", {}, 999},
+    };
+    for (const ValueCase& c : cases) {
+        tradiilist res, rl, ll;
+        res.dbl = 999;
+        ASSERT_TRUE(res.extractradiilistfromomalist2(listof(concat({c.records, trace("1;11;E;R;F", outline(11))})),
+                                                     &rl, &ll, true));
+        EXPECT_EQ(res.dbl, c.expected) << c.name;
+        EXPECT_EQ(rl.dbl, c.expected) << c.name;
+    }
+}
+
+TEST_F(Extraction, CircumferenceTable) {
+    struct Case {
+        const char* record;
+        std::int32_t right, left;
+    };
+    const Case cases[] = {{"CIRC=150.25;149.75", 15025, 14975}, {"CIRC=150", 15000, 0}, {"CIRC=;149", 0, 14900}};
+    for (const Case& c : cases) {
+        tradiilist res, rl, ll;
+        ASSERT_TRUE(res.extractradiilistfromomalist2(
+            listof(concat({{c.record}, trace("1;11;E;R;F", outline(11)), trace("1;11;E;L;F", outline(11))})), &rl,
+            &ll, true));
+        EXPECT_EQ(rl.omacirc, c.right) << c.record;
+        EXPECT_EQ(rl.fcirc, c.right) << c.record;
+        EXPECT_EQ(ll.omacirc, c.left) << c.record;
+        EXPECT_EQ(res.omacirc, c.right) << c.record;
+    }
+}
+
+TEST_F(Extraction, PrivateRecords) {
+    result.retracesetting = "old";
+    result.loadedjobnum = "old";
+    ASSERT_TRUE(run(concat({{"_retrace=FULL", "_jobnum=77", "_PDOFFSET=1.5"}, trace("1;11;E;R;F", outline(11))})));
+    EXPECT_EQ(result.retracesetting, "FULL");
+    EXPECT_EQ(result.loadedjobnum, "");
+    EXPECT_EQ(result.pdoffset, 150);
+    ASSERT_TRUE(run(concat({{"_JOBNUM=77"}, trace("1;11;E;R;F", outline(11))})));
+    EXPECT_EQ(result.retracesetting, "");
+    EXPECT_EQ(result.loadedjobnum, "77");
+    EXPECT_EQ(result.pdoffset, 0);
+}
+
+TEST_F(Extraction, DrillRecordsGoToEveryTracedEye) {
+    left.drilleye = 'R';
+    ASSERT_TRUE(run(concat({{"DRILLE=R;C;1;1;1", "DRILL=L;C;2;2;2"}, trace("1;11;E;R;F", outline(11)),
+                            trace("1;11;E;L;F", outline(11))})));
+    EXPECT_THAT(result.drawdrilllist.items(), ElementsAre("DRILLE=R;C;1;1;1", "DRILL=L;C;2;2;2"));
+    EXPECT_EQ(right.drawdrilllist.items(), result.drawdrilllist.items());
+    EXPECT_EQ(left.drawdrilllist.items(), result.drawdrilllist.items());
+    EXPECT_EQ(right.drilleye, 'R');
+    EXPECT_EQ(left.drilleye, 'L');
+}
+
+TEST_F(Extraction, ZPassReadsOnlyZRecords) {
+    const Radii r = outline(11), l = outline(11, 2600);
+    const Radii z = {100, 110, 120, 130, 140, 150, 160, 170, 180, 190, 200};
+    const Records recs = concat({trace("1;11;E;R;F", r), trace("1;11;E;L;F", l), trace("1;11;E;R;F", z, "Z", "ZFMT")});
+    ASSERT_TRUE(run(recs, true));
+    EXPECT_THAT(radiiof(right), ElementsAreArray(r));
+    EXPECT_FALSE(right.Zdata);
+
+    ASSERT_TRUE(run(recs, false));
+    EXPECT_THAT(radiiof(right), ElementsAreArray(z));
+    EXPECT_TRUE(right.Zdata);
+    EXPECT_TRUE(result.Zdata);
+    EXPECT_EQ(right.trcfmtstr, "1;11;E;R;F");
+    EXPECT_FALSE(right.invalidradiifound);  // small Z values are not radii
+    EXPECT_TRUE(right.goodtrace());
+    // The left eye has no Z records: it keeps its radius points, without a
+    // format text or error flags.
+    EXPECT_THAT(radiiof(left), ElementsAreArray(l));
+    EXPECT_EQ(left.trcfmtstr, "");
+}
+
+TEST_F(Extraction, ZStepsAreChecked) {
+    ASSERT_TRUE(run(trace("1;11;E;R;F", {100, 110, 120, 180, 190, 200, 210, 220, 230, 240, 250}, "Z", "ZFMT"), false));
+    EXPECT_TRUE(right.invalidzfound);
+    EXPECT_FALSE(right.goodtrace());
+    EXPECT_EQ(right.traceerrormessage, kSuspectZ);
+}
+
+TEST_F(Extraction, AsciiFields) {
+    struct Case {
+        const char* value;
+        Radii expected;
+        bool suspect;
+    };
+    const Case cases[] = {
+        {"2500;;2510", {2500, 0, 2510}, true},
+        {"2500;2510;", {2500, 2510}, false},
+        {" 2500 ;2510", {2500, 2510}, false},
+        {";", {0}, true},
+        {"25.5;2510", {0, 2510}, true},
+    };
+    for (const Case& c : cases) {
+        tradiilist r;
+        ASSERT_TRUE(tradiilist::addOMAradii(r, c.value, "1;3;E;R;F")) << c.value;
+        EXPECT_THAT(radiiof(r), ElementsAreArray(c.expected)) << c.value;
+        EXPECT_EQ(r.invalidradiifound, c.suspect) << c.value;
+    }
+}
+
+TEST_F(Extraction, BadFormatTextsStopTheExtraction) {
+    struct Case {
+        const char* leftformat;
+        bool checking;
+        bool expected;
+    };
+    const Case cases[] = {
+        {";11;E;L;F", false, false},  // no notation
+        {"1", false, false},          // no point count
+        {"1;", false, false},
+        {"1;0;E;L;F", true, false},   // a count of 0 gives no angles
+        {"1;0;E;L;F", false, true},   // nothing decoded, nothing wrong
+        {"", false, true},            // no format at all: nothing decoded
+        {"7;11;E;L;F", false, true},  // unknown notation: nothing decoded
+    };
+    const Radii r = outline(11);
+    for (const Case& c : cases) {
+        tradiilist res, rl, ll;
+        res.checkinggoodtrace = c.checking;
+        const Records recs = concat({trace("1;11;E;R;F", r), trace(c.leftformat, outline(11, 2600))});
+        EXPECT_EQ(res.extractradiilistfromomalist2(listof(recs), &rl, &ll, true), c.expected) << c.leftformat;
+        // What was filled before the failure stays filled.
+        EXPECT_THAT(radiiof(rl), ElementsAreArray(r)) << c.leftformat;
+        EXPECT_EQ(ll.readcount(), 0) << c.leftformat;
+    }
+}
+
+TEST_F(Extraction, NoListsGivenAndListsThatAliasTheResult) {
+    const Radii r = outline(400);
+    tradiilist res;
+    ASSERT_TRUE(res.extractradiilistfromomalist(listof(trace("1;400;E;R;F", r)), true));
+    EXPECT_THAT(radiiof(res), ElementsAreArray(r));
+
+    // The result list passed as its own right and left list is not filled
+    // twice over.
+    tradiilist self;
+    ASSERT_TRUE(self.extractradiilistfromomalist2(listof(trace("1;400;E;R;F", r)), &self, &self, true));
+    EXPECT_THAT(radiiof(self), ElementsAreArray(r));
+
+    tradiilist res2, both;
+    ASSERT_TRUE(res2.extractradiilistfromomalist2(
+        listof(concat({trace("1;400;E;R;F", r), trace("1;400;E;L;F", outline(400, 2600))})), &both, &both, true));
+    EXPECT_THAT(radiiof(both), ElementsAreArray(r));
+}
+
+TEST_F(Extraction, EmptyRecordList) {
+    EXPECT_FALSE(run({}));
+    EXPECT_EQ(result.readcount(), 0);
+    EXPECT_EQ(right.readcount(), 0);
+}
+
+// ---------------------------------------------------------------- packed traces
+
+// A notation "B" value written from the description: the start radius as
+// text, "," and one escaped byte per step (step + 127).
+std::string encodeb(const Radii& r) {
+    std::string out = std::to_string(r[0]) + ",";
+    for (std::size_t i = 1; i < r.size(); ++i) writebyte(out, static_cast<unsigned char>(r[i] - r[i - 1] + 127));
+    return out;
+}
+
+TEST_F(Extraction, PackedTracesThroughAFile) {
+    const Radii r = outline(400, 2400), l = outline(360, 2600);
+    tradiilist source;
+    for (std::size_t i = 0; i < r.size(); ++i) source.addradiilist(i * 0.9, r[i]);
+    std::string file = "JOB=1\r\nTRCFMT=3;400;E;R;F\r\n" + source.makebinaryradiilist(true) + "\r\n";
+    file += "TRCFMT=B;360;E;L;F\r\nR=" + encodeb(l) + "\r\nDBL=18\r\nFRAM=Test\r\nFTYP=2\r\n";
+    TempDir dir;
+    write_file(dir / "packed.oma", file);
+
+    tradiilist res, rl, ll;
+    ASSERT_TRUE(res.extractradiilistfromomafile2(dir / "packed.oma", &rl, &ll, true));
+    EXPECT_THAT(radiiof(rl), ElementsAreArray(r));
+    EXPECT_THAT(radiiof(ll), ElementsAreArray(l));
+    EXPECT_TRUE(rl.binaryformat());
+    EXPECT_TRUE(ll.binaryformat());
+    EXPECT_NEAR(ll.extractangleelement(1), 1.0, 1e-9);
+    // Both are compared with the last format record's count.
+    EXPECT_TRUE(rl.invalidnumberofpoints);
+    EXPECT_FALSE(ll.invalidnumberofpoints);
+    EXPECT_EQ(res.dbl, 1800);
+    EXPECT_EQ(res.framename, "Test");
+    EXPECT_EQ(res.frameqvttype, 1);
+}
+
+TEST_F(Extraction, MissingFile) {
+    TempDir dir;
+    tradiilist res, rl, ll;
+    res.dbl = 500;
+    res.retracesetting = "x";
+    res.loadedjobnum = "y";
+    res.framename = "old";
+    EXPECT_FALSE(res.extractradiilistfromomafile2(dir / "missing.oma", &rl, &ll, true));
+    EXPECT_EQ(res.dbl, 0);
+    EXPECT_EQ(res.retracesetting, "");
+    EXPECT_EQ(res.loadedjobnum, "");
+    EXPECT_EQ(res.framename, "");
+}
+
+TEST_F(Extraction, HostileRecordsNeitherCrashNorGrowBeyondTheData) {
+    std::mt19937 rng(99);
+    const char* tags[] = {"TRCFMT", "ZFMT", "CRIBFMT", "R", "A", "Z", "ZA", "DBL", "CIRC", "DRILLE", "_PDOFFSET"};
+    const char* formats[] = {"1", "3", "4", "B", "2", "", ";"};
+    for (int round = 0; round < 300; ++round) {
+        Records recs;
+        std::size_t bytes = 0;
+        const int n = 1 + static_cast<int>(rng() % 30);
+        for (int k = 0; k < n; ++k) {
+            const std::string tag = tags[rng() % std::size(tags)];
+            std::string value;
+            if (tag.find("FMT") != std::string::npos) {
+                value = std::string(formats[rng() % std::size(formats)]) + ";" +
+                        std::to_string(rng() % 3 == 0 ? 2147483647u : rng() % 50) + ";E;" + "RLB"[rng() % 3] + ";F";
+            } else {
+                value.resize(rng() % 200);
+                for (char& c : value) c = static_cast<char>(rng() & 0xFF);
+            }
+            bytes += value.size();
+            recs.push_back(tag + "=" + value);
+        }
+        for (const bool checking : {false, true}) {
+            for (const bool trcfmt : {true, false}) {
+                tradiilist res, rl, ll;
+                res.checkinggoodtrace = checking;
+                res.extractradiilistfromomalist2(listof(recs), &rl, &ll, trcfmt);
+                // At most two radii per byte (notation "4" nibbles) and one start
+                // radius per record, whatever the declared counts say.
+                const std::size_t bound = 2 * bytes + recs.size();
+                ASSERT_LE(static_cast<std::size_t>(rl.readcount()), bound);
+                ASSERT_LE(static_cast<std::size_t>(ll.readcount()), bound);
+                ASSERT_LE(static_cast<std::size_t>(res.readcount()), bound);
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------- angle records as text
+
+TEST_F(Extraction, AngleListsAsText) {
+    struct Case {
+        const char* name;
+        Records records;
+        bool trcfmt;
+        bool expected;
+        std::vector<std::string> right, left;
+    };
+    const Case cases[] = {
+        {"per eye",
+         {"TRCFMT=1;4;U;R;F", "R=1;2;3;4", "A=0;90", "A=180;270", "TRCFMT=1;4;U;L;F", "A=1;2", "ZA=5"},
+         true, true, {"A=0;90", "A=180;270"}, {"A=1;2"}},
+        {"Z pass", {"ZFMT=1;2;U;L;F", "A=1", "ZA=10;20"}, false, true, {"kept"}, {"ZA=10;20"}},
+        {"too short", {"TRCFMT=1;4;U;R;F", "A="}, true, false, {}, {"kept"}},
+        {"other eye letters go left", {"TRCFMT=1;4;U;B;F", "A=5"}, true, true, {"kept"}, {"A=5"}},
+        {"before any format record", {"A=5", "TRCFMT=1;4;U;R;F", "A=6"}, true, false, {"kept"}, {"kept"}},
+        {"none", {"JOB=1"}, true, false, {"kept"}, {"kept"}},
+    };
+    for (const Case& c : cases) {
+        tstringlist rl, ll;
+        rl.add("kept");
+        ll.add("kept");
+        EXPECT_EQ(tradiilist::extractanglelistfromomalist2(listof(c.records), rl, ll, c.trcfmt), c.expected) << c.name;
+        EXPECT_THAT(rl.items(), ElementsAreArray(c.right)) << c.name;
+        EXPECT_THAT(ll.items(), ElementsAreArray(c.left)) << c.name;
+    }
+}
+
+// ---------------------------------------------------------------- frame data
+
+TEST_F(Extraction, FrameData) {
+    tradiilist r;
+    r.extractframedata(listof({"fram=7580", "BRGSIZ=18.5", "EYESIZ=48", "FTYP=3", "ETYP=2", "FRAM=second"}));
+    EXPECT_EQ(r.framename, "7580");
+    EXPECT_EQ(r.framebridge, 0);  // whole numbers only
+    EXPECT_EQ(r.frameeye, 48);
+    EXPECT_EQ(r.frameftyp, 3);
+    EXPECT_EQ(r.frameetyp, 2);
+    EXPECT_EQ(r.frametypecode, "");
+    EXPECT_EQ(r.frameqvttype, 3);
+
+    r.extractframedata(listof({"_FTYPECODE=5", "FTYP=2"}));
+    EXPECT_EQ(r.framename, "");
+    EXPECT_EQ(r.frametypecode, "5");
+    EXPECT_EQ(r.frameqvttype, 5);
+}
+
+TEST_F(Extraction, FrameTypeCodes) {
+    struct Case {
+        std::int32_t ftyp, etyp;
+        const char* code;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {2, 0, "", 1}, {3, 2, "", 3}, {3, 3, "", 2}, {1, 3, "", 0}, {4, 0, "", 0},
+        {3, 3, "7", 7}, {2, 0, "x", 1}, {2, 0, " ", 0},  // blanks count as a given number: 0
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(tradiilist::vcaframetypetoqvt(c.ftyp, c.etyp, c.code), c.expected)
+            << c.ftyp << "/" << c.etyp << "/'" << c.code << "'";
+}
+
+// ---------------------------------------------------------------- explode
+
+TEST_F(Extraction, ExplodeGrowsEveryRadius) {
+    tradiilist r;
+    for (int i = 0; i < 4; ++i) r.addradiilist(i * 90, 2500);
+    r.omacirc = 15000;
+    r.explode(50);
+    EXPECT_THAT(radiiof(r), ElementsAre(2550, 2550, 2550, 2550));
+    EXPECT_THAT(anglesof(r), ElementsAre(0, 90, 180, 270));
+    EXPECT_EQ(r.omacirc, 0);
+    EXPECT_EQ(r.a, 5100);
+    EXPECT_EQ(r.b, 5100);
+    r.explode(-100);
+    EXPECT_THAT(radiiof(r), ElementsAre(2450, 2450, 2450, 2450));
+}
+
+TEST_F(Extraction, ExplodeDoesNotOverflow) {
+    tradiilist r;
+    r.addradiilist(0, 2500);
+    r.explode(INT32_MAX);
+    EXPECT_EQ(r.element(0), "  0.0002147483647");
+    tradiilist s;
+    s.addradiilist(0, -2500);
+    s.explode(INT32_MIN);
+    EXPECT_EQ(s.element(0), "  0.000-2147483648");
+}
+
+// ---------------------------------------------------------------- real files
+
+struct declaredtrace {
+    char notation;
+    int points;
+};
+
+TEST_F(Extraction, RealSamplesExtractBothEyesWithTheirDeclaredCounts) {
+    const std::filesystem::path dir = real_samples_dir();
+    if (dir.empty()) GTEST_SKIP() << "no real samples";
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".oma") continue;
+        ++files;
+        // The declared traces, read from the file's format records.
+        const std::string text = read_file(entry.path());
+        declaredtrace declared[2] = {{'\0', 0}, {'\0', 0}};
+        std::size_t pos = 0;
+        while ((pos = text.find("\nTRCFMT=", pos)) != std::string::npos) {
+            pos += 8;
+            const std::string value = text.substr(pos, text.find_first_of("\r\n", pos) - pos);
+            const std::size_t f1 = value.find(';'), f2 = value.find(';', f1 + 1), f3 = value.find(';', f2 + 1);
+            declared[value[f3 + 1] == 'R' ? 0 : 1] = {value[0], std::stoi(value.substr(f1 + 1, f2 - f1 - 1))};
+        }
+        tradiilist res, rl, ll;
+        const bool ok = res.extractradiilistfromomafile2(entry.path(), &rl, &ll, true);
+        const tradiilist* eyes[2] = {&rl, &ll};
+        bool anydecoded = false;
+        for (int e = 0; e < 2; ++e) {
+            const bool decodable = std::string("134B").find(declared[e].notation) != std::string::npos &&
+                                   declared[e].notation != '\0';
+            EXPECT_EQ(eyes[e]->readcount(), decodable ? declared[e].points : 0) << entry.path() << " eye " << e;
+            if (decodable) {
+                anydecoded = true;
+                EXPECT_FALSE(eyes[e]->invalidnumberofpoints) << entry.path();
+            }
+        }
+        EXPECT_EQ(ok, anydecoded) << entry.path();
+        EXPECT_EQ(res.readcount(), anydecoded ? rl.readcount() : 0) << entry.path();
+    }
+    EXPECT_GT(files, 0);
+}
+
+TEST_F(Extraction, RealSampleDetails) {
+    const std::filesystem::path dir = real_samples_dir();
+    if (dir.empty() || !std::filesystem::exists(dir / "R1000_3.oma")) GTEST_SKIP() << "no real samples";
+    tradiilist res, rl, ll;
+    ASSERT_TRUE(res.extractradiilistfromomafile2(dir / "R1000_3.oma", &rl, &ll, true));
+    EXPECT_EQ(rl.readcount(), 1000);
+    EXPECT_EQ(ll.readcount(), 1000);
+    EXPECT_EQ(res.dbl, 1900);
+    EXPECT_EQ(rl.omacirc, 13658);
+    EXPECT_EQ(ll.omacirc, 0);  // CIRC holds the right eye only
+    EXPECT_EQ(rl.drawdrilllist.count(), 4);
+    EXPECT_EQ(ll.drilleye, 'L');
+    EXPECT_EQ(res.framename, "7580");
+    EXPECT_EQ(res.frameeye, 48);
+    EXPECT_EQ(res.frameqvttype, 3);
+
+    // A notation this system does not decode gives no points and no result.
+    if (!std::filesystem::exists(dir / "TRCFMT6.oma")) return;
+    tradiilist res6, rl6, ll6;
+    EXPECT_FALSE(res6.extractradiilistfromomafile2(dir / "TRCFMT6.oma", &rl6, &ll6, true));
+    EXPECT_EQ(rl6.readcount(), 0);
+    EXPECT_EQ(ll6.readcount(), 0);
+    EXPECT_TRUE(rl6.binaryformat());
+    EXPECT_EQ(res6.dbl, 1700);
+}
+
+}  // namespace
+}  // namespace kestrune
