@@ -259,15 +259,45 @@ TEST(CliList, EveryUnreadableFileGetsItsOwnLine) {
                          "kestrune-cli: " + (dir / "two").string() + ": No such file or directory\n");
 }
 
-TEST(CliList, FileWithoutReadPermission) {
-    if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads every file";
+// The start of a command line that runs kestrune-cli with the rights of an
+// ordinary user, so that permission bits apply even when the tests run as
+// root; empty when that cannot be arranged.
+std::string asordinaryuser() {
+    const std::string cli = shell_quote(cli_path().string());
+    if (::geteuid() != 0) return cli;
+    const std::string dropped = "setpriv --reuid=65534 --regid=65534 --clear-groups " + cli;
+    std::string out;
+    if (run_command(dropped + " --version", &out) != 0) return {};
+    return dropped;
+}
+
+TEST(CliList, FilesWithoutPermissionAreReportedAsSuch) {
+    const std::string cli = asordinaryuser();
+    if (cli.empty()) GTEST_SKIP() << "cannot run the program as an ordinary user";
     TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);  // reachable for the ordinary user
+    write_file(dir / "a.oma", "JOB=A\r\n");
     write_file(dir / "locked.oma", "JOB=1\r\n");
+    fs::permissions(dir / "a.oma", fs::perms::owner_read | fs::perms::others_read);
     fs::permissions(dir / "locked.oma", fs::perms::none);
-    const tresult r = runcli("list " + quoted(dir / "locked.oma"));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "kestrune-cli: " + (dir / "locked.oma").string() + ": Permission denied\n");
+    fs::create_directory(dir / "closed");
+    write_file(dir / "closed" / "inside.oma", "JOB=2\r\n");
+    fs::permissions(dir / "closed", fs::perms::none);
+
+    std::string out;
+    std::string err;
+    if (run_command(cli + " list " + quoted(dir / "a.oma"), &out) != 0) {
+        fs::permissions(dir / "closed", fs::perms::owner_all);
+        GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
+    }
+    const int status = run_command(cli + " list " + quoted(dir / "locked.oma") + " " +
+                                       quoted(dir / "closed" / "inside.oma") + " " + quoted(dir / "a.oma"),
+                                   &out, &err);
+    fs::permissions(dir / "closed", fs::perms::owner_all);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(out, "JOB=A\n");
+    EXPECT_EQ(err, "kestrune-cli: " + (dir / "locked.oma").string() + ": Permission denied\n" +
+                       "kestrune-cli: " + (dir / "closed" / "inside.oma").string() + ": Permission denied\n");
 }
 
 TEST(CliList, FailedWriteOfStandardOutputIsAnError) {
