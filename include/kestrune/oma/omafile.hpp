@@ -39,6 +39,16 @@ public:
     bool listtoomastr();
 
     // ---- trace check (oma/tracecheck.cpp) ----
+    // The verdict on the file's traces: the first failure in the order right
+    // radii, left radii, right Z, left Z (Z only when CheckZ is set), then
+    // binary data in a record that should hold text. Empty text when nothing
+    // is wrong. errorslist is refilled with at most one detail message, which
+    // may be the empty text. Needs omalist filled; changes nothing else.
+    std::string goodtrace(bool CheckZ);
+    // True when the record list gives a non-empty value for _ApprovedTrace.
+    bool TraceisApproved() const;
+    // Verdict prefix of the binary-data scan; the offending tag follows it.
+    static constexpr const char* kCorruptBinaryData = "Corrupt binary data with tag ";
 
     // ---- display conversion (oma/displayconversion.cpp) ----
 };
