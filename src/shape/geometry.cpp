@@ -387,10 +387,12 @@ void tradiilist::convertshape(int pointsintarget) {
             const double br = src.radius[static_cast<std::size_t>(below)];
             const double ar = src.radius[static_cast<std::size_t>(above)];
             std::int32_t radius;
-            if (aa == ba) {
+            const double d1 = unwrap(aa - ba);
+            if (aa == ba || d1 == 0) {
+                // Neighbours at one angle (or a full turn apart, which only
+                // stray angles outside 0..360 can give): nothing to interpolate.
                 radius = static_cast<std::int32_t>(br);
             } else {
-                const double d1 = unwrap(aa - ba);
                 const double d2 = unwrap(t - ba);
                 const double interpolated = std::nearbyint((ar - br) * d2 / d1) + br;
                 double chosen = interpolated;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -695,6 +696,62 @@ TEST(ReduceShape, AfterFourfoldResamplingGivesAnEvenTrace) {
         ASSERT_GE(l.extractangleelement(i), i);
         ASSERT_LT(l.extractangleelement(i), i + 1);
     }
+}
+
+// ---- damaged point lists ----
+
+// Elements a damaged or hand-made list can hold: unreadable text, angles
+// outside 0..360, extreme radii, duplicates.
+tstringlist damagedelements() {
+    tstringlist t;
+    for (const char* e : {"garbage", "", "360.000 3000", "-10.000 2000", "  5.000-9999", "    nan    1",
+                          "9999999 99999", "  5.000-9999", "180.000   0", " 90.000 2500"}) {
+        t.add(e);
+    }
+    return t;
+}
+
+TEST(DamagedPoints, EveryOperationStaysInsideTheList) {
+    const tstringlist t = damagedelements();
+    tradiilist l;
+    l.load(t);
+    ASSERT_EQ(l.readcount(), t.count());
+    l.findabed();
+    l.findcirc();
+    EXPECT_GE(l.fcirc, 0);
+
+    // Resampled radii lie between the smallest and largest source radius.
+    for (int n : {1, 7, 400}) {
+        tradiilist c;
+        c.load(t);
+        const auto source = radiiof(c);
+        const auto [lo, hi] = std::minmax_element(source.begin(), source.end());
+        c.convertshape(n);
+        ASSERT_EQ(c.readcount(), n);
+        for (std::int32_t r : radiiof(c)) {
+            EXPECT_GE(r, *lo) << n;
+            EXPECT_LE(r, *hi) << n;
+        }
+        tradiilist d;
+        d.load(t);
+        d.reduceshape(n);
+        EXPECT_GE(d.readcount(), 1);
+        EXPECT_LE(d.readcount(), n);
+    }
+
+    // Mirrored stray angles land inside 0..360.
+    tradiilist u;
+    u.trcfmtstr = "1;10;U;R;F";
+    u.load(t);
+    u.swoplistandangle();
+    for (double a : anglesof(u)) {
+        EXPECT_GE(a, 0);
+        EXPECT_LT(a, 360);
+    }
+    tradiilist e;
+    e.load(t);
+    e.swoplistandangle();
+    EXPECT_EQ(e.readcount(), t.count());
 }
 
 // ---- real files ----
