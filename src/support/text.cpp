@@ -315,17 +315,27 @@ std::string xrealtostr(double r) {
 
 // ---- text to numbers ----
 
+namespace {
+
+// Where checkdecimalseparator swaps a mark in s: the first mark of the other
+// kind when s holds none of LocalDecimalSeparator(); npos when nothing changes.
+std::size_t markswapposition(std::string_view s) {
+    const char local = LocalDecimalSeparator();
+    char other = 0;
+    if (local == ',') other = '.';
+    else if (local == '.') other = ',';
+    else return std::string_view::npos;
+    if (s.find(local) != std::string_view::npos) return std::string_view::npos;
+    return s.find(other);
+}
+
+}  // namespace
+
 std::string checkdecimalseparator(std::string_view s) {
     try {
         std::string result(s);
-        const char local = LocalDecimalSeparator();
-        char from = 0;
-        if (local == ',') from = '.';
-        else if (local == '.') from = ',';
-        else return result;
-        if (result.find(local) != std::string::npos) return result;
-        const std::size_t pos = result.find(from);
-        if (pos != std::string::npos) result[pos] = local;
+        const std::size_t pos = markswapposition(s);
+        if (pos != std::string_view::npos) result[pos] = LocalDecimalSeparator();
         return result;
     } catch (...) {
         return std::string();
@@ -341,38 +351,49 @@ namespace {
 bool readextended(std::string_view s, long double& value) {
     value = 0;
     if (s.empty()) return false;
-    const std::string adapted = checkdecimalseparator(s);
-    const std::string_view t = trimview(adapted);
-    const char sep = UserFormatsettings().DecimalSeparator;
-
-    std::size_t i = 0;
+    const std::size_t swap = markswapposition(s);
+    const std::string_view t = trimview(s);
     const std::size_t n = t.size();
-    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    if (n == 0) return false;
+
+    // Numbers are short: work on a copy on the stack unless the text is long.
+    char small[64];
+    std::string large;
+    char* buf = small;
+    if (n > sizeof small) {
+        large.resize(n);
+        buf = large.data();
+    }
+    t.copy(buf, n);
+    // A swapped mark is never a blank, so it lies inside the trimmed text.
+    if (swap != std::string_view::npos)
+        buf[swap - static_cast<std::size_t>(t.data() - s.data())] = LocalDecimalSeparator();
+
+    const char sep = UserFormatsettings().DecimalSeparator;
+    std::size_t i = 0;
+    if (buf[i] == '+' || buf[i] == '-') ++i;
     std::size_t mantissadigits = 0;
-    while (i < n && isdigitchar(t[i])) ++i, ++mantissadigits;
-    if (i < n && t[i] == sep) {
+    while (i < n && isdigitchar(buf[i])) ++i, ++mantissadigits;
+    if (i < n && buf[i] == sep) {
+        buf[i] = '.';  // from_chars reads the point only
         ++i;
-        while (i < n && isdigitchar(t[i])) ++i, ++mantissadigits;
+        while (i < n && isdigitchar(buf[i])) ++i, ++mantissadigits;
     }
     if (mantissadigits == 0) return false;
-    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+    if (i < n && (buf[i] == 'e' || buf[i] == 'E')) {
         ++i;
-        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        if (i < n && (buf[i] == '+' || buf[i] == '-')) ++i;
         std::size_t expdigits = 0;
-        while (i < n && isdigitchar(t[i])) ++i, ++expdigits;
+        while (i < n && isdigitchar(buf[i])) ++i, ++expdigits;
         if (expdigits == 0) return false;
     }
     if (i != n) return false;
 
-    // from_chars wants a point and no leading "+".
-    std::string buf(t.front() == '+' ? t.substr(1) : t);
-    if (sep != '.') {
-        const std::size_t pos = buf.find(sep);
-        if (pos != std::string::npos) buf[pos] = '.';
-    }
+    // from_chars takes no leading "+".
+    const char* first = buf[0] == '+' ? buf + 1 : buf;
     long double v = 0;
-    const auto res = std::from_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::general);
-    if (res.ec != std::errc() || res.ptr != buf.data() + buf.size() || !std::isfinite(v)) return false;
+    const auto res = std::from_chars(first, buf + n, v, std::chars_format::general);
+    if (res.ec != std::errc() || res.ptr != buf + n || !std::isfinite(v)) return false;
     value = v;
     return true;
 }

@@ -361,6 +361,17 @@ TEST_F(TextTest, ReadingRealsHasTheUsersMarkOnlyOnce) {
     EXPECT_EQ(xstrtoint2("-0.05"), -5);
 }
 
+TEST_F(TextTest, LongNumberTextsReadLikeShortOnes) {
+    const std::string zeros(200, '0');
+    for (char mark : {'.', ','}) {
+        setregionalsettings(mark);
+        EXPECT_DOUBLE_EQ(xstrtoreal("  " + zeros + "12,5" + zeros + "  "), 12.5) << mark;
+        EXPECT_EQ(xstrtoint2("-" + zeros + "2.5"), -250) << mark;
+        EXPECT_DOUBLE_EQ(xstrtoreal(zeros + "1.5x"), 0) << mark;
+        EXPECT_EQ(xstrtoint(zeros + "42"), 42) << mark;
+    }
+}
+
 TEST_F(TextTest, ReadingWholeNumbers) {
     struct Case { const char* text; std::int32_t expected; };
     const std::vector<Case> cases = {
