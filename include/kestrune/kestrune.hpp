@@ -11,4 +11,7 @@
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/shape/geometry.hpp"
 #include "kestrune/oma/omafile.hpp"
+#include "kestrune/shape/canvas.hpp"
+#include "kestrune/shape/cairocanvas.hpp"
+#include "kestrune/shape/picture.hpp"
 #include "kestrune/oma/drill.hpp"

@@ -192,8 +192,33 @@ public:
     void reduceshape(int pointsintarget);
 
     // ---- drawing (shape/drawing.cpp) ----
+    // Appends an edge tick "angle:radius:colour", the angle with two
+    // decimals. False only when the entry cannot be stored.
+    bool adddrawedgedata(std::int32_t radius, std::int32_t acolour, double angle);
+    // Paints the shape with its marks, drill holes and optional box size on
+    // t inside the drawing box (pleft, ptop, imwidth x imheight pixels);
+    // eyecode leftcode mirrors the outline left to right. Reads a, b, xlist
+    // and ylist as the geometry left them. False when the drawing stopped on
+    // an error (a failing allocation); what was drawn until then stays.
+    bool drawshape(tcanvas& t, int imwidth, int imheight, int eyecode, bool ShowText);
+    bool drawshaperel(tcanvas& t, int pleft, int ptop, int imwidth, int imheight, int eyecode,
+                      bool ShowText);
 
     // ---- picture output (shape/picture.cpp) ----
+    // Draws the shape on a white imwidth x imheight picture and writes it to
+    // jpegfilename: PNG or SVG when the name ends in ".png" or ".svg", JPEG
+    // otherwise. Asking again for the same name, size, eye code and text
+    // setting while circ() is unchanged and the file exists writes nothing.
+    // True when the file is up to date, false when drawing or writing failed.
+    bool saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename,
+                    bool ShowText);
+    // The picture request behind lastjpegname (size, eye code, text setting).
+    struct tjpegrequest {
+        int width = 0, height = 0, eyecode = 0;
+        bool showtext = false;
+        friend bool operator==(const tjpegrequest&, const tjpegrequest&) = default;
+    };
+    tjpegrequest lastjpegrequest;
 
     // ---- shape adjustment (shape/adjustment.cpp) ----
 

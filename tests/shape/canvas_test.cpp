@@ -1,0 +1,338 @@
+// The canvas: pixel rules of the Cairo bitmap canvas, and the recording
+// canvas that the drawing tests rely on.
+#include "kestrune/shape/cairocanvas.hpp"
+#include "kestrune/shape/canvas.hpp"
+
+#include <cairo-svg.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestrune {
+namespace {
+
+// The text renderer's caches are freed when the test program ends, so leak
+// checkers see only what the tests themselves leave behind.
+class ReleaseCanvasResources : public ::testing::Environment {
+public:
+    void TearDown() override { releasecanvasresources(); }
+};
+[[maybe_unused]] ::testing::Environment* const kReleaseCanvas =
+    ::testing::AddGlobalTestEnvironment(new ReleaseCanvasResources);
+
+constexpr std::int32_t kWhite = 0x00FFFFFF;
+constexpr std::int32_t kRed = 0x000000FF;
+constexpr std::int32_t kBlue = 0x00FF0000;
+constexpr std::int32_t kGreenish = 0x0000C020;
+
+using pixelset = std::set<std::pair<int, int>>;
+
+// Every pixel of the bitmap that has the given colour.
+pixelset pixelsof(const tcairobitmap& bmp, std::int32_t color) {
+    pixelset out;
+    for (int y = 0; y < bmp.height(); ++y)
+        for (int x = 0; x < bmp.width(); ++x)
+            if (bmp.pixel(x, y) == color) out.insert({x, y});
+    return out;
+}
+
+pixelset notwhite(const tcairobitmap& bmp) {
+    pixelset out;
+    for (int y = 0; y < bmp.height(); ++y)
+        for (int x = 0; x < bmp.width(); ++x)
+            if (bmp.pixel(x, y) != kWhite) out.insert({x, y});
+    return out;
+}
+
+pixelset block(int l, int t, int r, int b) {
+    pixelset out;
+    for (int y = t; y < b; ++y)
+        for (int x = l; x < r; ++x) out.insert({x, y});
+    return out;
+}
+
+TEST(CairoBitmap, StartsWhiteAndKeepsRedInTheLowByte) {
+    tcairobitmap bmp(6, 4);
+    ASSERT_TRUE(bmp.ok());
+    EXPECT_EQ(notwhite(bmp).size(), 0u);
+
+    bmp.canvas().setpencolor(kRed);
+    bmp.canvas().setbrushcolor(kBlue);
+    bmp.canvas().Rectangle(0, 0, 6, 4);
+    EXPECT_EQ(bmp.pixel(0, 0), kRed);
+    EXPECT_EQ(bmp.pixel(2, 2), kBlue);
+
+    // The image itself holds the colour in its red channel (0x00RRGGBB).
+    cairo_surface_t* s = bmp.surface();
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(s));
+    EXPECT_EQ(row[0] & 0x00FFFFFF, 0x00FF0000u);
+    EXPECT_EQ(row[cairo_image_surface_get_stride(s) / 4 + 2] & 0x00FFFFFF, 0x000000FFu);
+}
+
+TEST(CairoBitmap, InvalidSizesGiveABitmapThatDrawsNothing) {
+    for (auto [w, h] : std::vector<std::pair<int, int>>{{0, 10}, {10, 0}, {-5, 5}, {40000, 1}}) {
+        tcairobitmap bmp(w, h);
+        EXPECT_FALSE(bmp.ok()) << w << "x" << h;
+        bmp.canvas().Rectangle(0, 0, 5, 5);
+        bmp.canvas().LineTo(5, 5);
+        bmp.canvas().Ellipse(0, 0, 5, 5);
+        EXPECT_EQ(bmp.pixel(0, 0), 0);
+    }
+}
+
+TEST(CairoCanvas, PixelByPixelOnlyOnUntransformedImages) {
+    tcairobitmap bmp(4, 4);
+    cairo_t* cr = cairo_create(bmp.surface());
+    EXPECT_TRUE(tcairocanvas(cr).pixelexact());
+    cairo_scale(cr, 2, 2);
+    EXPECT_FALSE(tcairocanvas(cr).pixelexact());
+    cairo_destroy(cr);
+
+    cairo_surface_t* svg = cairo_svg_surface_create_for_stream(nullptr, nullptr, 10, 10);
+    cairo_t* vcr = cairo_create(svg);
+    EXPECT_FALSE(tcairocanvas(vcr).pixelexact());
+    cairo_destroy(vcr);
+    cairo_surface_destroy(svg);
+}
+
+// Rectangle(l, t, r, b) covers columns l..r-1 and rows t..b-1 exactly: the
+// border in the pen colour, the inside in the brush colour.
+TEST(CairoCanvas, RectangleCoversExactlyItsCells) {
+    struct rectcase {
+        int l, t, r, b;
+        trect covered;  // the cells expected, as l..r-1, t..b-1
+    };
+    const std::vector<rectcase> cases = {
+        {2, 3, 7, 9, {2, 3, 7, 9}},
+        {7, 9, 2, 3, {2, 3, 7, 9}},      // corners given the other way round
+        {0, 0, 12, 12, {0, 0, 12, 12}},  // the whole bitmap
+        {-5, -5, 3, 2, {0, 0, 3, 2}},    // partly outside
+        {4, 4, 5, 5, {4, 4, 5, 5}},      // one cell
+        {4, 4, 4, 8, {0, 0, 0, 0}},      // no width: nothing
+    };
+    for (const auto& c : cases) {
+        tcairobitmap bmp(12, 12);
+        bmp.canvas().setpencolor(kRed);
+        bmp.canvas().setbrushcolor(kBlue);
+        bmp.canvas().Rectangle(c.l, c.t, c.r, c.b);
+        const trect& e = c.covered;
+        EXPECT_EQ(notwhite(bmp), block(e.left, e.top, e.right, e.bottom))
+            << c.l << "," << c.t << "," << c.r << "," << c.b;
+    }
+    // Border and fill of the first case.
+    tcairobitmap bmp(12, 12);
+    bmp.canvas().setpencolor(kRed);
+    bmp.canvas().setbrushcolor(kBlue);
+    bmp.canvas().Rectangle(2, 3, 7, 9);
+    EXPECT_EQ(pixelsof(bmp, kBlue), block(3, 4, 6, 8));
+    EXPECT_EQ(pixelsof(bmp, kRed).size(), 5u * 6u - 3u * 4u);
+}
+
+// LineTo draws from the pen position up to, but not including, its end
+// pixel: one pixel per step along the longer axis.
+TEST(CairoCanvas, LinesLeaveOutTheEndPixel) {
+    struct linecase {
+        tpoint from, to;
+        pixelset expected;  // empty: derive the count only
+    };
+    const std::vector<linecase> cases = {
+        {{1, 5}, {6, 5}, {{1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}}},
+        {{6, 5}, {1, 5}, {{6, 5}, {5, 5}, {4, 5}, {3, 5}, {2, 5}}},
+        {{3, 1}, {3, 4}, {{3, 1}, {3, 2}, {3, 3}}},
+        {{0, 0}, {4, 4}, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
+        {{4, 0}, {0, 4}, {{4, 0}, {3, 1}, {2, 2}, {1, 3}}},
+        {{0, 0}, {8, 2}, {}},
+        {{2, 9}, {5, 0}, {}},
+        {{7, 7}, {7, 7}, {}},  // no length: nothing
+    };
+    for (const auto& c : cases) {
+        tcairobitmap bmp(12, 12);
+        tcanvas& t = bmp.canvas();
+        t.setpencolor(kRed);
+        t.MoveTo(c.from.x, c.from.y);
+        t.LineTo(c.to.x, c.to.y);
+        const pixelset got = notwhite(bmp);
+        const std::string label = std::to_string(c.from.x) + "," + std::to_string(c.from.y) + "-" +
+                                  std::to_string(c.to.x) + "," + std::to_string(c.to.y);
+        EXPECT_EQ(t.penpos(), c.to) << label;
+        if (!c.expected.empty()) {
+            EXPECT_EQ(got, c.expected) << label;
+            continue;
+        }
+        const int dx = std::abs(c.to.x - c.from.x), dy = std::abs(c.to.y - c.from.y);
+        EXPECT_EQ(got.size(), static_cast<std::size_t>(std::max(dx, dy))) << label;
+        if (!got.empty()) {
+            EXPECT_TRUE(got.count({c.from.x, c.from.y})) << label;
+            EXPECT_FALSE(got.count({c.to.x, c.to.y})) << label;
+        }
+        // Exactly one pixel in each column (or row) that the line passes.
+        std::set<int> majors;
+        for (auto [x, y] : got) majors.insert(dx >= dy ? x : y);
+        EXPECT_EQ(majors.size(), got.size()) << label;
+    }
+}
+
+TEST(CairoCanvas, FarOffLinesAreClippedNotWalked) {
+    tcairobitmap bmp(20, 10);
+    tcanvas& t = bmp.canvas();
+    t.setpencolor(kRed);
+    t.MoveTo(-2000000000, 4);
+    t.LineTo(2000000000, 4);
+    EXPECT_EQ(notwhite(bmp), block(0, 4, 20, 5));
+    t.MoveTo(-1000000, -1000000);
+    t.LineTo(-1000, 2000000000);  // entirely off the bitmap
+    EXPECT_EQ(notwhite(bmp), block(0, 4, 20, 5));
+}
+
+TEST(CairoCanvas, ThickPenWidensTheLine) {
+    tcairobitmap bmp(20, 20);
+    tcanvas& t = bmp.canvas();
+    t.setpencolor(kRed);
+    t.setpenwidth(3);
+    t.MoveTo(5, 10);
+    t.LineTo(15, 10);
+    for (int y = 9; y <= 11; ++y) EXPECT_EQ(bmp.pixel(10, y), kRed) << y;
+    EXPECT_EQ(bmp.pixel(10, 8), kWhite);
+    EXPECT_EQ(bmp.pixel(10, 12), kWhite);
+    t.setpenwidth(0);
+    EXPECT_EQ(t.penwidth(), 1);
+}
+
+TEST(CairoCanvas, PolygonFillsInsideAndOutlinesThroughItsVertices) {
+    tcairobitmap bmp(12, 12);
+    tcanvas& t = bmp.canvas();
+    t.setpencolor(kRed);
+    t.setbrushcolor(kBlue);
+    const std::vector<tpoint> square = {{2, 2}, {8, 2}, {8, 8}, {2, 8}};
+    t.Polygon(square);
+    // The closed outline includes every vertex, so the square covers 2..8.
+    EXPECT_EQ(notwhite(bmp), block(2, 2, 9, 9));
+    EXPECT_EQ(pixelsof(bmp, kBlue), block(3, 3, 8, 8));
+
+    tcairobitmap tri(12, 12);
+    tri.canvas().setpencolor(kRed);
+    tri.canvas().setbrushcolor(kBlue);
+    const std::vector<tpoint> triangle = {{1, 10}, {10, 10}, {1, 1}};
+    tri.canvas().Polygon(triangle);
+    for (const tpoint& v : triangle) EXPECT_EQ(tri.pixel(v.x, v.y), kRed);
+    EXPECT_EQ(tri.pixel(3, 8), kBlue);
+    EXPECT_EQ(tri.pixel(9, 2), kWhite);
+}
+
+TEST(CairoCanvas, DegeneratePolygonsDoNotFailOrSpill) {
+    tcairobitmap bmp(10, 10);
+    tcanvas& t = bmp.canvas();
+    t.setpencolor(kRed);
+    t.Polygon({});
+    const std::vector<tpoint> one = {{3, 3}};
+    t.Polygon(one);
+    EXPECT_EQ(notwhite(bmp).size(), 0u);
+    const std::vector<tpoint> two = {{1, 1}, {5, 1}};
+    t.Polygon(two);
+    EXPECT_EQ(notwhite(bmp), block(1, 1, 6, 2));
+    const std::vector<tpoint> huge = {{-2000000000, -2000000000}, {2000000000, -2000000000},
+                                      {2000000000, 2000000000}, {-2000000000, 2000000000}};
+    t.Polygon(huge);
+    EXPECT_TRUE(bmp.ok());
+}
+
+TEST(CairoCanvas, EllipseIsInscribedInTheRectangleCells) {
+    tcairobitmap bmp(32, 32);
+    tcanvas& t = bmp.canvas();
+    t.setpencolor(kRed);
+    t.setbrushcolor(kGreenish);
+    t.Ellipse(10, 12, 21, 19);
+    const pixelset got = notwhite(bmp);
+    int minx = 99, maxx = -1, miny = 99, maxy = -1;
+    for (auto [x, y] : got) {
+        minx = std::min(minx, x), maxx = std::max(maxx, x);
+        miny = std::min(miny, y), maxy = std::max(maxy, y);
+    }
+    EXPECT_EQ(minx, 10);
+    EXPECT_EQ(maxx, 20);
+    EXPECT_EQ(miny, 12);
+    EXPECT_EQ(maxy, 18);
+    EXPECT_EQ(bmp.pixel(15, 15), kGreenish);
+    EXPECT_EQ(bmp.pixel(10, 12), kWhite);  // corners stay out
+    EXPECT_EQ(bmp.pixel(20, 18), kWhite);
+    // Left-right and top-bottom symmetric about the box's centre.
+    for (auto [x, y] : got) EXPECT_TRUE(got.count({30 - x, 30 - y})) << x << "," << y;
+
+    tcairobitmap thin(10, 10);
+    thin.canvas().setpencolor(kRed);
+    thin.canvas().Ellipse(2, 2, 3, 7);  // one column wide
+    EXPECT_EQ(notwhite(thin), block(2, 2, 3, 7));
+}
+
+TEST(CairoCanvas, TextRectCentresOneLineAndStaysInside) {
+    tcairobitmap bmp(105, 105);
+    tcanvas& t = bmp.canvas();
+    t.setfontsize(7);
+    t.setbrushcolor(kGreenish);
+    t.setfontcolor(0);
+    t.TextRect(0, 0, 105, 105, "50.00x50.00", tfCenter | tfVerticalCenter | tfSingleLine);
+    const pixelset ink = notwhite(bmp);
+    ASSERT_FALSE(ink.empty());
+    EXPECT_FALSE(pixelsof(bmp, 0).empty());          // glyphs in the font colour
+    EXPECT_FALSE(pixelsof(bmp, kGreenish).empty());  // on the brush colour
+    int minx = 999, maxx = -1, miny = 999, maxy = -1;
+    for (auto [x, y] : ink) {
+        minx = std::min(minx, x), maxx = std::max(maxx, x);
+        miny = std::min(miny, y), maxy = std::max(maxy, y);
+    }
+    EXPECT_LE(std::abs(minx - (104 - maxx)), 1);
+    EXPECT_LE(std::abs(miny - (104 - maxy)), 1);
+    EXPECT_LT(maxy - miny, 16);  // one line of a small font
+
+    // Clipped to its rectangle.
+    tcairobitmap clip(60, 30);
+    clip.canvas().setbrushcolor(kGreenish);
+    clip.canvas().TextRect(10, 10, 30, 20, "a rather long line of text", tfLeft);
+    for (auto [x, y] : notwhite(clip)) {
+        EXPECT_GE(x, 10);
+        EXPECT_LT(x, 30);
+        EXPECT_GE(y, 10);
+        EXPECT_LT(y, 20);
+    }
+    tcairobitmap empty(20, 20);
+    empty.canvas().TextRect(0, 0, 20, 20, "", tfCenter);
+    EXPECT_EQ(notwhite(empty).size(), 0u);
+}
+
+TEST(RecordingCanvas, ListsEveryCallWithItsState) {
+    trecordingcanvas t;
+    t.setpencolor(kRed);
+    t.Rectangle(0, 0, 105, 105);
+    t.setbrushcolor(kBlue);
+    t.setpenwidth(2);
+    const std::vector<tpoint> tri = {{1, 2}, {3, 4}, {5, 6}};
+    t.Polygon(tri);
+    t.MoveTo(3, 4);
+    t.LineTo(7, 8);
+    t.LineTo(9, 8);
+    t.Ellipse(1, 2, 3, 4);
+    t.setfontsize(7);
+    t.TextRect(0, 0, 9, 9, "a", tfCenter | tfVerticalCenter | tfSingleLine);
+
+    const std::vector<std::string> expected = {
+        "Rectangle(0,0,105,105)", "Polygon(1,2 3,4 5,6)", "MoveTo(3,4)",   "LineTo(3,4-7,8)",
+        "LineTo(7,8-9,8)",        "Ellipse(1,2,3,4)",     "TextRect(0,0,9,9,'a',13)"};
+    EXPECT_EQ(t.strs(), expected);
+    EXPECT_EQ(t.calls[0].state.pencolor, kRed);
+    EXPECT_EQ(t.calls[0].state.brushcolor, kWhite);
+    EXPECT_EQ(t.calls[1].state.brushcolor, kBlue);
+    EXPECT_EQ(t.calls[1].state.penwidth, 2);
+    EXPECT_EQ(t.calls[6].state.fontsize, 7);
+    const std::vector<tcanvasline> lines = {{{3, 4}, {7, 8}, kRed, 2}, {{7, 8}, {9, 8}, kRed, 2}};
+    EXPECT_EQ(t.lines(), lines);
+    EXPECT_EQ(t.callsof(tcanvascall::ellipse).size(), 1u);
+    EXPECT_EQ(t.penpos(), (tpoint{9, 8}));
+}
+
+}  // namespace
+}  // namespace kestrune
