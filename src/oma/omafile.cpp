@@ -125,13 +125,15 @@ bool tomafileobj::readomafile(const std::filesystem::path& datafilename) {
         const auto status = std::filesystem::status(datafilename, ec);  // follows links
         if (!ec && std::filesystem::exists(status)) {
             omadatafilename = datafilename.string();
-            // A folder exists but holds no file content: it cannot be read.
-            const int fd = std::filesystem::is_directory(status)
-                               ? -1
-                               : ::open(datafilename.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+            // Only a regular file or a pipe holds a file's bytes. A folder
+            // exists but cannot be read, and a device is not opened at all
+            // (/dev/zero, say, would never end). The type is checked again on
+            // the open file, in case the path changed in between.
+            const bool readable = std::filesystem::is_regular_file(status) || std::filesystem::is_fifo(status);
+            const int fd = readable ? ::open(datafilename.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
             const fdguard guard(fd);
             struct stat st {};
-            if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) {
+            if (fd >= 0 && ::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode))) {
                 opened = true;
                 omastr.clear();
                 omastrasansi.clear();

@@ -187,6 +187,7 @@ TEST_F(OmaFile, MissingFileGivesFalseAndLeavesTheDocumentAsItWas) {
     EXPECT_TRUE(fresh.omastrtolist());
     EXPECT_EQ(fresh.omalist.count(), 0);
     EXPECT_EQ(fresh.omadatafilename, "");
+    EXPECT_FALSE(fresh.readomafile(""));
 }
 
 TEST_F(OmaFile, FolderIsNotAReadableFile) {
@@ -198,6 +199,15 @@ TEST_F(OmaFile, FolderIsNotAReadableFile) {
 
     fs::create_directory_symlink(dir / "folder.oma", dir / "link.oma");
     EXPECT_FALSE(doc.readomafile(dir / "link.oma"));
+}
+
+TEST_F(OmaFile, DeviceIsNotAReadableFile) {
+    // /dev/zero never ends: reading it would only stop when memory runs out.
+    for (const char* device : {"/dev/zero", "/dev/null"}) {
+        tomafileobj d;
+        EXPECT_FALSE(d.readomafile(device)) << device;
+        EXPECT_EQ(d.omastr, "") << device;
+    }
 }
 
 TEST_F(OmaFile, SymbolicLinksAreFollowed) {

@@ -31,9 +31,18 @@ public:
     void init();
     void clear();
 
+    // Reads the whole file (symbolic links followed) into omastrasansi and
+    // omastr; omalist is left for omastrtolist. False when nothing exists at
+    // the path (the document is then unchanged), when it is a folder or cannot
+    // be opened, or when memory runs out. loadedtrcfmt is cleared either way.
     bool readomafile(const std::filesystem::path& datafilename);
+    // Splits omastr into omalist: runs of separators end a record and never
+    // make an empty one. Text that splits into one record holding "|" uses
+    // "|" as separator: every "|" of omastr becomes CR LF and it splits again.
     bool omastrtolist();
-    // Reads the next record of text from the 1-based position chptr.
+    // Reads the next record of text from the 1-based position chptr and moves
+    // chptr past the separator that ended it. A position past the end gives an
+    // empty record and stays where it is.
     static void omareadtoeol(const std::string& text, std::size_t& chptr, std::string& record);
     std::string findvalue(std::string_view tag) const;
     bool listtoomastr();
