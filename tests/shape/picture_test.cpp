@@ -9,13 +9,16 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csetjmp>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -265,16 +268,52 @@ TEST(PictureWriters, FailuresKeepTheOldPicture) {
     EXPECT_TRUE(fs::is_empty(dir / "folder.jpeg"));
 }
 
-TEST(PictureWriters, ReadOnlyPictureIsNotReplaced) {
-    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind the superuser";
+// Runs op with the rights of an ordinary user, so that permission bits
+// apply: when the tests run as root, in a child process that gives root up.
+// Returns what op returns (0 to 254), or -1 when that cannot be arranged.
+int asordinaryuser(const std::function<int()>& op) {
+    if (::geteuid() != 0) return op();
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(255);
+        ::_exit(op() & 0xFF);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 255) return -1;
+    return WEXITSTATUS(status);
+}
+
+// Permission bits: a read-only picture is kept, and so is a picture in a
+// folder that cannot be written (no temporary file can be made there); a
+// folder that cannot be created fails the write.
+TEST(PictureWriters, ProtectedPicturesAndFoldersAreRespected) {
     TempDir dir;
-    const fs::path p = dir / "locked.jpeg";
-    write_file(p, "kept");
-    fs::permissions(p, fs::perms::owner_read);
-    tcairobitmap bmp(8, 8);
-    EXPECT_FALSE(writejpeg(bmp, p));
-    EXPECT_EQ(read_file(p), "kept");
-    fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(dir.path(), fs::perms::all);
+    const fs::path locked = dir / "locked.jpeg";
+    write_file(locked, "kept");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const fs::path ro = dir / "ro";
+    fs::create_directory(ro);
+    write_file(ro / "pic.jpeg", "kept too");
+    fs::permissions(ro / "pic.jpeg", fs::perms::all);
+    fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const int code = asordinaryuser([&] {
+        tcairobitmap bmp(8, 8);
+        int failures = 0;
+        failures += !writejpeg(bmp, locked);
+        failures += !writepng(bmp, ro / "pic.jpeg");
+        failures += !writejpeg(bmp, ro / "new/pic.jpeg");
+        return failures;
+    });
+    fs::permissions(ro, fs::perms::owner_all);
+    if (code < 0) GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(read_file(locked), "kept");
+    EXPECT_EQ(read_file(ro / "pic.jpeg"), "kept too");
+    EXPECT_EQ(filenames(ro), std::set<std::string>{"pic.jpeg"});
 }
 
 // ---- saveasjpeg ----
