@@ -166,6 +166,29 @@ public:
     std::string makebinaryradiilist(bool trcfmt) const;
 
     // ---- conversions back to records (trace/conversions.cpp) ----
+    // Replaces the content of datalist by the points as ASCII records: "R="
+    // (or "Z=" when trcfmt is false) and up to 10 radii joined by ";", in list
+    // order; for an unevenly spaced trace (unevenfmt) then "A=" (or "ZA=")
+    // records of the angles in hundredths of a degree. No format record is
+    // written. False, and nothing done, for a null list or this list's own
+    // point list.
+    bool makeasciiradiilist(tstringlist* datalist, bool trcfmt) const;
+    bool makeasciiradiilist(tstringlist& datalist, bool trcfmt) const {
+        return makeasciiradiilist(&datalist, trcfmt);
+    }
+    // Appends (without emptying datalist) the angle records of the points,
+    // "A=" or "ZA=", as makeasciiradiilist writes them for an uneven trace.
+    bool makeasciianglelist(tstringlist* datalist, bool trcfmt) const;
+    // Resamples the trace to its own number of points at equal angles from
+    // 0 degrees and marks the format text "E" (a missing format text becomes
+    // "1;n;E;R"). Always true.
+    bool converttoeven();
+    // converttoeven, then makeasciiradiilist.
+    bool makeevenradiilist(tstringlist* datalist, bool trcfmt);
+    bool makeevenradiilist(tstringlist& datalist, bool trcfmt) { return makeevenradiilist(&datalist, trcfmt); }
+    // Rewrites the format text with npoints points and notation "3" (binary)
+    // or "1"; nothing when there is no format text.
+    void changetrcfmt(std::int32_t npoints, bool binary);
 
     // ---- radii dump (trace/radiidump.cpp) ----
     // Fills dbglist (emptied first) with a header line and one line per point

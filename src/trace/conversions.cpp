@@ -1,0 +1,203 @@
+// Conversions of a radii list back to records: the ASCII radius and angle
+// records of notation "1", the even resampling of an unevenly spaced trace,
+// and the rewriting of the list's format text.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "kestrune/shape/geometry.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
+
+namespace kestrune {
+namespace {
+
+// Values per radius or angle record.
+constexpr int kValuesPerRecord = 10;
+// The angle field of a point element; the radius text follows it.
+constexpr std::size_t kAngleWidth = 7;
+constexpr char kFieldDelimiter = ';';
+
+// The radius text of an element: everything after the angle field, so that a
+// radius wider than its usual five characters is written whole.
+std::string_view radiustext(std::string_view element) {
+    if (element.size() <= kAngleWidth) return {};
+    return trimview(element.substr(kAngleWidth));
+}
+
+// The angle in hundredths of a degree, rounded to the nearest with halves to
+// the even neighbour, kept inside 32 bits whatever the element holds.
+std::int32_t anglehundredths(double angle) {
+    const double v = std::nearbyint(angle * 100.0);
+    if (std::isnan(v)) return 0;
+    if (v >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    if (v <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(v);
+}
+
+// Collects values into records of at most ten: "TAG=v1;v2;...".
+class recordwriter {
+public:
+    recordwriter(std::vector<std::string>& out, std::string_view tag) : out_(out), tag_(tag) {}
+    void add(std::string_view value) {
+        if (line_.empty()) {
+            line_.reserve(tag_.size() + 1 + kValuesPerRecord * 6);
+            line_.append(tag_).push_back('=');
+        } else {
+            line_.push_back(';');
+        }
+        line_.append(value);
+        if (++inline_ == kValuesPerRecord) finish();
+    }
+    void finish() {
+        if (!line_.empty()) out_.push_back(std::move(line_));
+        line_.clear();
+        inline_ = 0;
+    }
+
+private:
+    std::vector<std::string>& out_;
+    std::string_view tag_;
+    std::string line_;
+    int inline_ = 0;
+};
+
+void appendradii(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
+    recordwriter w(out, trcfmt ? "R" : "Z");
+    const int n = list.readcount();
+    for (int k = 0; k < n; ++k) {
+        // The number the field holds, in plain decimal: a damaged field is
+        // written as the value it reads as, and an empty one as 0, so that
+        // no point disappears when the record is read back.
+        w.add(xinttostr(xstrtoint(radiustext(list.element(k)))));
+    }
+    w.finish();
+}
+
+void appendangles(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
+    recordwriter w(out, trcfmt ? "A" : "ZA");
+    const int n = list.readcount();
+    for (int k = 0; k < n; ++k) w.add(xinttostr(anglehundredths(xstrtoreal(list.angleelement(k)))));
+    w.finish();
+}
+
+bool lesstext(const std::string& x, const std::string& y) { return comparetext(x, y) < 0; }
+
+// The format text with its spacing field (the third) set to "E", every
+// other field kept as written.
+std::string withevenspacing(std::string_view s) {
+    tstringlist fields;
+    delimitedstrtolist(s, fields, kFieldDelimiter);
+    while (fields.count() < 3) fields.add(std::string());
+    fields.set(2, "E");
+    std::string out;
+    listtodelimitedstr(fields, out, kFieldDelimiter);
+    return out;
+}
+
+}  // namespace
+
+bool tradiilist::makeasciiradiilist(tstringlist* datalist, bool trcfmt) const try {
+    if (datalist == nullptr || datalist == &radiilist) return false;
+    std::vector<std::string> lines;
+    const int n = readcount();
+    lines.reserve(static_cast<std::size_t>(n / kValuesPerRecord + 1) * 2);
+    appendradii(*this, lines, trcfmt);
+    if (unevenfmt()) appendangles(*this, lines, trcfmt);
+    datalist->clear();
+    for (std::string& line : lines) datalist->add(std::move(line));
+    return true;
+} catch (...) {
+    return false;
+}
+
+bool tradiilist::makeasciianglelist(tstringlist* datalist, bool trcfmt) const try {
+    if (datalist == nullptr || datalist == &radiilist) return false;
+    std::vector<std::string> lines;
+    appendangles(*this, lines, trcfmt);
+    for (std::string& line : lines) datalist->add(std::move(line));
+    return true;
+} catch (...) {
+    return false;
+}
+
+bool tradiilist::converttoeven() {
+    try {
+        const int n = readcount();
+        if (n > 0) {
+            // Resample at four times the density, then keep the point with the
+            // largest radius in each of n equal sectors. The dense count is
+            // worked out in 64 bits and held to what resampling can produce.
+            const std::int64_t dense = std::min<std::int64_t>(4 * static_cast<std::int64_t>(n), maxresamplepoints);
+            convertshape(static_cast<int>(dense));
+            reduceshape(n);
+        }
+        auto& items = radiilist.items();
+        if (!std::is_sorted(items.begin(), items.end(), lesstext)) radiilist.sort();
+
+        // Equal angles from 0 degrees over the points now held; when some
+        // sectors kept no point, the points spread over the whole circle.
+        const int held = readcount();
+        for (int i = 0; i < held; ++i) {
+            const double angle = static_cast<double>(static_cast<std::int64_t>(i) * 360) / held;
+            std::string element = combineangleradius(angle, 0).substr(0, kAngleWidth);
+            element.append(items[static_cast<std::size_t>(i)].size() > kAngleWidth
+                               ? std::string_view(items[static_cast<std::size_t>(i)]).substr(kAngleWidth)
+                               : std::string_view("    0"));
+            items[static_cast<std::size_t>(i)] = std::move(element);
+        }
+
+        if (!trcfmtstr.empty()) {
+            ttrcfmtsetting fmt;
+            fmt.decodetrcfmtstr(trcfmtstr);
+            const char mode = fmt.trcfmtmode;
+            if (mode == '1' || mode == '2' || mode == '3' || mode == '4') {
+                fmt.spacing = 'E';
+                fmt.encodetrcfmtstr(trcfmtstr);
+            } else {
+                // The descriptor writes a notation without its count, spacing
+                // and eye for any other notation; the text would lose them, so
+                // only its spacing field is changed.
+                trcfmtstr = withevenspacing(trcfmtstr);
+            }
+        } else {
+            ttrcfmtsetting fmt;
+            fmt.trcfmtmode = '1';
+            fmt.points = held;
+            fmt.spacing = 'E';
+            fmt.eye = 'R';
+            fmt.source = '\0';
+            fmt.encodetrcfmtstr(trcfmtstr);
+        }
+    } catch (...) {
+        // Only allocation can fail here; the list stays usable.
+    }
+    return true;
+}
+
+bool tradiilist::makeevenradiilist(tstringlist* datalist, bool trcfmt) {
+    converttoeven();
+    makeasciiradiilist(datalist, trcfmt);
+    return true;
+}
+
+void tradiilist::changetrcfmt(std::int32_t npoints, bool binary) {
+    if (trcfmtstr.empty()) return;
+    try {
+        ttrcfmtsetting fmt;
+        fmt.decodetrcfmtstr(trcfmtstr);
+        fmt.points = npoints;
+        fmt.trcfmtmode = binary ? '3' : '1';
+        fmt.encodetrcfmtstr(trcfmtstr);
+    } catch (...) {
+        // The format text stays as it was.
+    }
+}
+
+}  // namespace kestrune
