@@ -60,6 +60,25 @@ public:
     static constexpr const char* kCorruptBinaryData = "Corrupt binary data with tag ";
 
     // ---- display conversion (oma/displayconversion.cpp) ----
+    // Fills newlist (emptied first) with the records for display: every
+    // decoded trace rewritten as a format record of notation "1" with ASCII
+    // radius (and, where needed, angle) records, the other records copied in
+    // file order, box records where the file has none, and an _ASASCII stamp.
+    // A file whose traces are all ASCII already (and that is not to be
+    // resized, mirrored or made even) is copied record for record. The
+    // records of a trace that cannot be decoded are copied as they stand.
+    // mirroring gives a missing eye the mirror image of the other; deltachange
+    // (hundredths of a millimetre) grows both outlines unless the file says
+    // it was resized already; forceeven resamples uneven traces to equal
+    // angles. False when newlist is null or is omalist itself.
+    bool omafileasascii(tstringlist* newlist, bool mirroring, std::int32_t deltachange, bool forceeven);
+    bool omafileasascii(tstringlist& newlist, bool mirroring, std::int32_t deltachange, bool forceeven) {
+        return omafileasascii(&newlist, mirroring, deltachange, forceeven);
+    }
+    // Whether the first TRCFMT record declares notation "1" (ASCII), and
+    // whether it declares equal spacing ("E").
+    bool omafileisascii() const;
+    bool omafileiseven() const;
 };
 
 // Whether c separates records (ACK LF CR DC1 DC3 NAK SUB FS GS RS).

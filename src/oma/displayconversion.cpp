@@ -1,0 +1,353 @@
+// The display conversion of an OMA document: a second record list in which
+// every trace of the file is written as ASCII numbers, so that traces stored
+// in a packed binary notation can be read in a text box or by any program.
+// The same operation can also grow the outlines, give a missing eye the mirror
+// image of the other and resample uneven traces to equal angles.
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
+
+namespace kestrune {
+namespace {
+
+constexpr char kFieldDelimiter = ';';
+constexpr std::string_view kStampPrefix = "QVT;";
+
+std::string_view tagof(std::string_view record) {
+    const std::size_t eq = record.find('=');
+    return eq == std::string_view::npos ? record : record.substr(0, eq);
+}
+
+std::string_view valueof(std::string_view record) {
+    const std::size_t eq = record.find('=');
+    return eq == std::string_view::npos ? std::string_view() : record.substr(eq + 1);
+}
+
+bool isoutlinedata(std::string_view tag) { return tag == "R" || tag == "A"; }
+bool iszdata(std::string_view tag) { return tag == "Z" || tag == "ZA"; }
+bool istracetag(std::string_view tag) {
+    return tag == "TRCFMT" || tag == "ZFMT" || isoutlinedata(tag) || iszdata(tag);
+}
+
+// Records that start with a blank or a control character are left out of
+// the converted list.
+bool skipped(std::string_view record) {
+    return record.empty() || static_cast<unsigned char>(record.front()) <= 32;
+}
+
+char notationof(std::string_view value) {
+    ttrcfmtsetting fmt;
+    fmt.decodetrcfmtstr(value);
+    return fmt.trcfmtmode;
+}
+
+// Whether a format value sends its trace to the right list: its eye field,
+// as written, starts with "R". Every other trace goes to the left list.
+bool forrighteye(std::string_view value, tstringlist& fields) {
+    delimitedstrtolist(value, fields, kFieldDelimiter);
+    return firstchar(listentry(fields, 3)) == 'R';
+}
+
+// The current local date and time, written the same way on every system so
+// that a stamp reads and sorts alike wherever the file goes.
+std::string nowtext() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    if (t == static_cast<std::time_t>(-1) || localtime_r(&t, &local) == nullptr) return "0000-00-00 00:00:00";
+    char buf[32];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(buf, n);
+}
+
+std::string stamp() {
+    std::string s(kStampPrefix);
+    s += nowtext();
+    return s;
+}
+
+// The format value of an ASCII trace: the fields of the list's format text
+// with the notation replaced by "1". Empty for an empty format text.
+std::string makeasciifmt(std::string_view trcfmtstr) {
+    if (trcfmtstr.empty()) return std::string();
+    tstringlist fields;
+    delimitedstrtolist(trcfmtstr, fields, kFieldDelimiter);
+    if (fields.empty()) fields.add("1");
+    else fields.set(0, "1");
+    std::string value;
+    listtodelimitedstr(fields, value, kFieldDelimiter);
+    return value;
+}
+
+// Deletes the first record of the tag, when there is one.
+void deleteit(tstringlist& list, std::string_view tag) { list.remove(list.indexofname(tag)); }
+
+// The four traces of a file, in the order they are written.
+enum traceindex { rightradii = 0, leftradii = 1, rightz = 2, leftz = 3 };
+
+struct traceset {
+    std::array<tradiilist, 4> lists;
+    tradiilist& operator[](int i) { return lists[static_cast<std::size_t>(i)]; }
+};
+
+// What one walk over the records tells before conversion.
+struct recordsurvey {
+    bool anytracerecord = false;  // a trace record the conversion would drop
+    // The value of the format record that fed each list last; a trace whose
+    // eye is neither "R" nor "L" gives its list no format text of its own.
+    std::array<std::string, 4> lastformat;
+};
+
+recordsurvey surveyrecords(const tstringlist& omalist) {
+    recordsurvey s;
+    tstringlist fields;
+    for (const std::string& record : omalist) {
+        if (skipped(record)) continue;
+        const std::string_view tag = tagof(record);
+        if (istracetag(tag)) s.anytracerecord = true;
+        if (tag == "TRCFMT" || tag == "ZFMT") {
+            const std::string_view value = valueof(record);
+            const bool right = forrighteye(value, fields);
+            const int index = tag == "TRCFMT" ? (right ? rightradii : leftradii) : (right ? rightz : leftz);
+            s.lastformat[static_cast<std::size_t>(index)].assign(value);
+        }
+    }
+    return s;
+}
+
+// Whether every format record of the list declares ASCII data (or no trace),
+// so that nothing in the file needs converting.
+bool allformatsascii(const tstringlist& omalist) {
+    for (const std::string& record : omalist) {
+        const std::string_view tag = tagof(record);
+        if (tag != "TRCFMT" && tag != "ZFMT") continue;
+        const char mode = notationof(valueof(record));
+        if (mode != '1' && mode != '0') return false;
+    }
+    return true;
+}
+
+// Gives an eye without a trace the mirror image of the other eye's trace.
+void mirrormissingeye(tradiilist& right, tradiilist& left) {
+    const bool hasright = right.readcount() > 0;
+    const bool hasleft = left.readcount() > 0;
+    if (hasright && !hasleft) left.mirrorshape(right);
+    else if (hasleft && !hasright) right.mirrorshape(left);
+}
+
+// Fills a field given as "?" from the other one of a right-and-left pair.
+void fillquestionmarks(tstringlist& newlist, const std::vector<std::string>& tags) {
+    tstringlist fields;
+    for (const std::string& tag : tags) {
+        const std::string value = newlist.value(tag);
+        delimitedstrtolist(value, fields, kFieldDelimiter);
+        if (fields.count() < 2) continue;
+        if (fields[0] == "?" && fields[1] != "?") fields.set(0, fields[1]);
+        else if (fields[1] == "?" && fields[0] != "?") fields.set(1, fields[0]);
+        else continue;
+        std::string joined;
+        listtodelimitedstr(fields, joined, kFieldDelimiter);
+        newlist.setvalue(tag, joined);
+    }
+}
+
+}  // namespace
+
+bool tomafileobj::omafileisascii() const {
+    ttrcfmtsetting fmt;
+    fmt.decodetrcfmtstr(omalist.value("TRCFMT"));
+    return fmt.trcfmtmode == '1';
+}
+
+bool tomafileobj::omafileiseven() const {
+    ttrcfmtsetting fmt;
+    fmt.decodetrcfmtstr(omalist.value("TRCFMT"));
+    return fmt.spacing == 'E';
+}
+
+bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int32_t deltachange,
+                                 bool forceeven) {
+    if (newlist == nullptr || newlist == &omalist) return false;
+    try {
+        const bool eventest = !forceeven || omafileiseven();
+        // A file that says it was resized already is not resized again.
+        if (!omalist.value("_RESIZED").empty()) deltachange = 0;
+
+        // Nothing to convert: the records as they stand. Every format record
+        // is looked at, not only the first, so that a packed trace behind an
+        // ASCII one is converted too.
+        if (omafileisascii() && deltachange == 0 && eventest && !mirroring && allformatsascii(omalist)) {
+            newlist->clear();
+            newlist->reserve(omalist.count());
+            for (const std::string& record : omalist) newlist->add(record);
+            return true;
+        }
+
+        if (!omastr.empty() && omalist.empty()) omastrtolist();
+        newlist->clear();
+
+        const recordsurvey survey = surveyrecords(omalist);
+        traceset traces;
+        tradiilist extractor;
+        std::error_code ec;
+        if (!omadatafilename.empty() && std::filesystem::exists(std::filesystem::path(omadatafilename), ec)) {
+            extractor.extractradiilistfromomafile2(omadatafilename, &traces[rightradii], &traces[leftradii], true);
+            extractor.extractradiilistfromomafile2(omadatafilename, &traces[rightz], &traces[leftz], false);
+        } else {
+            extractor.extractradiilistfromomalist2(omalist, &traces[rightradii], &traces[leftradii], true);
+            extractor.extractradiilistfromomalist2(omalist, &traces[rightz], &traces[leftz], false);
+        }
+        // The file may have changed since it was read, or the document may
+        // not come from a file at all: when the file gave no outline but the
+        // record list holds trace records, the outline comes from the list.
+        // This happens before resizing and resampling, so both apply to it.
+        // A file that exists but cannot be read gives no Z traces either;
+        // they then come from the list as well.
+        if (traces[rightradii].readcount() == 0 && traces[leftradii].readcount() == 0 && survey.anytracerecord) {
+            extractor.extractradiilistfromomalist2(omalist, &traces[rightradii], &traces[leftradii], true);
+            if (traces[rightz].readcount() == 0 && traces[leftz].readcount() == 0)
+                extractor.extractradiilistfromomalist2(omalist, &traces[rightz], &traces[leftz], false);
+        }
+
+        // A trace whose format record names neither eye has no format text
+        // of its own; it takes that of the record that announced it.
+        for (int i = rightradii; i <= leftz; ++i) {
+            tradiilist& list = traces[i];
+            if (list.readcount() > 0 && list.trcfmtstr.empty())
+                list.trcfmtstr = survey.lastformat[static_cast<std::size_t>(i)];
+        }
+
+        // A trace resampled to equal angles has no angles of its own left.
+        std::array<bool, 4> resampled{};
+        if (forceeven) {
+            for (int i = rightradii; i <= leftz; ++i) {
+                if (!traces[i].unevenfmt()) continue;
+                traces[i].converttoeven();
+                resampled[static_cast<std::size_t>(i)] = true;
+            }
+        }
+        if (deltachange != 0) {
+            traces[rightradii].explode(deltachange);
+            traces[leftradii].explode(deltachange);
+        }
+        if (mirroring) {
+            mirrormissingeye(traces[rightradii], traces[leftradii]);
+            mirrormissingeye(traces[rightz], traces[leftz]);
+        }
+
+        // The other records, in file order. The records of a trace that gave
+        // no points (a notation that is not decoded, damaged data) are kept
+        // as they stand rather than lost; so are records before any format
+        // record and the crib data after a CRIBFMT record, which belong to
+        // no trace.
+        {
+            std::vector<std::string> questiontags;
+            tstringlist fields;
+            bool cribdata = false;
+            bool keepoutline = true;
+            bool keepz = true;
+            newlist->reserve(omalist.count());
+            for (const std::string& record : omalist) {
+                if (skipped(record)) continue;
+                const std::string_view tag = tagof(record);
+                bool keep;
+                if (tag == "TRCFMT" || tag == "ZFMT") {
+                    cribdata = false;
+                    const bool right = forrighteye(valueof(record), fields);
+                    if (tag == "TRCFMT") {
+                        keepoutline = traces[right ? rightradii : leftradii].readcount() == 0;
+                        keep = keepoutline;
+                    } else {
+                        keepz = traces[right ? rightz : leftz].readcount() == 0;
+                        keep = keepz;
+                    }
+                } else if (isoutlinedata(tag)) {
+                    keep = cribdata || keepoutline;
+                } else if (iszdata(tag)) {
+                    keep = cribdata || keepz;
+                } else {
+                    if (tag == "CRIBFMT") cribdata = true;
+                    keep = true;
+                    if (mirroring && valueof(record).find('?') != std::string_view::npos)
+                        questiontags.emplace_back(tag);
+                }
+                if (keep) newlist->add(record);
+            }
+            if (mirroring) fillquestionmarks(*newlist, questiontags);
+        }
+
+        // The file's own angle records tell which traces carry angles of
+        // their own. They are written again from the points, in ASCII: as
+        // stored they follow the trace's packed notation, which the notation
+        // "1" format record before them would misread, and an uneven trace
+        // has its angles written already.
+        std::array<tstringlist, 4> fileangles;
+        if (traces[rightradii].readcount() > 0 || traces[leftradii].readcount() > 0)
+            tradiilist::extractanglelistfromomalist2(omalist, fileangles[rightradii], fileangles[leftradii], true);
+        if (traces[rightz].readcount() > 0 || traces[leftz].readcount() > 0)
+            tradiilist::extractanglelistfromomalist2(omalist, fileangles[rightz], fileangles[leftz], false);
+
+        // processradlist: each trace with points as a format record of
+        // notation "1", its radius records and its angle records.
+        tstringlist lines;
+        for (int i = rightradii; i <= leftz; ++i) {
+            const tradiilist& list = traces[i];
+            if (list.readcount() < 1) continue;
+            const bool outline = i == rightradii || i == leftradii;
+            std::string format(outline ? "TRCFMT=" : "ZFMT=");
+            format += makeasciifmt(list.trcfmtstr);
+            newlist->add(std::move(format));
+            list.makeasciiradiilist(lines, outline);
+            for (std::string& line : lines.items()) newlist->add(std::move(line));
+            const auto k = static_cast<std::size_t>(i);
+            if (!list.unevenfmt() && !resampled[k] && !fileangles[k].empty()) {
+                lines.clear();
+                list.makeasciianglelist(&lines, outline);
+                for (std::string& line : lines.items()) newlist->add(std::move(line));
+            }
+        }
+
+        // Box records. Without any outline there is no box to give, and
+        // the file's own box records stay as they are.
+        tradiilist& right = traces[rightradii];
+        tradiilist& left = traces[leftradii];
+        const bool hasoutline = right.readcount() > 0 || left.readcount() > 0;
+        right.findabed();
+        left.findabed();
+        if (hasoutline) {
+            if (deltachange != 0 || mirroring) {
+                deleteit(*newlist, "HBOX");
+                deleteit(*newlist, "VBOX");
+                deleteit(*newlist, "CIRC");
+                if (deltachange != 0) deleteit(*newlist, "CIRC3D");
+                newlist->add(makedotchiral("CIRC", xint2tostr(right.circ()), xint2tostr(left.circ())));
+                newlist->add(makedotchiral("HBOX", xint2tostr(right.a), xint2tostr(left.a)));
+                newlist->add(makedotchiral("VBOX", xint2tostr(right.b), xint2tostr(left.b)));
+                if (mirroring) newlist->setvalue("_MIRRORED", stamp());
+                if (deltachange != 0) {
+                    newlist->setvalue("_RESIZED", stamp());
+                    newlist->setvalue("_RESIZE", std::string(kStampPrefix) + xint2tostr(deltachange));
+                }
+            } else if (newlist->indexofname("HBOX") < 0) {
+                newlist->add(makedotchiral("HBOX", xint2tostr(right.a), xint2tostr(left.a)));
+                newlist->add(makedotchiral("VBOX", xint2tostr(right.b), xint2tostr(left.b)));
+            }
+        }
+
+        newlist->setvalue("_ASASCII", stamp());
+        return true;
+    } catch (...) {
+        // Out of memory on a hostile file: no half-made list is left.
+        newlist->clear();
+        return false;
+    }
+}
+
+}  // namespace kestrune
