@@ -36,8 +36,29 @@ bool parsearguments(std::span<const std::string> args, std::span<const toptionde
             continue;
         }
         if (arg[1] != '-') {
-            error = "unknown option '" + arg + "'";
-            return false;
+            // A one-letter option: -x, or -x VALUE / -xVALUE when it takes one.
+            const auto match = std::find_if(known.begin(), known.end(),
+                                            [&arg](const toptiondefn& s) { return s.shortname != '\0' && s.shortname == arg[1]; });
+            if (match == known.end()) {
+                error = "unknown option '" + arg + "'";
+                return false;
+            }
+            const std::string name(match->name);
+            if (match->valuename.empty()) {
+                if (arg.size() > 2) {
+                    error = "unknown option '" + arg + "'";
+                    return false;
+                }
+                parsed.options.emplace_back(name, std::string());
+            } else if (arg.size() > 2) {
+                parsed.options.emplace_back(name, arg.substr(2));
+            } else if (i + 1 < args.size()) {
+                parsed.options.emplace_back(name, args[++i]);
+            } else {
+                error = "option '-" + std::string(1, arg[1]) + "' needs a value";
+                return false;
+            }
+            continue;
         }
         const std::string_view body = std::string_view(arg).substr(2);
         const std::size_t equals = body.find('=');

@@ -16,6 +16,7 @@
 
 namespace kestrune {
 class tomafileobj;
+class tstringlist;
 }
 
 namespace kestrune::cli {
@@ -83,11 +84,13 @@ private:
 
 // ---- arguments ----
 
-// One option a command accepts, written --name or --name VALUE / --name=VALUE.
+// One option a command accepts, written --name or --name VALUE / --name=VALUE,
+// and, when it has a one-letter form, -x or -x VALUE / -xVALUE.
 struct toptiondefn {
     std::string_view name;       // without the leading "--"
     std::string_view valuename;  // empty for a flag; otherwise shown in the usage
     std::string_view help;       // one line
+    char shortname = '\0';       // the one-letter form, or '\0' for none
 };
 
 struct tparsedargs {
@@ -135,6 +138,7 @@ int runcli(std::span<const std::string> args, tcontext& ctx);
 // The handlers, one source file each.
 int command_help(const tparsedargs& args, tcontext& ctx);
 int command_list(const tparsedargs& args, tcontext& ctx);
+int command_convert(const tparsedargs& args, tcontext& ctx);
 
 // ---- input files ----
 
@@ -146,5 +150,11 @@ std::string unreadablereason(const std::filesystem::path& path);
 // record list. When the file cannot be read, writes "kestrune-cli: FILE: reason"
 // to the diagnostics and returns false.
 bool readdocument(const std::string& filename, tomafileobj& doc, tcontext& ctx);
+
+// The records as the viewer's record box shows them: when the right or left
+// outline is stored in a packed notation, the display conversion (traces as
+// ASCII records); otherwise the record list as it stands. converted receives
+// the conversion when there is one; the result refers to it or to doc.omalist.
+const tstringlist& displayrecords(tomafileobj& doc, tstringlist& converted);
 
 }  // namespace kestrune::cli

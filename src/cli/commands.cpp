@@ -11,13 +11,20 @@
 namespace kestrune::cli {
 namespace {
 
+constexpr std::array<toptiondefn, 1> convertoptions{{
+    {"output", "OUT", "The file to write (required); never FILE itself.", 'o'},
+}};
+
 // The program's commands, in the order the usage lists them.
 constexpr std::array commands{
     tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0,
              command_help},
     tcommand{"list", "FILE...",
-             "Print each file's records, one per line, bytes as stored.",
+             "Print each file's records, one per line; packed traces as numbers.",
              {}, 1, command_list},
+    tcommand{"convert", "FILE -o OUT",
+             "Write FILE to OUT with its traces as ASCII records.",
+             convertoptions, 1, command_convert},
 };
 
 // Options that stand before the command.
@@ -30,6 +37,7 @@ constexpr toptiondefn helpoption{"help", "", "Show this command's usage and exit
 
 std::string optionlabel(const toptiondefn& option) {
     std::string label = option.name == "help" ? "-h, --help" : "--" + std::string(option.name);
+    if (option.shortname != '\0') label = std::string("-") + option.shortname + ", " + label;
     if (!option.valuename.empty()) label.append(" ").append(option.valuename);
     return label;
 }

@@ -315,10 +315,22 @@ TEST(CliList, FailedWriteOfStandardOutputIsAnError) {
 
 // ---- list: files written by other software ----
 
+// Whether a file announces an outline in a notation other than ASCII; such a
+// file is listed with its traces converted (convert_test.cpp checks those).
+bool holdspackedoutline(const std::string& bytes) {
+    for (const std::string& record : expectedrecords(bytes)) {
+        if (record.rfind("TRCFMT=", 0) == 0 && record.find_first_not_of(' ', 7) != std::string::npos &&
+            record[record.find_first_not_of(' ', 7)] != '1')
+            return true;
+    }
+    return false;
+}
+
 TEST(CliListRealFiles, EveryFileListsExactlyItsRecords) {
     const fs::path folder = real_samples_dir();
     if (folder.empty()) GTEST_SKIP() << "no folder of real OMA files";
-    const std::vector<fs::path> files = regularfiles(folder);
+    std::vector<fs::path> files = regularfiles(folder);
+    std::erase_if(files, [](const fs::path& file) { return holdspackedoutline(read_file(file)); });
     ASSERT_FALSE(files.empty());
     std::string arguments = "list";
     std::string expected;

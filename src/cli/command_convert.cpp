@@ -1,0 +1,194 @@
+// convert: writes a file with its traces as ASCII records, so that a file
+// whose traces are stored in a packed notation can be read by any program.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "cli.hpp"
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/stringlist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrune::cli {
+namespace {
+
+// A format record of the converted list whose trace is still packed: one
+// that could not be decoded and was kept as it stands. Empty when none.
+std::string packedformatrecord(const tstringlist& records) {
+    for (const std::string& record : records) {
+        const std::size_t eq = record.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string_view tag(record.data(), eq);
+        if (tag != "TRCFMT" && tag != "ZFMT") continue;
+        ttrcfmtsetting fmt;
+        fmt.decodetrcfmtstr(std::string_view(record).substr(eq + 1));
+        if (fmt.trcfmtmode != '1' && fmt.trcfmtmode != '0') return record;
+    }
+    return std::string();
+}
+
+// Closes a descriptor and removes the file behind it unless released: what
+// is left of a temporary file when writing fails.
+class ttempfile {
+public:
+    ttempfile(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
+    ~ttempfile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    ttempfile(const ttempfile&) = delete;
+    ttempfile& operator=(const ttempfile&) = delete;
+
+    int fd() const { return fd_; }
+    const fs::path& path() const { return path_; }
+    // Closes the descriptor; the system's error number, or 0.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+    void keep() { kept_ = true; }
+
+private:
+    int fd_;
+    fs::path path_;
+    bool kept_ = false;
+};
+
+// Creates a new, unique file beside target: a hidden name made of the
+// target's name and a random part.
+int createtemp(const fs::path& target, fs::path& temp) {
+    std::random_device device;
+    std::mt19937_64 random(device() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char part[20];
+        std::snprintf(part, sizeof part, "%016llx", static_cast<unsigned long long>(random()));
+        temp = folder / ("." + target.filename().string() + "." + part + ".tmp");
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int writeall(int fd, const std::string& bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+// Writes bytes to target through a temporary file in the same folder, which
+// replaces target in one step only once it is complete: a failure leaves
+// target as it was and no partial file behind. Returns 0 or the system's
+// error number.
+int replacefile(const fs::path& target, const std::string& bytes) {
+    fs::path temppath;
+    const int fd = createtemp(target, temppath);
+    if (fd < 0) return errno;
+    ttempfile temp(fd, temppath);
+
+    // A file that is replaced keeps its permissions.
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(temp.fd(), st.st_mode & 07777);
+
+    if (const int err = writeall(temp.fd(), bytes); err != 0) return err;
+    if (::fsync(temp.fd()) != 0 && errno != EINVAL && errno != EROFS) return errno;
+    if (const int err = temp.close(); err != 0) return err;
+    if (::rename(temp.path().c_str(), target.c_str()) != 0) return errno;
+    temp.keep();
+    return 0;
+}
+
+// The file that writing to path would replace: a symbolic link is followed,
+// so that the link stays and the file it names is written.
+fs::path resolvetarget(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    return ec ? path : resolved;
+}
+
+}  // namespace
+
+int command_convert(const tparsedargs& args, tcontext& ctx) {
+    const tcommand& command = *findcommand("convert");
+    if (args.operands.size() > 1) {
+        ctx.error("convert: one FILE only");
+        ctx.errortext(commandusage(command));
+        return exitfailure;
+    }
+    const std::string output = args.value("output");
+    if (output.empty()) {
+        ctx.error("convert: missing -o OUT");
+        ctx.errortext(commandusage(command));
+        return exitfailure;
+    }
+    const std::string& filename = args.operands.front();
+
+    tomafileobj doc;
+    if (!readdocument(filename, doc, ctx)) return exitfailure;
+
+    // Never overwrite the input, also not through another name for it.
+    const fs::path target = resolvetarget(output);
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status)) {
+        if (fs::equivalent(fs::path(filename), target, ec)) {
+            ctx.error("convert: " + output + ": is the input file; not overwritten");
+            return exitfailure;
+        }
+        // Only a regular file is replaced: a device, a pipe or a folder named
+        // as the output must not give way to a new file.
+        if (fs::is_directory(status)) {
+            ctx.error("convert: " + output + ": " + std::strerror(EISDIR));
+            return exitfailure;
+        }
+        if (!fs::is_regular_file(status)) {
+            ctx.error("convert: " + output + ": not a regular file; not overwritten");
+            return exitfailure;
+        }
+    }
+
+    tstringlist converted;
+    if (!doc.omafileasascii(converted, false, 0, false)) {
+        ctx.error("convert: " + filename + ": cannot be converted");
+        return exitfailure;
+    }
+    if (const std::string record = packedformatrecord(converted); !record.empty()) {
+        ctx.error("convert: " + filename + ": the trace of " + record + " cannot be decoded; nothing written");
+        return exitfailure;
+    }
+
+    std::string bytes;
+    std::size_t total = 0;
+    for (const std::string& record : converted) total += record.size() + 2;
+    bytes.reserve(total);
+    for (const std::string& record : converted) bytes.append(record).append("\r\n");
+
+    if (const int err = replacefile(target, bytes); err != 0) {
+        ctx.error("convert: " + output + ": " + std::strerror(err));
+        return exitfailure;
+    }
+    return exitok;
+}
+
+}  // namespace kestrune::cli
