@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <random>
 #include <string>
@@ -67,13 +68,21 @@ private:
 // Creates a new, unique file beside target: a hidden name made of the
 // target's name and a random part.
 int createtemp(const fs::path& target, fs::path& temp) {
-    std::random_device device;
-    std::mt19937_64 random(device() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
+    std::uint64_t seed = static_cast<std::uint64_t>(::getpid()) << 32 ^ static_cast<std::uint64_t>(::time(nullptr));
+    try {
+        seed ^= std::random_device{}();
+    } catch (...) {
+        // No entropy source: the process id and the time still differ.
+    }
+    std::mt19937_64 random(seed);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // The name is kept short enough for any file system whatever the
+    // target's name.
+    const std::string base = target.filename().string().substr(0, 200);
     for (int attempt = 0; attempt < 100; ++attempt) {
         char part[20];
         std::snprintf(part, sizeof part, "%016llx", static_cast<unsigned long long>(random()));
-        temp = folder / ("." + target.filename().string() + "." + part + ".tmp");
+        temp = folder / ("." + base + "." + part + ".tmp");
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
