@@ -139,6 +139,7 @@ int runcli(std::span<const std::string> args, tcontext& ctx);
 int command_help(const tparsedargs& args, tcontext& ctx);
 int command_list(const tparsedargs& args, tcontext& ctx);
 int command_convert(const tparsedargs& args, tcontext& ctx);
+int command_show(const tparsedargs& args, tcontext& ctx);
 
 // ---- input files ----
 

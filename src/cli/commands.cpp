@@ -25,6 +25,9 @@ constexpr std::array commands{
     tcommand{"convert", "FILE -o OUT",
              "Write FILE to OUT with its traces as ASCII records.",
              convertoptions, 1, command_convert},
+    tcommand{"show", "FILE [LOCALFOLDER=DIR]",
+             "Run the viewer on FILE: write its dump and pictures, print what it shows.",
+             {}, 1, command_show},
 };
 
 // Options that stand before the command.

@@ -1,0 +1,556 @@
+#include "fileregistration.hpp"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <vector>
+
+#include "kestrune/support/files.hpp"
+
+extern char** environ;
+
+namespace kestrune {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int codeinvalidparameter = 87;
+constexpr int codepathnotfound = 3;
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// An XDG base folder: the variable when it holds an absolute path, else the
+// given folder below the home folder; empty when neither can be had.
+fs::path xdgfolder(const char* variable, const char* belowhome) {
+    const std::string value = environment(variable);
+    if (!value.empty() && value.front() == '/') return fs::path(value);
+    const std::string home = environment("HOME");
+    if (home.empty()) return fs::path();
+    return fs::path(home) / belowhome;
+}
+
+fs::path datahome() { return xdgfolder("XDG_DATA_HOME", ".local/share"); }
+fs::path confighome() { return xdgfolder("XDG_CONFIG_HOME", ".config"); }
+
+// A name that is safe as one file name: letters, digits, "_", "-" and "."
+// kept (letters in lower case), anything else replaced by "_".
+std::string safename(std::string_view s) {
+    std::string result;
+    result.reserve(s.size());
+    for (const char c : s) {
+        if (c >= 'A' && c <= 'Z') {
+            result.push_back(static_cast<char>(c - 'A' + 'a'));
+        } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.') {
+            result.push_back(c);
+        } else {
+            result.push_back('_');
+        }
+    }
+    // Never "." or "..", never empty.
+    if (result.find_first_not_of('.') == std::string::npos) result.insert(0, "_");
+    return result;
+}
+
+// Latin-1 text as UTF-8, as desktop files and XML are written.
+std::string latin1toutf8(std::string_view s) {
+    std::string result;
+    result.reserve(s.size());
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            result.push_back(static_cast<char>(c));
+        } else {
+            result.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return result;
+}
+
+// A desktop entry string value: backslash, line breaks and tabs escaped.
+std::string desktopstring(std::string_view s) {
+    std::string result;
+    result.reserve(s.size() + 8);
+    for (const char c : s) {
+        switch (c) {
+            case '\\': result += "\\\\"; break;
+            case '\n': result += "\\n"; break;
+            case '\r': result += "\\r"; break;
+            case '\t': result += "\\t"; break;
+            default: result.push_back(c);
+        }
+    }
+    return result;
+}
+
+std::string xmltext(std::string_view s) {
+    std::string result;
+    for (const char c : s) {
+        switch (c) {
+            case '&': result += "&amp;"; break;
+            case '<': result += "&lt;"; break;
+            case '>': result += "&gt;"; break;
+            case '"': result += "&quot;"; break;
+            case '\'': result += "&apos;"; break;
+            default:
+                // Control characters are not allowed in XML 1.0 text.
+                if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') result.push_back(c);
+        }
+    }
+    return result;
+}
+
+int codefromerrno(int err) { return err == 0 ? 0 : ioerrorfromerrno(err); }
+
+int createfolders(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return codefromerrno(ec.value());
+    return 0;
+}
+
+// Writes content to path through a temporary file in the same folder, so
+// that a reader never sees a half-written file. Returns 0 or the code.
+int writefileinplace(const fs::path& path, const std::string& content) {
+    if (const int code = createfolders(path.parent_path()); code != 0) return code;
+    static std::mutex m;
+    static std::minstd_rand generator(static_cast<unsigned>(::getpid()));
+    unsigned salt;
+    {
+        std::lock_guard<std::mutex> lock(m);
+        salt = static_cast<unsigned>(generator());
+    }
+    const fs::path temp = path.parent_path() / ("." + path.filename().string() + "." + std::to_string(salt) + ".tmp");
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return codefromerrno(errno);
+    int err = 0;
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return codefromerrno(err);
+    }
+    return 0;
+}
+
+// Removes a file; a missing one counts as removed.
+int removefile(const fs::path& path) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return 0;
+    return codefromerrno(errno);
+}
+
+// Reads a whole file; false with the code when it cannot be read (a missing
+// file gives code 0 and empty content).
+bool readwholefile(const fs::path& path, std::string& content, int& code) {
+    content.clear();
+    code = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return true;
+        code = codefromerrno(errno);
+        return false;
+    }
+    char block[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            code = codefromerrno(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        content.append(block, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+std::vector<std::string> splitlines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// The entries of a ";"-separated list value.
+std::vector<std::string> listentries(std::string_view value) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        std::size_t end = value.find(';', start);
+        if (end == std::string_view::npos) end = value.size();
+        const std::string_view entry = trimmed(value.substr(start, end - start));
+        if (!entry.empty()) entries.emplace_back(entry);
+        start = end + 1;
+    }
+    return entries;
+}
+
+std::string joinlist(const std::vector<std::string>& entries) {
+    std::string value;
+    for (const std::string& e : entries) value.append(e).push_back(';');
+    return value;
+}
+
+// Changes the value of key in group of a key file held as lines: change
+// receives the current list (empty when the key is missing) and returns the
+// new one; an empty list removes the key. The group is added at the end when
+// it is missing and something is to be written into it.
+template <typename Change>
+void editkeyfile(std::vector<std::string>& lines, std::string_view group, std::string_view key, Change change) {
+    const std::string header = "[" + std::string(group) + "]";
+    std::size_t groupstart = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (trimmed(lines[i]) == header) {
+            groupstart = i;
+            break;
+        }
+    }
+    if (groupstart == lines.size()) {
+        const std::vector<std::string> entries = change(std::vector<std::string>());
+        if (entries.empty()) return;
+        if (!lines.empty() && !trimmed(lines.back()).empty()) lines.emplace_back();
+        lines.push_back(header);
+        lines.push_back(std::string(key) + "=" + joinlist(entries));
+        return;
+    }
+    std::size_t groupend = groupstart + 1;
+    while (groupend < lines.size() && trimmed(lines[groupend]).substr(0, 1) != "[") ++groupend;
+    for (std::size_t i = groupstart + 1; i < groupend; ++i) {
+        const std::string_view line = trimmed(lines[i]);
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos || trimmed(line.substr(0, equals)) != key) continue;
+        const std::vector<std::string> entries = change(listentries(line.substr(equals + 1)));
+        if (entries.empty()) {
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            lines[i] = std::string(key) + "=" + joinlist(entries);
+        }
+        return;
+    }
+    const std::vector<std::string> entries = change(std::vector<std::string>());
+    if (entries.empty()) return;
+    // After the group's last non-empty line.
+    std::size_t at = groupend;
+    while (at > groupstart + 1 && trimmed(lines[at - 1]).empty()) --at;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::string(key) + "=" + joinlist(entries));
+}
+
+std::vector<std::string> without(std::vector<std::string> entries, const std::string& id) {
+    std::erase(entries, id);
+    return entries;
+}
+
+// The file a name leads to when it is a symbolic link (a mimeapps.list kept
+// elsewhere stays where it is), else the name itself.
+fs::path writetarget(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        const fs::path target = fs::weakly_canonical(path, ec);
+        if (!ec) return target;
+    }
+    return path;
+}
+
+constexpr const char* icontext =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">\n"
+    "  <rect x=\"2\" y=\"6\" width=\"60\" height=\"52\" rx=\"8\" fill=\"#f0f0f0\" stroke=\"#808080\" stroke-width=\"2\"/>\n"
+    "  <path d=\"M7 26 C7 15 18 13 27 16 C31 18 31 30 28 38 C24 48 9 48 7 36 Z\" fill=\"#dbe8f7\" stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
+    "  <path d=\"M57 26 C57 15 46 13 37 16 C33 18 33 30 36 38 C40 48 55 48 57 36 Z\" fill=\"#dbe8f7\" stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
+    "  <path d=\"M29 20 Q32 17 35 20\" fill=\"none\" stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
+    "  <path d=\"M10 52 H54\" stroke=\"#d00000\" stroke-width=\"2\"/>\n"
+    "</svg>\n";
+
+std::mutex& notifiermutex() {
+    static std::mutex m;
+    return m;
+}
+
+tshellnotifier& notifierslot() {
+    static tshellnotifier notifier;
+    return notifier;
+}
+
+// The program's full path when name is found in a PATH folder and may be run.
+std::string findonpath(const std::string& name) {
+    const std::string path = environment("PATH");
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(':', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string folder = path.substr(start, end - start);
+        if (!folder.empty()) {
+            const std::string candidate = folder + "/" + name;
+            struct stat st {};
+            if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+        start = end + 1;
+    }
+    return std::string();
+}
+
+// Runs a program with one argument, its output discarded, and waits for it.
+void runquietly(const std::string& program, const std::string& argument) {
+    const std::string executable = findonpath(program);
+    if (executable.empty()) return;
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return;
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string arg0 = program;
+    std::string arg1 = argument;
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv, environ) == 0) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+void notifydesktop(const fs::path& data, const fs::path& config) {
+    tshellnotifier notifier;
+    {
+        std::lock_guard<std::mutex> lock(notifiermutex());
+        notifier = notifierslot();
+    }
+    if (notifier) {
+        notifier(data, config);
+        return;
+    }
+    runquietly("update-mime-database", (data / "mime").string());
+    runquietly("update-desktop-database", (data / "applications").string());
+}
+
+}  // namespace
+
+tregresult hresultfromcode(int code) {
+    if (code == 0) return 0;
+    return static_cast<tregresult>((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u);
+}
+
+std::string quotedesktopexecarg(std::string_view arg) {
+    // Quoting rule of the Exec key first, then "%" doubled, then the escapes
+    // of a string value, which a reader undoes first.
+    std::string quoted = "\"";
+    for (const char c : arg) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted.push_back('\\');
+        quoted.push_back(c);
+        if (c == '%') quoted.push_back('%');
+    }
+    quoted.push_back('"');
+    return desktopstring(quoted);
+}
+
+tshellnotifier setshellnotifier(tshellnotifier notifier) {
+    std::lock_guard<std::mutex> lock(notifiermutex());
+    tshellnotifier previous = std::move(notifierslot());
+    notifierslot() = std::move(notifier);
+    return previous;
+}
+
+std::string runningprogrampath() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::string();
+    const std::string path = exe.string();
+    // A program file replaced or removed while running cannot be started again.
+    constexpr std::string_view deleted = " (deleted)";
+    if (path.size() >= deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        return std::string();
+    return path;
+}
+
+TFileRegistrationHelper::TFileRegistrationHelper(std::string ProgramId, std::string Path,
+                                                 std::string FriendlyName, std::string AppUserModelID,
+                                                 std::string Extension)
+    : FProgID(std::move(ProgramId)),
+      FAppPath(std::move(Path)),
+      FFriendlyName(std::move(FriendlyName)),
+      FAppUserModelID(std::move(AppUserModelID)),
+      FExtToRegister(std::move(Extension)) {}
+
+std::string TFileRegistrationHelper::desktopid() const { return safename(FProgID) + ".desktop"; }
+
+std::string TFileRegistrationHelper::mimetype() const {
+    std::string_view ext = FExtToRegister;
+    while (!ext.empty() && ext.front() == '.') ext.remove_prefix(1);
+    return "application/x-" + safename(ext);
+}
+
+fs::path TFileRegistrationHelper::desktopentrypath() const {
+    const fs::path data = datahome();
+    return data.empty() ? fs::path() : data / "applications" / desktopid();
+}
+
+fs::path TFileRegistrationHelper::iconpath() const {
+    const fs::path data = datahome();
+    return data.empty() ? fs::path() : data / "icons/hicolor/scalable/apps" / (safename(FProgID) + ".svg");
+}
+
+fs::path TFileRegistrationHelper::mimepackagepath() const {
+    const fs::path data = datahome();
+    return data.empty() ? fs::path() : data / "mime/packages" / (safename(FProgID) + ".xml");
+}
+
+fs::path TFileRegistrationHelper::mimeappspath() const {
+    const fs::path config = confighome();
+    return config.empty() ? fs::path() : config / "mimeapps.list";
+}
+
+std::string TFileRegistrationHelper::desktopentry() const {
+    std::string text = "[Desktop Entry]\n";
+    text += "Type=Application\n";
+    text += "Version=1.5\n";
+    text += "Name=" + desktopstring(latin1toutf8(FFriendlyName)) + "\n";
+    text += "Exec=" + quotedesktopexecarg(FAppPath) + " %f\n";
+    text += "Icon=" + desktopstring(iconpath().string()) + "\n";
+    text += "MimeType=" + mimetype() + ";\n";
+    text += "StartupWMClass=" + desktopstring(latin1toutf8(FAppUserModelID)) + "\n";
+    text += "Terminal=false\n";
+    text += "Categories=Graphics;Viewer;\n";
+    return text;
+}
+
+bool TFileRegistrationHelper::IsFileTypeRegistered() const {
+    const fs::path entry = desktopentrypath();
+    if (entry.empty()) return false;
+    struct stat st {};
+    return ::stat(entry.c_str(), &st) == 0;
+}
+
+tregresult TFileRegistrationHelper::RegisterProgid(bool DoRegister) {
+    try {
+        const fs::path entry = desktopentrypath();
+        if (entry.empty()) return hresultfromcode(codepathnotfound);
+        if (!DoRegister) {
+            const int code = removefile(entry);
+            const int iconcode = removefile(iconpath());
+            return hresultfromcode(code != 0 ? code : iconcode);
+        }
+        // An entry that starts nothing would be worse than none.
+        if (FAppPath.empty()) return hresultfromcode(codeinvalidparameter);
+        if (const int code = writefileinplace(iconpath(), icontext); code != 0) return hresultfromcode(code);
+        return hresultfromcode(writefileinplace(entry, desktopentry()));
+    } catch (...) {
+        return hresultfromcode(8);
+    }
+}
+
+tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszExt, bool fRegister) {
+    try {
+        std::string_view bare = pszExt;
+        while (!bare.empty() && bare.front() == '.') bare.remove_prefix(1);
+        if (bare.empty()) return hresultfromcode(codeinvalidparameter);
+        const fs::path package = mimepackagepath();
+        const fs::path mimeapps = mimeappspath();
+        if (package.empty() || mimeapps.empty()) return hresultfromcode(codepathnotfound);
+        const std::string type = "application/x-" + safename(bare);
+        const std::string id = desktopid();
+
+        int code = 0;
+        if (fRegister) {
+            std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+            xml += "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+            xml += "  <mime-type type=\"" + type + "\">\n";
+            xml += "    <comment>" + xmltext(latin1toutf8(FFriendlyName)) + "</comment>\n";
+            xml += "    <glob pattern=\"*." + xmltext(latin1toutf8(bare)) + "\"/>\n";
+            xml += "  </mime-type>\n";
+            xml += "</mime-info>\n";
+            code = writefileinplace(package, xml);
+        } else {
+            code = removefile(package);
+        }
+        if (code != 0) return hresultfromcode(code);
+
+        // mimeapps.list: only this program's own entries change.
+        const fs::path target = writetarget(mimeapps);
+        std::string content;
+        if (!readwholefile(target, content, code)) return hresultfromcode(code);
+        if (!fRegister && content.empty()) return 0;
+        std::vector<std::string> lines = splitlines(content);
+        if (fRegister) {
+            editkeyfile(lines, "Default Applications", type,
+                        [&](const std::vector<std::string>&) { return std::vector<std::string>{id}; });
+            editkeyfile(lines, "Added Associations", type, [&](std::vector<std::string> entries) {
+                std::erase(entries, id);
+                entries.insert(entries.begin(), id);
+                return entries;
+            });
+        } else {
+            for (const char* group : {"Default Applications", "Added Associations"}) {
+                editkeyfile(lines, group, type, [&](std::vector<std::string> entries) { return without(std::move(entries), id); });
+            }
+        }
+        std::string updated;
+        for (const std::string& line : lines) updated.append(line).push_back('\n');
+        if (updated == content) return 0;
+        return hresultfromcode(writefileinplace(target, updated));
+    } catch (...) {
+        return hresultfromcode(8);
+    }
+}
+
+tregresult TFileRegistrationHelper::RegisterToHandleFileType() {
+    tregresult result = RegisterProgid(true);
+    if (registrationsucceeded(result)) result = RegisterToHandleExt(FExtToRegister, true);
+    if (registrationsucceeded(result)) notifydesktop(datahome(), confighome());
+    return result;
+}
+
+tregresult TFileRegistrationHelper::UnRegisterFileTypeHandler() {
+    tregresult result = RegisterProgid(false);
+    if (registrationsucceeded(result)) result = RegisterToHandleExt(FExtToRegister, false);
+    if (registrationsucceeded(result)) notifydesktop(datahome(), confighome());
+    return result;
+}
+
+tregresult registerapp() {
+    try {
+        TFileRegistrationHelper helper("Kestrune", runningprogrampath(), "Kestrune", "Kestrune", ".oma");
+        if (helper.IsFileTypeRegistered()) return 0;
+        return helper.RegisterToHandleFileType();
+    } catch (...) {
+        return hresultfromcode(8);
+    }
+}
+
+}  // namespace kestrune

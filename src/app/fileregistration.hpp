@@ -1,0 +1,105 @@
+// Registration of the viewer as the desktop's handler of its file type.
+//
+// The association follows the freedesktop conventions, written below the
+// user's own folders:
+//   $XDG_DATA_HOME/applications/<id>.desktop       the program (Name, Exec, Icon,
+//                                                  MimeType, StartupWMClass)
+//   $XDG_DATA_HOME/icons/hicolor/scalable/apps/<id>.svg   its icon
+//   $XDG_DATA_HOME/mime/packages/<id>.xml          "*<ext>" -> application/x-<ext>
+//   $XDG_CONFIG_HOME/mimeapps.list                 the program as the type's default
+// where <id> is the program id in lower case (XDG_DATA_HOME defaults to
+// ~/.local/share, XDG_CONFIG_HOME to ~/.config). The desktop is told about the
+// change by running update-mime-database and update-desktop-database on
+// those folders when the tools are installed.
+//
+// Results are 32-bit codes: 0 for success, otherwise 0x80070000 combined with
+// the system error code (see files.hpp for the numbering); a result counts
+// as success when it is not negative.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+using tregresult = std::int32_t;
+
+// The result for a system error code (0 stays 0).
+tregresult hresultfromcode(int code);
+inline bool registrationsucceeded(tregresult r) { return r >= 0; }
+
+class TFileRegistrationHelper {
+public:
+    // ProgramId names the desktop entry and icon; Path is the program the
+    // entry starts; FriendlyName is the entry's Name and the type's comment;
+    // AppUserModelID becomes the window class the desktop matches windows by;
+    // Extension is the file extension with its dot (".oma").
+    TFileRegistrationHelper(std::string ProgramId, std::string Path, std::string FriendlyName,
+                            std::string AppUserModelID, std::string Extension);
+
+    // Whether the desktop entry exists. Nothing else is compared, so a program
+    // that moved keeps the entry of its first registration.
+    bool IsFileTypeRegistered() const;
+
+    // Writes the program's entry and icon, then the file type and the
+    // default application, then tells the desktop. Returns the last result.
+    tregresult RegisterToHandleFileType();
+    // Removes what RegisterToHandleFileType wrote (entries of other programs
+    // in mimeapps.list stay) and tells the desktop. Missing files count as
+    // removed.
+    tregresult UnRegisterFileTypeHandler();
+
+    // Writes (or removes) the icon and the desktop entry. The entry is written
+    // last and in one piece, so a registration that failed part-way leaves no
+    // entry and is tried again at the next start.
+    tregresult RegisterProgid(bool DoRegister);
+    // Writes (or removes) the MIME package for pszExt and the default
+    // application in mimeapps.list.
+    tregresult RegisterToHandleExt(const std::string& pszExt, bool fRegister);
+
+    // Where the files go, for the current environment.
+    std::filesystem::path desktopentrypath() const;
+    std::filesystem::path iconpath() const;
+    std::filesystem::path mimepackagepath() const;
+    std::filesystem::path mimeappspath() const;
+    // The desktop file id ("kestrune.desktop") and the MIME type
+    // ("application/x-oma") the entries use.
+    std::string desktopid() const;
+    std::string mimetype() const;
+    // The text of the desktop entry.
+    std::string desktopentry() const;
+
+    const std::string FProgID;
+    const std::string FAppPath;
+    const std::string FFriendlyName;
+    const std::string FAppUserModelID;
+    const std::string FExtToRegister;
+};
+
+// Quotes one argument of a desktop entry's Exec key: the argument in double
+// quotes when it holds a reserved character (with ", `, $ and \ escaped by a
+// backslash), "%" doubled, and the whole then escaped as a desktop entry
+// string value (\ as \\, line breaks and tabs as \n, \r, \t).
+std::string quotedesktopexecarg(std::string_view arg);
+
+// What tells the desktop that associations changed; it receives the data
+// and configuration folders that were written. Tests replace it; an empty
+// function brings back the default, which runs update-mime-database and
+// update-desktop-database when they are on the PATH. Returns the one it
+// replaces.
+using tshellnotifier =
+    std::function<void(const std::filesystem::path& datahome, const std::filesystem::path& confighome)>;
+tshellnotifier setshellnotifier(tshellnotifier notifier);
+
+// The full path of the running program ("" when the system does not tell).
+std::string runningprogrampath();
+
+// The viewer's registration at start-up: registers ProgID "Kestrune" for
+// ".oma" with the running program's path unless the desktop entry exists.
+// The result is not examined by the viewer; it is returned for tests.
+tregresult registerapp();
+
+}  // namespace kestrune

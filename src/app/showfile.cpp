@@ -1,0 +1,106 @@
+#include "showfile.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/files.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/radiilist.hpp"
+#include "workingfolder.hpp"
+
+namespace kestrune {
+namespace {
+
+// Why a file that the document could not read cannot be read, in the
+// system's words.
+std::string unreadablereason(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) return "Not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    return "Read error";
+}
+
+// Writes one eye's picture when its trace has enough points.
+void makepicture(tradiilist& trace, const std::string& filename, int imwidth, int imheight,
+                 tshownpicture& picture) {
+    picture.points = trace.readcount();
+    if (picture.points <= minpicturepoints) return;
+    picture.filename = filename;
+    // Both boxes show their shape as the right eye's is drawn.
+    picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, filename, false);
+    picture.visible = picture.written;
+}
+
+}  // namespace
+
+std::string showfilecaption(const std::string& OMAfile) {
+    const std::size_t slash = OMAfile.rfind('/');
+    return slash == std::string::npos ? OMAfile : OMAfile.substr(slash + 1);
+}
+
+tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& workingfolder,
+                                 int imwidth, int imheight) {
+    tshowfileresult result;
+    try {
+        result.caption = showfilecaption(OMAfile);
+        // Only the name part takes part in the names written below, so they
+        // always stay inside the working folder.
+        result.source = extractfilenameonly(result.caption);
+
+        tomafileobj oma;
+        result.readable = oma.readomafile(OMAfile);
+        oma.omastrtolist();
+
+        // The verdict and the first detail message, a space between them.
+        result.labeltext = oma.goodtrace(true);
+        result.labeltext += ' ';
+        result.labeltext += listentry(oma.errorslist, 0);
+        if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + unreadablereason(OMAfile);
+
+        tradiilist radlist;
+        tradiilist rightlist;
+        tradiilist leftlist;
+        radlist.extractradiilistfromomalist2(oma.omalist, &rightlist, &leftlist, true);
+
+        // The right-eye radii, one line per point. A file that could not be
+        // read has nothing to say, and must not empty an earlier dump.
+        if (result.readable) {
+            tstringlist dbglist;
+            rightlist.datatodebuglist(dbglist);
+            result.dumpfilename = workingfolder + result.source + dumpsuffix;
+            result.dumpwritten = savelinestofile(dbglist, result.dumpfilename);
+        }
+
+        // Packed traces are listed as ASCII records; anything else as stored.
+        if (rightlist.binaryformat() || leftlist.binaryformat()) {
+            result.converted = oma.omafileasascii(result.lines, false, 0, false);
+        }
+        if (!result.converted) result.lines = std::move(oma.omalist);
+
+        const std::string picturebase = workingfolder + pictureprefix + result.source;
+        makepicture(rightlist, picturebase + "R.jpeg", imwidth, imheight, result.right);
+        makepicture(leftlist, picturebase + "L.jpeg", imwidth, imheight, result.left);
+    } catch (...) {
+        // Out of memory part-way: show what was gathered so far.
+    }
+    return result;
+}
+
+int showfilecleanup(const std::string& rightfilename, const std::string& leftfilename,
+                    const std::string& workingfolder) {
+    if (!rightfilename.empty()) deletefile(rightfilename);
+    if (!leftfilename.empty() && leftfilename != rightfilename) deletefile(leftfilename);
+    clearioresult();
+    return deleteoldfilesinfolder(workingfolder, picturemask, picturekeepdays);
+}
+
+}  // namespace kestrune

@@ -1,0 +1,91 @@
+// show: the viewer's whole show-file sequence without a window. The dump and
+// the pictures go into the working folder exactly as the viewer writes them;
+// what the window would show is printed.
+#include <string>
+#include <vector>
+
+#include "cli.hpp"
+#include "kestrune/support/files.hpp"
+#include "kestrune/support/text.hpp"
+#include "showfile.hpp"
+#include "workingfolder.hpp"
+
+namespace kestrune::cli {
+namespace {
+
+constexpr std::string_view localfoldersetting = "LOCALFOLDER";
+
+// Whether an operand is the LOCALFOLDER setting rather than a file.
+bool issetting(std::string_view operand) {
+    const std::string upper = upcase(operand.substr(0, localfoldersetting.size() + 1));
+    return upper == localfoldersetting || upper == std::string(localfoldersetting) + "=";
+}
+
+void printpicture(tcontext& ctx, std::string_view eye, const tshownpicture& picture) {
+    std::string line(eye);
+    line += " picture: ";
+    if (picture.written) {
+        line += picture.filename;
+    } else if (!picture.filename.empty()) {
+        line += "not written (" + picture.filename + ")";
+    } else {
+        line += "none (" + std::to_string(picture.points) + " points)";
+    }
+    ctx.out.line(line);
+}
+
+}  // namespace
+
+// Output, one item per line:
+//   Caption: NAME
+//   Label: TEXT                  (the red line; a single space means no fault)
+//   Records: N                   followed by the N lines of the record box
+//   Right picture: PATH | none (N points) | not written (PATH)
+//   Left picture: ...
+//   Dump: PATH | none
+// Exit status 2 when the file cannot be read or the dump or a picture cannot
+// be written.
+int command_show(const tparsedargs& args, tcontext& ctx) {
+    std::vector<std::string> settings;
+    std::vector<std::string> files;
+    for (const std::string& operand : args.operands) {
+        (issetting(operand) ? settings : files).push_back(operand);
+    }
+    if (files.size() != 1) {
+        ctx.error(files.empty() ? "show: missing FILE" : "show: one FILE only");
+        ctx.errortext(commandusage(*findcommand("show")));
+        return exitfailure;
+    }
+    const std::string& filename = files.front();
+    // The working folder looks for LOCALFOLDER among these arguments.
+    setruntimeparameters(settings);
+    const std::string workingfolder = MyDocumentsPath();
+
+    const tshowfileresult shown = showfilesequence(filename, workingfolder);
+
+    ctx.out.line("Caption: " + shown.caption);
+    ctx.out.line("Label: " + shown.labeltext);
+    ctx.out.line("Records: " + std::to_string(shown.lines.count()));
+    for (const std::string& record : shown.lines) ctx.out.line(record);
+    printpicture(ctx, "Right", shown.right);
+    printpicture(ctx, "Left", shown.left);
+    ctx.out.line("Dump: " + (shown.dumpwritten ? shown.dumpfilename : std::string("none")));
+
+    int status = exitok;
+    if (!shown.readable) {
+        ctx.error(filename + ": " + unreadablereason(filename));
+        status = exitfailure;
+    } else if (!shown.dumpwritten) {
+        ctx.error(shown.dumpfilename + ": cannot be written");
+        status = exitfailure;
+    }
+    for (const tshownpicture* picture : {&shown.right, &shown.left}) {
+        if (!picture->filename.empty() && !picture->written) {
+            ctx.error(picture->filename + ": cannot be written");
+            status = exitfailure;
+        }
+    }
+    return status;
+}
+
+}  // namespace kestrune::cli
