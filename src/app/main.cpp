@@ -1,0 +1,54 @@
+// kestrune: the desktop viewer for OMA files.
+//
+//   kestrune [FILE] [LOCALFOLDER=DIR]
+//
+// With KESTRUNE_SCREENSHOT=PATH in the environment the viewer shows FILE,
+// saves a PNG picture of its window's client area to PATH and quits (exit
+// status 1 when the picture cannot be saved).
+#include <QFile>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "application.hpp"
+#include "kestrune/support/files.hpp"
+#include "kestrune/support/settings.hpp"
+#include "mainwindow.hpp"
+#include "messagedialog.hpp"
+#include "workingfolder.hpp"
+
+int main(int argc, char** argv) {
+    // Regional settings and the program's temporary folder come first.
+    kestrune::QVTLibInitialization();
+    kestrune::createtempfolder();
+
+    kestrune::KestruneApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Kestrune"));
+    app.setDesktopFileName(QStringLiteral("kestrune"));
+    // The arguments as bytes, after the toolkit took its own options out.
+    kestrune::setruntimeparameters(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    kestrune::installmessagedialog();
+
+    kestrune::TKestrunefm window;
+    window.show();
+
+    const char* screenshot = std::getenv("KESTRUNE_SCREENSHOT");
+    int status = 0;
+    if (screenshot && *screenshot) {
+        // After the window has been shown and painted once.
+        QTimer::singleShot(200, &window, [&] {
+            const QPixmap picture = window.grab();
+            if (!picture.save(QFile::decodeName(screenshot), "PNG")) {
+                std::fprintf(stderr, "kestrune: cannot save the screenshot to %s\n", screenshot);
+                status = 1;
+            }
+            window.close();
+        });
+    }
+    const int result = app.exec();
+    return status != 0 ? status : result;
+}
