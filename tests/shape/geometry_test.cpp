@@ -4,10 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "kestrune/oma/omafile.hpp"
 #include "kestrune/shape/geometry.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
@@ -756,78 +758,94 @@ TEST(DamagedPoints, EveryOperationStaysInsideTheList) {
 
 // ---- real files ----
 
-// Reads every ASCII trace (TRCFMT notation 1) of a file: eye letter and radii.
-std::vector<std::pair<char, std::vector<std::int32_t>>> asciitraces(const std::string& text) {
-    std::vector<std::pair<char, std::vector<std::int32_t>>> traces;
-    bool collecting = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        const std::size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string tag = line.substr(0, eq);
-        const std::string value = line.substr(eq + 1);
-        if (tag.size() > 3 && tag.compare(tag.size() - 3, 3, "FMT") == 0) {
-            tstringlist f;
-            delimitedstrtolist(value, f, ';');
-            collecting = tag == "TRCFMT" && f[0] == "1" && f.count() > 3;
-            if (collecting) traces.push_back({f[3].empty() ? '?' : f[3][0], {}});
-        } else if (collecting && tag == "R") {
-            tstringlist f;
-            delimitedstrtolist(value, f, ';');
-            for (const std::string& v : f) traces.back().second.push_back(xstrtoint(trim(v)));
-        }
-    }
-    return traces;
-}
-
-// The value for one eye of a record such as HBOX=51.00;51.00, in hundredths.
-std::int32_t recorded(const std::string& text, const std::string& tag, char eye) {
-    const std::size_t at = text.find("\n" + tag + "=");
-    if (at == std::string::npos) return 0;
-    const std::size_t from = at + tag.size() + 2;
+// The value for one eye of a record such as HBOX=51.00;51.00, in hundredths;
+// 0 when the file has no such record.
+std::int32_t recorded(const tstringlist& records, const std::string& tag, char eye) {
     tstringlist f;
-    delimitedstrtolist(text.substr(from, text.find_first_of("\r\n", from) - from), f, ';');
+    delimitedstrtolist(records.value(tag), f, ';');
     return xstrtoint2(f[eye == 'L' && f.count() > 1 ? 1 : 0]);
 }
 
-TEST(RealSamples, BoxAndCircumferenceAgreeWithTheRecordedOnes) {
+struct realtrace {
+    std::string name;
+    tomafileobj document;
+    tradiilist right, left;
+};
+
+// Every real sample file with a right and a left outline.
+std::vector<std::unique_ptr<realtrace>> realtraces() {
+    std::vector<std::unique_ptr<realtrace>> all;
     const auto dir = testing::real_samples_dir();
-    if (dir.empty()) GTEST_SKIP() << "no real samples";
-    int compared = 0;
+    if (dir.empty()) return all;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         if (entry.path().extension() != ".oma") continue;
-        const std::string text = testing::read_file(entry.path());
-        for (const auto& [eye, radii] : asciitraces(text)) {
-            SCOPED_TRACE(entry.path().filename().string() + " " + eye);
-            if (radii.size() < 100) continue;
-            tradiilist l;
-            const int n = static_cast<int>(radii.size());
-            for (int i = 0; i < n; ++i) l.addradiilist(i * 360.0 / n, radii[static_cast<std::size_t>(i)]);
-            l.findabed();
-            EXPECT_EQ(l.a, l.nasal + l.temporal);
-            if (const std::int32_t hbox = recorded(text, "HBOX", eye)) {
-                EXPECT_NEAR(l.a, hbox, 5);
+        auto t = std::make_unique<realtrace>();
+        t->name = entry.path().filename().string();
+        tradiilist shown;
+        if (!t->document.readomafile(entry.path()) || !t->document.omastrtolist()) continue;
+        if (!shown.extractradiilistfromomalist2(t->document.omalist, &t->right, &t->left, true)) continue;
+        if (t->right.readcount() < 100 || t->left.readcount() < 100) continue;
+        all.push_back(std::move(t));
+    }
+    return all;
+}
+
+TEST(RealSamples, BoxAndCircumferenceAgreeWithTheRecordedOnes) {
+    if (testing::real_samples_dir().empty()) GTEST_SKIP() << "no real samples";
+    const auto traces = realtraces();
+    ASSERT_FALSE(traces.empty());
+    int compared = 0;
+    for (const auto& t : traces) {
+        for (auto [eye, list] : {std::pair{'R', &t->right}, std::pair{'L', &t->left}}) {
+            SCOPED_TRACE(t->name + " " + eye);
+            list->findabed();
+            EXPECT_EQ(list->a, list->nasal + list->temporal);
+            EXPECT_EQ(list->b, list->upper + list->lower);
+            EXPECT_GT(list->ed, 0);
+            if (const std::int32_t hbox = recorded(t->document.omalist, "HBOX", eye)) {
+                EXPECT_NEAR(list->a, hbox, 5);
             }
-            if (const std::int32_t vbox = recorded(text, "VBOX", eye)) {
-                EXPECT_NEAR(l.b, vbox, 5);
+            if (const std::int32_t vbox = recorded(t->document.omalist, "VBOX", eye)) {
+                EXPECT_NEAR(list->b, vbox, 5);
             }
-            if (const std::int32_t circ = recorded(text, "CIRC", eye)) {
-                EXPECT_NEAR(l.circ(), circ, circ * 0.002);
+            if (const std::int32_t circ = recorded(t->document.omalist, "CIRC", eye)) {
+                list->findcirc();
+                EXPECT_NEAR(list->fcirc, circ, circ * 0.002);
                 ++compared;
             }
             // Resampling to four times the points and back keeps the outline.
-            const std::int32_t before = l.circ();
-            l.convertshape(4 * n);
-            l.reduceshape(n);
-            EXPECT_EQ(l.readcount(), n);
-            EXPECT_NEAR(l.circ(), before, before * 0.005);
+            list->omacirc = 0;
+            const std::int32_t before = list->circ();
+            const int n = list->readcount();
+            list->convertshape(4 * n);
+            list->reduceshape(n);
+            EXPECT_EQ(list->readcount(), n);
+            EXPECT_NEAR(list->circ(), before, before * 0.005);
         }
     }
     EXPECT_GT(compared, 0);
+}
+
+TEST(RealSamples, MirrorOfTheRightTraceIsTheLeftOne) {
+    // The real jobs trace one eye and mirror it for the other.
+    if (testing::real_samples_dir().empty()) GTEST_SKIP() << "no real samples";
+    const auto traces = realtraces();
+    ASSERT_FALSE(traces.empty());
+    for (const auto& t : traces) {
+        SCOPED_TRACE(t->name);
+        tradiilist mirror;
+        mirror.mirrorshape(t->right);
+        ASSERT_EQ(mirror.readcount(), t->left.readcount());
+        for (int i = 0; i < mirror.readcount(); ++i) {
+            ASSERT_NEAR(mirror.extractradiuselement(i), t->left.extractradiuselement(i), 1) << i;
+        }
+        EXPECT_EQ(mirror.trcfmtstr, t->left.trcfmtstr);
+        mirror.findabed();
+        t->right.findabed();
+        EXPECT_EQ(mirror.nasal, t->right.temporal);
+        EXPECT_EQ(mirror.temporal, t->right.nasal);
+        EXPECT_EQ(mirror.b, t->right.b);
+    }
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
 #include <string>
 
+#include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
+#include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "testsupport.hpp"
 
 namespace kestrune {
 namespace {
@@ -101,6 +106,35 @@ TEST_F(RadiiDump, RefillsAnExistingListAndShowsWideCoordinatesWhole) {
     ASSERT_EQ(dbg.count(), 2);
     // -99999 is wider than an element's radius field; the dump keeps it whole.
     EXPECT_EQ(dbg[1], "0,180.00,99999.00,-99999.00,0.00");
+}
+
+TEST_F(RadiiDump, RealTracesGiveOneConsistentLinePerPoint) {
+    const auto dir = testing::real_samples_dir();
+    if (dir.empty()) GTEST_SKIP() << "no real samples";
+    int dumped = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".oma") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        tradiilist shown, right;
+        if (!shown.extractradiilistfromomafile2(entry.path(), &right, nullptr, true)) continue;
+        tstringlist dbg;
+        right.datatodebuglist(dbg);
+        ASSERT_EQ(dbg.count(), right.readcount() + 1);
+        double previousangle = -1;
+        for (int i = 1; i < dbg.count(); ++i) {
+            tstringlist f;
+            delimitedstrtolist(dbg[i], f, ',');
+            ASSERT_EQ(f.count(), 5) << dbg[i];
+            EXPECT_EQ(xstrtoint(f[0]), i - 1);
+            const double angle = xstrtoreal(f[1]);
+            EXPECT_GT(angle, previousangle);
+            previousangle = angle;
+            const double r = xstrtoreal(f[2]), x = xstrtoreal(f[3]), y = xstrtoreal(f[4]);
+            EXPECT_NEAR(std::hypot(x, y), r, 1) << dbg[i];
+        }
+        ++dumped;
+    }
+    EXPECT_GT(dumped, 0);
 }
 
 }  // namespace
