@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStyle>
 #include <QThread>
@@ -31,6 +32,9 @@ constexpr int buttonwidth = 75;
 constexpr int buttonheight = 25;
 constexpr int buttonstep = 80;
 constexpr int messagemaxheight = 200;
+constexpr int titlerightmargin = dialogwidth - (67 + 574);
+// A button's distance from the panel's right edge to its left side.
+constexpr const char* rightoffsetproperty = "rightoffset";
 
 constexpr std::array<tbuttondefn, 12> buttondefns{{
     {"Yes", "&Yes", 6},
@@ -109,6 +113,7 @@ void TQVTDialogFrm::pSet_MessageStr(const QString& message) {
     const int width = std::max(1, std::min(this->width() - 50, this->width() - left - 10));
     const int height = std::min(MessageLbl->heightForWidth(width), messagemaxheight);
     MessageLbl->setGeometry(left, TitleLbl->y() + TitleLbl->height() + 10, width, std::max(height, 0));
+    messagerightmargin_ = this->width() - left - width;
 }
 
 void TQVTDialogFrm::pSet_TitleStr(const QString& title) {
@@ -129,8 +134,9 @@ void TQVTDialogFrm::pSet_Buttons(const std::set<tbuttonkind>& buttons) {
         auto* button = new QPushButton(QString::fromLatin1(defn.caption), BottomPnl);
         button->setObjectName(QString::fromLatin1(defn.name));
         button->setAutoDefault(false);
-        button->setGeometry(BottomPnl->width() - n * buttonstep - 20 + i * buttonstep,
-                            (BottomPnl->height() - buttonheight) / 2, buttonwidth, buttonheight);
+        const int left = BottomPnl->width() - n * buttonstep - 20 + i * buttonstep;
+        button->setGeometry(left, (BottomPnl->height() - buttonheight) / 2, buttonwidth, buttonheight);
+        button->setProperty(rightoffsetproperty, BottomPnl->width() - left);
         connect(button, &QPushButton::clicked, this, &TQVTDialogFrm::ButtonClick);
         ++i;
     }
@@ -155,6 +161,21 @@ void TQVTDialogFrm::arrange() {
         resize(width(), messagebottom + 10 + BottomPnl->height());
     }
     BottomPnl->setGeometry(0, height() - BottomPnl->height(), width(), BottomPnl->height());
+}
+
+void TQVTDialogFrm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Sizes are worked out from the distances to the right edge, as a
+    // dialog resized before it is shown gets no previous size to go by.
+    TitleLbl->resize(std::max(1, width() - TitleLbl->x() - titlerightmargin), TitleLbl->height());
+    if (!MessageLbl->text().isEmpty()) {
+        const int w = std::max(1, width() - MessageLbl->x() - messagerightmargin_);
+        MessageLbl->resize(w, std::min(MessageLbl->heightForWidth(w), messagemaxheight));
+    }
+    BottomPnl->setGeometry(0, height() - BottomPnl->height(), width(), BottomPnl->height());
+    for (QPushButton* button : BottomPnl->findChildren<QPushButton*>()) {
+        button->move(width() - button->property(rightoffsetproperty).toInt(), button->y());
+    }
 }
 
 void TQVTDialogFrm::showEvent(QShowEvent* event) {
@@ -234,8 +255,12 @@ void TBlockFrm::TimerTick() {
         return;
     }
     pSubForm->setWindowFlags(pSubForm->windowFlags() | Qt::FramelessWindowHint);
+    const QRect calling = clientarea(pCallingForm);
+    // Narrowed to the calling window first, so that the message is wrapped
+    // (and the dialog made tall enough) for the width it will have.
+    if (pSubForm->width() > calling.width()) pSubForm->resize(std::max(calling.width() - 50, 1), pSubForm->height());
     if (auto* dialog = qobject_cast<TQVTDialogFrm*>(pSubForm)) dialog->arrange();
-    pSubForm->setGeometry(dialoggeometry(clientarea(pCallingForm), geometry(), pSubForm->size()));
+    pSubForm->setGeometry(dialoggeometry(calling, geometry(), pSubForm->size()));
     const int result = pSubForm->exec();
     done(result);
 }

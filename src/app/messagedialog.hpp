@@ -57,9 +57,15 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Keeps the anchors: the labels grow with the width, the panel stays at
+    // the bottom, the buttons keep to its right edge.
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void ButtonClick();
+
+private:
+    int messagerightmargin_ = 10;
 };
 
 class TBlockFrm : public QDialog {

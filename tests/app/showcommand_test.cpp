@@ -1,0 +1,112 @@
+// kestrune-cli show: the viewer's sequence from the command line.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "kestrune/support/settings.hpp"
+#include "showfile.hpp"
+#include "testsupport.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrune {
+namespace {
+
+using testing::cli_path;
+using testing::project_samples_dir;
+using testing::read_file;
+using testing::run_command;
+using testing::shell_quote;
+using testing::TempDir;
+using testing::write_file;
+
+struct tresult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+tresult show(const std::vector<std::string>& arguments) {
+    std::string line = shell_quote(cli_path().string()) + " show";
+    for (const std::string& a : arguments) line += " " + shell_quote(a);
+    tresult r;
+    r.status = run_command(line, &r.out, &r.err);
+    return r;
+}
+
+TEST(ShowCommand, PrintsWhatTheViewerShowsAndWritesTheSameFiles) {
+    TempDir dir;
+    const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
+    const std::string folder = (dir / "cli").string() + "/";
+    const tresult r = show({sample.string(), "LOCALFOLDER=" + folder});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    // The same sequence run here, into another folder.
+    setregionalsettings('.');
+    fs::create_directories(dir / "lib");
+    const tshowfileresult expected = showfilesequence(sample.string(), (dir / "lib").string() + "/");
+    const std::string work = folder + "Quorvanta/";
+    std::string text = "Caption: ascii-two-eyes.oma\nLabel: " + expected.labeltext + "\n";
+    text += "Records: " + std::to_string(expected.lines.count()) + "\n";
+    for (const std::string& line : expected.lines) text += line + "\n";
+    text += "Right picture: " + work + "__TMP_OMA_ascii-two-eyesR.jpeg\n";
+    text += "Left picture: " + work + "__TMP_OMA_ascii-two-eyesL.jpeg\n";
+    text += "Dump: " + work + "ascii-two-eyes_OMAData.csv\n";
+    EXPECT_EQ(r.out, text);
+
+    EXPECT_EQ(read_file(work + "ascii-two-eyes_OMAData.csv"), read_file(expected.dumpfilename));
+    EXPECT_EQ(read_file(work + "__TMP_OMA_ascii-two-eyesR.jpeg"), read_file(expected.right.filename));
+    EXPECT_EQ(read_file(work + "__TMP_OMA_ascii-two-eyesL.jpeg"), read_file(expected.left.filename));
+}
+
+TEST(ShowCommand, SettingMayComeFirstAndHomeIsTheDefault) {
+    TempDir dir;
+    const fs::path job = dir / "job.oma";
+    write_file(job, "JOB=1\r\nTRCFMT=1;10;E;R;F\r\nR=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n");
+    const tresult r = show({"localfolder=" + (dir / "w").string() + "/", job.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Right picture: none (10 points)\nLeft picture: none (0 points)\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(dir / "w/Quorvanta/job_OMAData.csv"));
+
+    // Without LOCALFOLDER the documents folder of the (test's own) home is used.
+    const tresult h = show({job.string()});
+    ASSERT_EQ(h.status, 0) << h.err;
+    const std::string home = std::getenv("HOME");
+    EXPECT_NE(h.out.find("Dump: " + home + "/Documents/Quorvanta/job_OMAData.csv\n"), std::string::npos) << h.out;
+}
+
+TEST(ShowCommand, Failures) {
+    TempDir dir;
+    const std::string local = "LOCALFOLDER=" + (dir / "w").string() + "/";
+    const tresult missing = show({(dir / "nope.oma").string(), local});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.out.find("Label: The file could not be read: No such file or directory\nRecords: 0\n"),
+              std::string::npos)
+        << missing.out;
+    EXPECT_NE(missing.out.find("Dump: none\n"), std::string::npos);
+    EXPECT_EQ(missing.err, "kestrune-cli: " + (dir / "nope.oma").string() + ": No such file or directory\n");
+
+    const tresult two = show({"a.oma", "b.oma"});
+    EXPECT_EQ(two.status, 2);
+    EXPECT_EQ(two.out, "");
+    EXPECT_EQ(two.err.rfind("kestrune-cli: show: one FILE only\n", 0), 0u) << two.err;
+
+    const tresult none = show({local});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err.rfind("kestrune-cli: show: missing FILE\n", 0), 0u) << none.err;
+
+    // A working folder that cannot be written.
+    write_file(dir / "plain", "x");
+    const fs::path job = dir / "job.oma";
+    write_file(job, "JOB=1\r\n");
+    const tresult blocked = show({job.string(), "LOCALFOLDER=" + (dir / "plain").string() + "/"});
+    EXPECT_EQ(blocked.status, 2);
+    EXPECT_NE(blocked.err.find("job_OMAData.csv: cannot be written"), std::string::npos) << blocked.err;
+}
+
+}  // namespace
+}  // namespace kestrune

@@ -1,0 +1,343 @@
+// The show-file sequence without a window: what it returns and what it
+// leaves in the working folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/files.hpp"
+#include "kestrune/support/settings.hpp"
+#include "kestrune/trace/radiilist.hpp"
+#include "showfile.hpp"
+#include "testsupport.hpp"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace kestrune {
+namespace {
+
+using testing::read_file;
+using testing::real_samples_dir;
+using testing::TempDir;
+using testing::write_file;
+
+// n radii around an oval, wider than tall (so that shapes of different size
+// or eye give different pictures), with steps well below the 2.00 mm that the
+// trace check calls suspect.
+std::vector<int> ovalradii(int n, int base) {
+    std::vector<int> radii;
+    for (int k = 0; k < n; ++k) {
+        const double c = std::cos(2 * std::acos(-1.0) * k / n);
+        radii.push_back(base + static_cast<int>(300 * c * c));
+    }
+    return radii;
+}
+
+// The records of one eye's ASCII trace, ten radii a record; declared is the
+// point count of the format record (n when negative).
+std::string asciirecords(char eye, const std::vector<int>& radii, int declared = -1) {
+    const int n = static_cast<int>(radii.size());
+    std::string text = "TRCFMT=1;" + std::to_string(declared < 0 ? n : declared) + ";E;" + eye + ";F\r\n";
+    for (int i = 0; i < n; i += 10) {
+        text += "R=";
+        for (int k = i; k < n && k < i + 10; ++k) {
+            if (k > i) text += ';';
+            text += std::to_string(radii[static_cast<std::size_t>(k)]);
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string asciitrace(char eye, int n, int base = 2500, int declared = -1) {
+    return asciirecords(eye, ovalradii(n, base), declared);
+}
+
+// A trace of 400 equal radii of 25.00 mm in packed notation 3: the start
+// radius (bytes C4 09) and 399 steps of 0.
+std::string packedtrace(char eye) { return "TRCFMT=3;400;E;"s + eye + ";F\r\nR=\xC4\x09"s + std::string(399, '\0') + "\r\n"; }
+
+class ShowFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    fs::path work = dir / "work";
+    std::string folder = work.string() + "/";
+
+    tpausefunction pause;
+
+    void SetUp() override {
+        setregionalsettings('.');
+        fs::create_directories(work);
+        // Writes that fail are retried after a pause; the tests need not wait.
+        pause = setretrypause([](int) {});
+    }
+    void TearDown() override { setretrypause(pause); }
+
+    fs::path file(const std::string& name, const std::string& content) {
+        const fs::path p = dir / name;
+        write_file(p, content);
+        return p;
+    }
+
+    std::set<std::string> workfiles() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(work)) names.insert(e.path().filename().string());
+        return names;
+    }
+};
+
+TEST_F(ShowFileTest, NamesOfTheDumpAndPictures) {
+    struct tcase {
+        const char* name;
+        std::string filename;
+        std::string caption;
+        std::string source;
+    };
+    const std::vector<tcase> cases = {
+        {"ordinary name", "job.oma", "job.oma", "job"},
+        {"several dots keep all but the last extension", "a.b.oma", "a.b.oma", "a.b"},
+        {"no extension", "job", "job", "job"},
+        {"a backslash is part of a name here, but never a folder", "x\\y.oma", "x\\y.oma", "y"},
+    };
+    const std::string both = "JOB=1\r\n" + asciitrace('R', 40) + asciitrace('L', 40, 2300);
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(work);
+        fs::create_directories(work);
+        const fs::path p = file(c.filename, both);
+        const tshowfileresult r = showfilesequence(p.string(), folder);
+        EXPECT_EQ(r.caption, c.caption);
+        EXPECT_EQ(r.source, c.source);
+        EXPECT_EQ(r.dumpfilename, folder + c.source + "_OMAData.csv");
+        EXPECT_EQ(r.right.filename, folder + "__TMP_OMA_" + c.source + "R.jpeg");
+        EXPECT_EQ(r.left.filename, folder + "__TMP_OMA_" + c.source + "L.jpeg");
+        EXPECT_EQ(workfiles(), (std::set<std::string>{c.source + "_OMAData.csv", "__TMP_OMA_" + c.source + "R.jpeg",
+                                                      "__TMP_OMA_" + c.source + "L.jpeg"}));
+    }
+}
+
+TEST_F(ShowFileTest, NamesFromDotDotStayInTheWorkingFolder) {
+    // A path ending in ".." names a folder: nothing is read, nothing written.
+    const tshowfileresult r = showfilesequence((dir / "sub/..").string(), folder);
+    EXPECT_EQ(r.caption, "..");
+    EXPECT_FALSE(r.readable);
+    EXPECT_TRUE(workfiles().empty());
+
+    // A file called "..x" gives a name that still lies in the folder.
+    const tshowfileresult s = showfilesequence(file("..x", "JOB=1\r\n" + asciitrace('R', 20)).string(), folder);
+    EXPECT_EQ(s.source, ".");
+    EXPECT_EQ(fs::path(s.dumpfilename).parent_path(), work);
+    EXPECT_EQ(fs::path(s.right.filename).parent_path(), work);
+    EXPECT_TRUE(fs::exists(s.dumpfilename));
+}
+
+TEST_F(ShowFileTest, PicturesNeedMoreThanTenPoints) {
+    struct tcase {
+        const char* name;
+        int right;
+        int left;
+    };
+    const std::vector<tcase> cases = {
+        {"ten and eleven", 10, 11},
+        {"eleven and ten", 11, 10},
+        {"no traces", 0, 0},
+        {"right only", 36, 0},
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(work);
+        fs::create_directories(work);
+        std::string text = "JOB=7\r\n";
+        if (c.right > 0) text += asciitrace('R', c.right);
+        if (c.left > 0) text += asciitrace('L', c.left);
+        const tshowfileresult r = showfilesequence(file("p.oma", text).string(), folder);
+        const tshownpicture* pictures[] = {&r.right, &r.left};
+        const int points[] = {c.right, c.left};
+        for (int eye = 0; eye < 2; ++eye) {
+            const tshownpicture& pic = *pictures[eye];
+            EXPECT_EQ(pic.points, points[eye]);
+            const bool drawn = points[eye] > 10;
+            EXPECT_EQ(pic.visible, drawn);
+            EXPECT_EQ(pic.written, drawn);
+            EXPECT_EQ(pic.filename.empty(), !drawn);
+            if (drawn) {
+                const std::string jpeg = read_file(pic.filename);
+                ASSERT_GE(jpeg.size(), 4u);
+                EXPECT_EQ(jpeg.substr(0, 2), "\xFF\xD8"s) << "not a JPEG";
+            }
+        }
+    }
+}
+
+TEST_F(ShowFileTest, EachEyeKeepsItsOwnPicture) {
+    const std::string right = asciitrace('R', 36, 2500);
+    const std::string left = asciitrace('L', 36, 1800);
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    const tshowfileresult alone = showfilesequence(file("job.oma", right).string(), (dir / "a").string() + "/");
+    const tshowfileresult both = showfilesequence(file("job.oma", right + left).string(), (dir / "b").string() + "/");
+    ASSERT_TRUE(alone.right.written);
+    ASSERT_TRUE(both.right.written && both.left.written);
+    // The right picture of the two-eye file is the right shape, not the left.
+    EXPECT_EQ(read_file(both.right.filename), read_file(alone.right.filename));
+    EXPECT_NE(read_file(both.left.filename), read_file(both.right.filename));
+}
+
+TEST_F(ShowFileTest, RecordBoxLinesAndTheDump) {
+    const std::string ascii = "JOB=1\r\nDBL=17.5|x\r\n" + asciitrace('R', 12);
+    const tshowfileresult r = showfilesequence(file("a.oma", ascii).string(), folder);
+    EXPECT_FALSE(r.converted);
+    std::vector<std::string> expected{"JOB=1", "DBL=17.5|x"};
+    const std::string records = asciitrace('R', 12);
+    for (std::size_t start = 0, end; (end = records.find("\r\n", start)) != std::string::npos; start = end + 2)
+        expected.push_back(records.substr(start, end - start));
+    EXPECT_EQ(r.lines.items(), expected);
+    // The dump: a header and one line per right-eye point, lines ended by CR LF.
+    ASSERT_TRUE(r.dumpwritten);
+    const std::string dump = read_file(r.dumpfilename);
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 13);
+    EXPECT_EQ(dump.substr(dump.size() - 2), "\r\n");
+
+    // Packed traces are listed as ASCII records.
+    const tshowfileresult p = showfilesequence(file("b.oma", "JOB=2\r\n" + packedtrace('R')).string(), folder);
+    EXPECT_TRUE(p.converted);
+    EXPECT_EQ(p.lines[0], "JOB=2");
+    EXPECT_EQ(p.lines.indexof("TRCFMT=1;400;E;R;F"), 1);
+    EXPECT_EQ(p.lines[2], "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500");
+    EXPECT_EQ(p.lines.indexofname("_ASASCII"), p.lines.count() - 1);
+    for (const std::string& line : p.lines) EXPECT_EQ(line.find('\0'), std::string::npos) << line;
+    EXPECT_TRUE(p.right.visible);
+    EXPECT_FALSE(p.left.visible);
+}
+
+TEST_F(ShowFileTest, LabelTexts) {
+    const auto level = [](char eye, int n, int declared) { return asciitrace(eye, n, 2500, declared); };
+    std::string low = "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
+                      "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
+    struct tcase {
+        const char* name;
+        std::string content;
+        std::string label;
+    };
+    const std::vector<tcase> cases = {
+        {"nothing wrong: a single space", level('R', 20, -1), " "},
+        {"verdict and detail", level('R', 18, 20), "Invalid number of points 1;20;E;R;F Points=    18"},
+        {"verdict without detail", low, "Suspect radii found in the trace "},
+        {"stray binary data", packedtrace('R') + "DBL=17\0.5\r\n"s, "Corrupt binary data with tag DBL "},
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(showfilesequence(file("l.oma", c.content).string(), folder).labeltext, c.label);
+    }
+}
+
+TEST_F(ShowFileTest, FileThatCannotBeReadSaysSoAndKeepsTheEarlierDump) {
+    const fs::path good = file("job.oma", asciitrace('R', 20));
+    const tshowfileresult first = showfilesequence(good.string(), folder);
+    ASSERT_TRUE(first.dumpwritten);
+    const std::string dump = read_file(first.dumpfilename);
+    ASSERT_FALSE(dump.empty());
+
+    fs::create_directories(dir / "other");
+    fs::create_directories(dir / "job2.oma");
+    struct tcase {
+        const char* name;
+        std::string path;
+        std::string caption;
+        std::string label;
+    };
+    const std::vector<tcase> cases = {
+        {"missing file of the same name", (dir / "other/job.oma").string(), "job.oma",
+         "The file could not be read: No such file or directory"},
+        {"a folder", (dir / "job2.oma").string(), "job2.oma", "The file could not be read: Is a directory"},
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const tshowfileresult r = showfilesequence(c.path, folder);
+        EXPECT_FALSE(r.readable);
+        EXPECT_EQ(r.caption, c.caption);
+        EXPECT_EQ(r.labeltext, c.label);
+        EXPECT_TRUE(r.lines.empty());
+        EXPECT_FALSE(r.right.visible);
+        EXPECT_FALSE(r.left.visible);
+        EXPECT_TRUE(r.dumpfilename.empty());
+    }
+    EXPECT_EQ(read_file(first.dumpfilename), dump) << "an unreadable file must not empty the earlier dump";
+    EXPECT_FALSE(fs::exists(work / "job2_OMAData.csv"));
+}
+
+TEST_F(ShowFileTest, EmptyNameShowsNothingAndWritesNothing) {
+    const tshowfileresult r = showfilesequence("", folder);
+    EXPECT_EQ(r.caption, "");
+    EXPECT_EQ(r.labeltext, " ");
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_FALSE(r.right.visible || r.left.visible);
+    EXPECT_TRUE(workfiles().empty());
+}
+
+TEST_F(ShowFileTest, PictureThatCannotBeWrittenIsNotShown) {
+    // The working folder is a plain file: nothing can be written into it.
+    write_file(dir / "blocked", "x");
+    const tshowfileresult r =
+        showfilesequence(file("job.oma", asciitrace('R', 20)).string(), (dir / "blocked").string() + "/");
+    EXPECT_TRUE(r.readable);
+    EXPECT_FALSE(r.dumpwritten);
+    EXPECT_EQ(r.right.filename, (dir / "blocked").string() + "/__TMP_OMA_jobR.jpeg");
+    EXPECT_FALSE(r.right.written);
+    EXPECT_FALSE(r.right.visible);
+    EXPECT_EQ(r.lines.count(), 3);
+}
+
+TEST_F(ShowFileTest, CleanUpOnClose) {
+    const tshowfileresult a = showfilesequence(file("a.oma", asciitrace('R', 20) + asciitrace('L', 20)).string(), folder);
+    const tshowfileresult b = showfilesequence(file("b.oma", asciitrace('R', 20)).string(), folder);
+    ASSERT_TRUE(a.left.written && b.right.written);
+    // The window remembers the latest picture of each eye: b's right, a's left.
+    EXPECT_EQ(showfilecleanup(b.right.filename, a.left.filename, folder), 0);
+    EXPECT_FALSE(fs::exists(b.right.filename));
+    EXPECT_FALSE(fs::exists(a.left.filename));
+    // a's right picture is young: it stays for a later close; dumps always stay.
+    EXPECT_TRUE(fs::exists(a.right.filename));
+    EXPECT_TRUE(fs::exists(a.dumpfilename));
+    EXPECT_TRUE(fs::exists(b.dumpfilename));
+    // Nothing shown: nothing to delete, and no failure.
+    EXPECT_EQ(showfilecleanup("", "", folder), 0);
+}
+
+TEST_F(ShowFileTest, RealFiles) {
+    const fs::path real = real_samples_dir();
+    if (real.empty()) GTEST_SKIP() << "no real sample files";
+    int shown = 0;
+    for (const auto& e : fs::directory_iterator(real)) {
+        if (e.path().extension() != ".oma") continue;
+        SCOPED_TRACE(e.path().filename().string());
+        const tshowfileresult r = showfilesequence(e.path().string(), folder);
+        EXPECT_TRUE(r.readable);
+        EXPECT_TRUE(r.dumpwritten);
+        EXPECT_FALSE(r.lines.empty());
+        EXPECT_FALSE(r.labeltext.empty());
+        tomafileobj doc;
+        doc.readomafile(e.path());
+        doc.omastrtolist();
+        tradiilist extractor, right, left;
+        extractor.extractradiilistfromomalist2(doc.omalist, &right, &left, true);
+        EXPECT_EQ(r.right.visible, right.readcount() > 10);
+        EXPECT_EQ(r.left.visible, left.readcount() > 10);
+        if (!r.converted) {
+            EXPECT_EQ(r.lines.items(), doc.omalist.items());
+        }
+        ++shown;
+    }
+    EXPECT_GT(shown, 0);
+}
+
+}  // namespace
+}  // namespace kestrune
