@@ -21,9 +21,24 @@ test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# With a display, the viewer opens on the sample; without one, kestrune-cli
+# show runs the viewer's sequence on it. LOCALFOLDER=DIR/ moves the working
+# folder from ~/Documents/Quorvanta to DIR/Quorvanta.
 run: deps
 	$(MAKE) build
-	./$(BUILD_DIR)/bin/kestrune-cli list $(SAMPLE)
+	@if [ -n "$${DISPLAY}$${WAYLAND_DISPLAY}" ] && [ -x ./$(BUILD_DIR)/bin/kestrune ]; then \
+		echo "make run: opening the viewer on $(SAMPLE)"; \
+		./$(BUILD_DIR)/bin/kestrune $(SAMPLE) $(if $(LOCALFOLDER),LOCALFOLDER=$(LOCALFOLDER)); \
+	else \
+		echo "make run: no display; running kestrune-cli show $(SAMPLE)"; \
+		out=$$(./$(BUILD_DIR)/bin/kestrune-cli show $(SAMPLE) $(if $(LOCALFOLDER),LOCALFOLDER=$(LOCALFOLDER))); \
+		status=$$?; printf '%s\n' "$$out"; \
+		dump=$$(printf '%s\n' "$$out" | sed -n 's/^Dump: //p'); \
+		if [ -n "$$dump" ]; then \
+			echo "make run: the dump and the pictures of both eyes were written to $$(dirname "$$dump")/"; \
+		fi; \
+		exit $$status; \
+	fi
 
 clean:
 	rm -rf $(BUILD_DIR)
