@@ -43,6 +43,17 @@ bool detailaddradii(tradiilist& r, std::int32_t radius, std::int32_t declared) {
     return true;
 }
 
+// An angle record's value (hundredths of a degree) as a stored angle,
+// 0 <= angle < 360. A value of a full turn or more, or below 0, is taken
+// round the circle: written as it stands it would not fit the element's
+// angle field and would spill into the radius.
+double recordangle(std::int32_t hundredths) {
+    const std::int32_t turn = 36000;
+    std::int32_t h = hundredths % turn;
+    if (h < 0) h += turn;
+    return h / 100.0;
+}
+
 // Applies an angle list (angles in hundredths of a degree in the radius field)
 // to a radii list of the same length, once: the flag records that it was done
 // or tried.
@@ -51,7 +62,7 @@ void updateangles(const tradiilist& anglist, tradiilist& radlist, bool& flag) {
     const int n = radlist.readcount();
     if (n >= 0 && anglist.readcount() == n) {
         for (int i = 0; i < n; ++i) {
-            radlist.radiilist.set(i, tradiilist::combineangleradius(anglist.extractradiuselement(i) / 100.0,
+            radlist.radiilist.set(i, tradiilist::combineangleradius(recordangle(anglist.extractradiuselement(i)),
                                                                     radlist.extractradiuselement(i)));
         }
         if (n > 0 && radlist.extractangleelement(0) != 0) radlist.radiilist.sort();

@@ -226,6 +226,38 @@ TEST_F(Extraction, AngleRecordsStartingAtZeroKeepTheOrder) {
     EXPECT_THAT(anglesof(right), ElementsAre(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 350));
 }
 
+// Angle records of a full turn or more, or below 0, go round the circle like
+// any other angle; the radius beside them stays what the record gave.
+TEST_F(Extraction, AngleRecordsOutsideOneTurnAreTakenRoundTheCircle) {
+    const struct {
+        std::int32_t hundredths;
+        double angle;
+    } cases[] = {{36000, 0}, {62332, 263.32}, {99999, 279.99}, {-9000, 270}, {-3600, 324}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hundredths);
+        Radii r(12, 2500);
+        r[3] = 2345;
+        Radii angles = {0, 1000, 2000, c.hundredths, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 35000};
+        Records recs = trace("1;12;U;R;F", r);
+        appendascii(recs, angles, "A");
+        ASSERT_TRUE(run(recs));
+        ASSERT_EQ(right.readcount(), 12);
+        bool found = false;
+        for (int i = 0; i < right.readcount(); ++i) {
+            const double angle = right.extractangleelement(i);
+            EXPECT_GE(angle, 0);
+            EXPECT_LT(angle, 360);
+            if (right.extractradiuselement(i) == 2345) {
+                found = true;
+                EXPECT_NEAR(angle, c.angle, 1e-9);
+            } else {
+                EXPECT_EQ(right.extractradiuselement(i), 2500);
+            }
+        }
+        EXPECT_TRUE(found);
+    }
+}
+
 TEST_F(Extraction, CribDataIsNotTraceData) {
     const Radii r = outline(11, 2400), crib = outline(11, 3000), l = outline(11, 2600);
     ASSERT_TRUE(run(concat({trace("1;11;E;R;F", r), trace("1;11;E;R;F", crib, "R", "CRIBFMT"),
