@@ -10,6 +10,8 @@
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/shape/geometry.hpp"
+#include "kestrune/shape/blanksize.hpp"
+#include "kestrune/shape/fitting.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/shape/canvas.hpp"
 #include "kestrune/shape/cairocanvas.hpp"

@@ -244,10 +244,78 @@ public:
     tjpegrequest lastjpegrequest;
 
     // ---- shape adjustment (shape/adjustment.cpp) ----
+    // These change the shape through its coordinate lists (xlist, ylist) and
+    // finish by rebuilding the points and, except makeradiilistfromxy, the
+    // box measures. Lengths in hundredths of a millimetre.
+    //
+    // Replaces the points by those at the coordinates of xlist and ylist
+    // (entries present in both), in list order, through addradiilist.
+    void makeradiilistfromxy();
+    // The same from coordinates given as numbers (x[i], y[i] for the entries
+    // present in both), free of the width limit of the element text.
+    void makeradiilistfromxy(const std::vector<std::int32_t>& x, const std::vector<std::int32_t>& y);
+    // Whether the box is centred on the trace centre within 0.20 mm; false
+    // when mina is 0.
+    bool centred() const;
+    // Shifts the shape so that its box centre is the trace centre; the shift
+    // goes to centreadiff and centrebdiff. The shape is worked on at four
+    // times its point count and brought back to its count unless smoothingout
+    // is set.
+    void centreshape();
+    // Adds a degrees to every angle (the result brought into 0..360).
+    void rotateshape(double a);
+    // Stretches x by about xdiff on each side and y by about ydiff.
+    void adjustshape(std::int32_t xdiff, std::int32_t ydiff);
+    // Stretches each side by its own amount; points in the fixed area stay,
+    // and so does a side the shape does not reach.
+    void adjustshapebyquadrant(std::int32_t nasaldiff, std::int32_t tempdiff, std::int32_t upperdiff,
+                               std::int32_t lowerdiff);
+    // Changes the circumference by about xdiff in up to four stretches;
+    // returns the circumference reached. A circumference from the file
+    // (omacirc) moves by the same amount as the computed one.
+    std::int32_t adjustcirc(std::int32_t xdiff);
+    // Brings the box to width newa and depth newb (100 or less: whole
+    // millimetres) in up to five stretches, until both are within 0.10 mm.
+    // Nothing when either is 0 or below.
+    void amendshape(std::int32_t newa, std::int32_t newb);
 
     // ---- blank size and synthetic shapes (shape/blanksize.cpp) ----
+    // Smallest blank diameter that holds the shape enlarged by allow, with
+    // the blank centre at (hdec, vdec); 0 for a list without points.
+    std::int32_t calcmsu(std::int32_t allow, std::int32_t hdec, std::int32_t vdec) const;
+    // Appends the outline of a blank of diameter basedia (below 100: whole
+    // millimetres) reduced by safetyallowance on the radius and seen from the
+    // fitting point (hfitt, vfitt), then resamples to 128 points.
+    void calcuncutdiashape(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt,
+                           std::int32_t vfitt);
+    // Builds a standard box-like shape for a blank of basedia whole
+    // millimetres and returns the fitting values that go with it.
+    void calcuncutdiashapev2(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt,
+                             std::int32_t vfitt, std::int32_t& pd, std::int32_t& ht,
+                             std::int32_t& htdir, std::int32_t& dbl);
+    // Replaces the shape by a 2a x 2b rectangle whose corners are cut by the
+    // circle of radius ed (or a, when ed is smaller), with npoints points at
+    // equal angles. dbl has no effect. A count of 0 or less leaves no points;
+    // a count above maxresamplepoints (shape/geometry.hpp) is refused.
+    void makeabed(std::int32_t a, std::int32_t b, std::int32_t ed, std::int32_t dbl, std::int32_t npoints);
 
     // ---- radius lookup (shape/radiuslookup.cpp) ----
+    // The radius of the shape at angle degrees, between the stored points
+    // (which are read in their stored order); 0 for fewer than 10 points.
+    std::int32_t findradiusforangle(double angle) const;
+    // Distance from (x, y) to the nearest point of xlist and ylist as the last
+    // makexylists left them; 999999 when there is none. angle is not used.
+    std::int32_t findnearest(double angle, std::int32_t x, std::int32_t y) const;
+    // The position 1.50 mm inside the edge at angle whole degrees; the centre
+    // (0, 0) for a list of fewer than 10 points.
+    void finddrillxy(std::int32_t angle, std::int32_t& x, std::int32_t& y) const;
+
+    // ---- fitting calculations (shape/fitting.cpp) ----
+    // The height ht (htdircode 3: from the box bottom, 4: from the top)
+    // corrected by where the lower nasal edge meets the decentration of pd
+    // (kestrune/shape/fitting.hpp); the angle found goes to boxhtang. Other
+    // codes, and a list without points, give ht unchanged.
+    std::int32_t calcboxht(std::int32_t ht, std::int32_t pd, std::int32_t framepd, std::int32_t htdircode);
 };
 
 }  // namespace kestrune
