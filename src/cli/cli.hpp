@@ -140,6 +140,15 @@ int command_help(const tparsedargs& args, tcontext& ctx);
 int command_list(const tparsedargs& args, tcontext& ctx);
 int command_convert(const tparsedargs& args, tcontext& ctx);
 int command_show(const tparsedargs& args, tcontext& ctx);
+int command_check(const tparsedargs& args, tcontext& ctx);
+int command_dump(const tparsedargs& args, tcontext& ctx);
+int command_info(const tparsedargs& args, tcontext& ctx);
+int command_render(const tparsedargs& args, tcontext& ctx);
+
+// The eye that --eye names, 'R' or 'L' (either letter case); fallback when
+// the option is absent ('\0' makes it required). On a missing or other value
+// writes a usage error for command and returns '\0'. (command_dump.cpp)
+char eyeoption(const tparsedargs& args, const tcommand& command, char fallback, tcontext& ctx);
 
 // ---- input files ----
 

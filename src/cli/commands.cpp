@@ -15,6 +15,21 @@ constexpr std::array<toptiondefn, 1> convertoptions{{
     {"output", "OUT", "The file to write (required); never FILE itself.", 'o'},
 }};
 
+constexpr toptiondefn eyeoptiondefn{"eye", "R|L", "The eye whose trace is used (default R).", 'e'};
+
+constexpr std::array<toptiondefn, 1> dumpoptions{{eyeoptiondefn}};
+
+constexpr std::array<toptiondefn, 1> infooptions{{
+    {"json", "", "Write one JSON object; lengths in hundredths of a millimetre."},
+}};
+
+constexpr std::array<toptiondefn, 4> renderoptions{{
+    {"eye", "R|L", "The eye whose trace is drawn (required).", 'e'},
+    {"output", "OUT", "The picture to write (required): .jpeg, .jpg, .png or .svg.", 'o'},
+    {"size", "WxH", "Picture size in pixels (default 105x105).", 's'},
+    {"text", "", "Write the box size into the picture."},
+}};
+
 // The program's commands, in the order the usage lists them.
 constexpr std::array commands{
     tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0,
@@ -22,6 +37,18 @@ constexpr std::array commands{
     tcommand{"list", "FILE...",
              "Print each file's records, one per line; packed traces as numbers.",
              {}, 1, command_list},
+    tcommand{"check", "FILE",
+             "Print the verdict of the trace check and its detail; exit 1 on a fault.",
+             {}, 1, command_check},
+    tcommand{"dump", "FILE [--eye R|L]",
+             "Print the points of one eye's trace as comma-separated lines.",
+             dumpoptions, 1, command_dump},
+    tcommand{"info", "FILE [--json]",
+             "Print each eye's trace format, point count, box, ED and circumference.",
+             infooptions, 1, command_info},
+    tcommand{"render", "FILE --eye R|L -o OUT [--size WxH] [--text]",
+             "Draw one eye's trace as the viewer shows it, into a picture file.",
+             renderoptions, 1, command_render},
     tcommand{"convert", "FILE -o OUT",
              "Write FILE to OUT with its traces as ASCII records.",
              convertoptions, 1, command_convert},

@@ -1,0 +1,218 @@
+// info: the measures of each eye's trace and the verdict of the trace check,
+// as text for people or as one JSON object for programs.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "cli.hpp"
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/radiilist.hpp"
+
+namespace kestrune::cli {
+namespace {
+
+// What info reports of one eye. Lengths in hundredths of a millimetre.
+struct teyeinfo {
+    std::string format;       // the format record's value, bytes as in the file
+    int points = 0;
+    std::int32_t a = 0, b = 0;
+    std::int32_t ed = 0;
+    std::int32_t edangle = 0;  // whole degrees
+    std::int32_t circ = 0;     // the file's circumference when it gives one, else fcirc
+    std::int32_t fcirc = 0;    // computed from the points
+    std::int32_t dbl = 0;
+    int drills = 0;
+};
+
+struct tfileinfo {
+    std::string verdict;
+    std::string detail;
+    teyeinfo right, left;
+};
+
+teyeinfo measure(tradiilist& eye) {
+    eye.findabed();
+    eye.findcirc();
+    teyeinfo info;
+    info.format = eye.trcfmtstr;
+    info.points = eye.readcount();
+    info.a = eye.a;
+    info.b = eye.b;
+    info.ed = eye.ed;
+    info.edangle = eye.edangle;
+    info.fcirc = eye.fcirc;
+    info.circ = eye.circ();
+    info.dbl = eye.dbl;
+    info.drills = eye.drawdrilllist.count();
+    return info;
+}
+
+// The trace check as the viewer runs it, then the traces as the viewer
+// extracts them for display: a missing right trace stays empty rather than
+// taking the mirror image of the left one.
+tfileinfo inspect(tomafileobj& doc) {
+    tfileinfo info;
+    info.verdict = doc.goodtrace(true);
+    info.detail = listentry(doc.errorslist, 0);
+    tradiilist radlist, rightlist, leftlist;
+    radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
+    info.right = measure(rightlist);
+    info.left = measure(leftlist);
+    return info;
+}
+
+// ---- text ----
+
+std::string millimetres(std::int32_t hundredths) { return xint2tostr(hundredths) + " mm"; }
+
+void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye) {
+    std::string heading(name);
+    heading += " eye:";
+    if (eye.points == 0) {
+        ctx.out.line(heading + " no trace");
+        return;
+    }
+    ctx.out.line(heading);
+    auto field = [&ctx](std::string_view label, const std::string& value) {
+        std::string line = "  ";
+        line += label;
+        line += ':';
+        line.append(label.size() < 24 ? 24 - label.size() : 1, ' ');
+        line += value;
+        ctx.out.line(line);
+    };
+    field("Format", eye.format);
+    field("Points", std::to_string(eye.points));
+    field("A (box width)", millimetres(eye.a));
+    field("B (box depth)", millimetres(eye.b));
+    field("ED", millimetres(eye.ed));
+    field("ED angle", std::to_string(eye.edangle) + " degrees");
+    field("Circumference", millimetres(eye.circ));
+    field("Computed circumference", millimetres(eye.fcirc));
+    field("DBL", millimetres(eye.dbl));
+    field("Drill records", std::to_string(eye.drills));
+}
+
+void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info) {
+    ctx.out.line("File: " + filename);
+    ctx.out.line("Verdict: " + (info.verdict.empty() ? std::string("none") : info.verdict));
+    if (!info.detail.empty()) ctx.out.line("Detail: " + info.detail);
+    writeeye(ctx, "Right", info.right);
+    writeeye(ctx, "Left", info.left);
+}
+
+// ---- JSON ----
+
+// Text of a file is Latin-1: every byte is the character of the same code.
+std::string latin1toutf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool isutf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        int more = 0;
+        unsigned char lo = 0x80, hi = 0xBF;  // range of the first continuation byte
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i <= static_cast<std::size_t>(more)) return false;
+        for (int k = 1; k <= more; ++k) {
+            const auto d = static_cast<unsigned char>(bytes[i + k]);
+            if (d < (k == 1 ? lo : 0x80) || d > (k == 1 ? hi : 0xBF)) return false;
+        }
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return true;
+}
+
+// A name from the command line is kept when it is UTF-8 already (the usual
+// case on Linux) and read as Latin-1 otherwise.
+std::string nametoutf8(std::string_view name) {
+    return isutf8(name) ? std::string(name) : latin1toutf8(name);
+}
+
+nlohmann::ordered_json eyejson(const teyeinfo& eye) {
+    nlohmann::ordered_json j;
+    j["format"] = latin1toutf8(eye.format);
+    j["points"] = eye.points;
+    j["a"] = eye.a;
+    j["b"] = eye.b;
+    j["ed"] = eye.ed;
+    j["edangle"] = eye.edangle;
+    j["circ"] = eye.circ;
+    j["fcirc"] = eye.fcirc;
+    j["dbl"] = eye.dbl;
+    j["drills"] = eye.drills;
+    return j;
+}
+
+void writejson(tcontext& ctx, const std::string& filename, const tfileinfo& info) {
+    nlohmann::ordered_json j;
+    j["file"] = nametoutf8(filename);
+    j["verdict"] = latin1toutf8(info.verdict);
+    j["detail"] = latin1toutf8(info.detail);
+    j["right"] = eyejson(info.right);
+    j["left"] = eyejson(info.left);
+    // Every string is valid UTF-8 by now; replace keeps dump from throwing
+    // should one ever not be.
+    ctx.out.line(j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+}  // namespace
+
+// Text by default: the file, the verdict and its detail, then for each eye
+// its format text, point count, box, effective diameter and its angle,
+// circumference (the file's when it gives one) and computed circumference,
+// bridge and number of drill records, lengths in millimetres with the
+// regional decimal mark. With --json one JSON object on one line, lengths as
+// whole hundredths of a millimetre; an eye without a trace has points 0.
+int command_info(const tparsedargs& args, tcontext& ctx) {
+    if (args.operands.size() != 1) {
+        ctx.error("info: one FILE only");
+        ctx.errortext(commandusage(*findcommand("info")));
+        return exitfailure;
+    }
+    const std::string& filename = args.operands.front();
+    tomafileobj doc;
+    if (!readdocument(filename, doc, ctx)) return exitfailure;
+    const tfileinfo info = inspect(doc);
+    if (args.has("json")) {
+        writejson(ctx, filename, info);
+    } else {
+        writetext(ctx, filename, info);
+    }
+    return exitok;
+}
+
+}  // namespace kestrune::cli

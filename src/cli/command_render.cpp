@@ -1,0 +1,111 @@
+// render: the picture of one eye's trace as the viewer draws it, written as
+// JPEG, PNG or SVG.
+#include <charconv>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "cli.hpp"
+#include "kestrune/oma/omafile.hpp"
+#include "kestrune/shape/cairocanvas.hpp"
+#include "kestrune/support/text.hpp"
+#include "kestrune/trace/radiilist.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrune::cli {
+namespace {
+
+// The viewer's picture boxes.
+constexpr int defaultsize = 105;
+// A side larger than this would make a bitmap of hundreds of megabytes.
+constexpr int maxside = 10000;
+// The viewer draws a trace only when it has more points than this.
+constexpr int minpicturepoints = 10;
+
+// Reads one side of WxH: digits only, 1..maxside.
+bool readside(std::string_view text, int& side) {
+    if (text.empty()) return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), side);
+    return ec == std::errc() && end == text.data() + text.size() && side >= 1 && side <= maxside;
+}
+
+bool readsize(std::string_view text, int& width, int& height) {
+    const std::size_t x = text.find_first_of("xX");
+    return x != std::string_view::npos && readside(text.substr(0, x), width) &&
+           readside(text.substr(x + 1), height);
+}
+
+// Whether the name ends in an extension the picture writers know.
+bool picturename(const fs::path& out) {
+    const std::string ext = upcase(out.extension().string());
+    return ext == ".JPEG" || ext == ".JPG" || ext == ".PNG" || ext == ".SVG";
+}
+
+// Releases the drawing library's process-wide caches when the command ends,
+// so that a leak checker sees a clean exit.
+struct tcanvasrelease {
+    ~tcanvasrelease() { releasecanvasresources(); }
+};
+
+int usageerror(tcontext& ctx, const tcommand& command, const std::string& message) {
+    ctx.error(std::string(command.name) + ": " + message);
+    ctx.errortext(commandusage(command));
+    return exitfailure;
+}
+
+}  // namespace
+
+// Draws the trace of the eye --eye names on a white picture of --size pixels
+// (the viewer's 105 x 105 by default) with the initial drawing settings, as
+// the viewer draws both eyes, and writes it to OUT in the format its
+// extension names. --text writes the box size A x B into the picture. Exit
+// status 2, with a message, when the file cannot be read, the eye has no
+// trace the viewer would draw (10 points or fewer), or OUT cannot be written.
+int command_render(const tparsedargs& args, tcontext& ctx) {
+    const tcommand& command = *findcommand("render");
+    if (args.operands.size() != 1) return usageerror(ctx, command, "one FILE only");
+    const char eye = eyeoption(args, command, '\0', ctx);
+    if (eye == '\0') return exitfailure;
+    if (!args.has("output")) return usageerror(ctx, command, "missing -o OUT");
+    const std::string out = args.value("output");
+    if (!picturename(out)) {
+        return usageerror(ctx, command, "OUT must end in .jpeg, .jpg, .png or .svg: '" + out + "'");
+    }
+    int width = defaultsize, height = defaultsize;
+    if (args.has("size") && !readsize(args.value("size"), width, height)) {
+        return usageerror(ctx, command,
+                          "--size takes WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(maxside) +
+                              ": '" + args.value("size") + "'");
+    }
+
+    const std::string& filename = args.operands.front();
+    tomafileobj doc;
+    if (!readdocument(filename, doc, ctx)) return exitfailure;
+    // The input file is never replaced by its own picture.
+    std::error_code ec;
+    if (fs::equivalent(filename, out, ec)) {
+        ctx.error("render: OUT is FILE itself: " + out);
+        return exitfailure;
+    }
+
+    tradiilist radlist, rightlist, leftlist;
+    radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
+    tradiilist& trace = eye == 'L' ? leftlist : rightlist;
+    if (trace.readcount() <= minpicturepoints) {
+        ctx.error(filename + ": no " + (eye == 'L' ? "left" : "right") + "-eye trace to draw (" +
+                  std::to_string(trace.readcount()) + " points)");
+        return exitfailure;
+    }
+    // The box size that --text writes.
+    trace.findabed();
+    const tcanvasrelease release;
+    if (!trace.saveasjpeg(width, height, rightcode, out, args.has("text"))) {
+        ctx.error(out + ": cannot be written");
+        return exitfailure;
+    }
+    return exitok;
+}
+
+}  // namespace kestrune::cli

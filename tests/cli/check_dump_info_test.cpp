@@ -1,0 +1,551 @@
+// kestrune-cli check, dump and info, run as a program on files made here (ASCII
+// and packed traces) and on the real sample files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "kestrune/trace/radiilist.hpp"
+#include "testsupport.hpp"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace kestrune {
+namespace {
+
+using testing::cli_path;
+using testing::real_samples_dir;
+using testing::run_command;
+using testing::shell_quote;
+using testing::TempDir;
+using testing::write_file;
+using Radii = std::vector<std::int32_t>;
+using Records = std::vector<std::string>;
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct tresult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs kestrune-cli under the C locale (decimal point, "," between fields)
+// unless environment names other locale variables.
+tresult runcli(const std::string& arguments, const std::string& environment = "LC_ALL=C") {
+    tresult r;
+    r.status = run_command(environment + " " + shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
+    return r;
+}
+
+std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
+
+Records lines(const std::string& text) {
+    Records out;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
+        out.push_back(text.substr(start, at - start));
+    EXPECT_EQ(start, text.size()) << "output does not end with a line feed";
+    return out;
+}
+
+// ---- traces and files ----
+
+Radii circle(int n, std::int32_t r) { return Radii(static_cast<std::size_t>(n), r); }
+
+// An ellipse with half-axes p along x and q along y, at n equal angles.
+Radii ellipse(int n, double p, double q) {
+    Radii r;
+    for (int i = 0; i < n; ++i) {
+        const double t = 2 * kPi * i / n;
+        r.push_back(static_cast<std::int32_t>(std::lround(p * q / std::hypot(q * std::cos(t), p * std::sin(t)))));
+    }
+    return r;
+}
+
+// ASCII radius records, ten radii each.
+Records ascii(const std::string& tag, const Radii& radii) {
+    Records out;
+    for (std::size_t i = 0; i < radii.size(); i += 10) {
+        std::string record = tag + "=";
+        for (std::size_t k = i; k < radii.size() && k < i + 10; ++k) {
+            if (k > i) record += ';';
+            record += std::to_string(radii[k]);
+        }
+        out.push_back(record);
+    }
+    return out;
+}
+
+// One notation "3" record of the radii.
+Records packed3(const std::string& tag, const Radii& radii) {
+    tradiilist r;
+    for (std::size_t i = 0; i < radii.size(); ++i) r.addradiilist(static_cast<double>(i) / 10, radii[i]);
+    return {tag + r.makebinaryradiilist(true).substr(1)};
+}
+
+// A trace block: its format record, then its radius records, ASCII or packed.
+Records trace(char eye, const Radii& radii, bool packed = false, int declared = -1) {
+    const int n = declared >= 0 ? declared : static_cast<int>(radii.size());
+    Records out{"TRCFMT="s + (packed ? "3" : "1") + ";" + std::to_string(n) + ";E;" + eye + ";F"};
+    for (const std::string& r : packed ? packed3("R", radii) : ascii("R", radii)) out.push_back(r);
+    return out;
+}
+
+Records concat(std::initializer_list<Records> parts) {
+    Records out;
+    for (const Records& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+fs::path writeoma(const TempDir& dir, const std::string& name, const Records& records) {
+    std::string text;
+    for (const std::string& r : records) text += r + "\r\n";
+    const fs::path p = dir / name;
+    write_file(p, text);
+    return p;
+}
+
+// The job the JSON and text tests describe: a right ellipse 52 x 40 mm, a
+// left circle of 50 mm, a bridge, recorded circumferences and two holes.
+Records job(bool packed) {
+    return concat({{"JOB=7", "DBL=18.5", "CIRC=150.25;149.75"},
+                   trace('R', ellipse(400, 2600, 2000), packed),
+                   trace('L', circle(400, 2500), packed),
+                   {"DRILLE=B;C;20.50;3.00;2.20", "DRILLE=B;C;-20.50;3.00;2.20"}});
+}
+
+// Circumference of the ellipse with half-axes p and q (Ramanujan's second
+// approximation, exact to far below a hundredth here).
+double ellipsecirc(double p, double q) {
+    const double h = (p - q) * (p - q) / ((p + q) * (p + q));
+    return kPi * (p + q) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
+}
+
+// ---- check ----
+
+TEST(CliCheck, PrintsTheVerdictLineAndExitsByIt) {
+    const Radii round = circle(400, 2500);
+    struct tcase {
+        const char* name;
+        Records records;
+        std::string out;
+        int status;
+    };
+    Records suspect = trace('R', round);
+    suspect[5] = "R=2500;2500;;2500;2500;2500;2500;2500;2500;2500";  // an empty field reads as radius 0
+    const tcase cases[] = {
+        {"no trace", {"JOB=1", "DBL=18"}, " \n", 0},
+        {"sound ASCII traces", concat({trace('R', round), trace('L', round)}), " \n", 0},
+        {"sound packed traces", concat({trace('R', round, true), trace('L', round, true)}), " \n", 0},
+        {"right count short", trace('R', circle(398, 2500), false, 400),
+         "Invalid number of points 1;400;E;R;F Points=   398\n", 1},
+        {"packed count short", trace('R', circle(398, 2500), true, 400),
+         "Invalid number of points 3;400;E;R;F Points=   398\n", 1},
+        {"left count short", concat({trace('R', round), trace('L', circle(398, 2500), false, 400)}),
+         "Invalid number of points 1;400;E;L;F Points=   398\n", 1},
+        {"suspect radius", suspect, "Suspect radii found in the trace \n", 1},
+        {"suspect but approved", concat({suspect, {"_ApprovedTrace=1"}}), " \n", 0},
+        {"binary data in DBL", concat({trace('R', round), {"DBL=18\0.0"s}}),
+         "Corrupt binary data with tag DBL \n", 1},
+    };
+    TempDir dir;
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const tresult r = runcli("check " + quoted(writeoma(dir, "job.oma", c.records)));
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(CliCheck, RealSamplesPass) {
+    const fs::path dir = real_samples_dir();
+    if (dir.empty()) GTEST_SKIP() << "no real samples";
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".oma") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const tresult r = runcli("check " + quoted(entry.path()));
+        EXPECT_EQ(r.out, " \n");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+// ---- errors shared by the three commands ----
+
+TEST(CliCheckDumpInfo, UnreadableFilesAndUsageErrors) {
+    TempDir dir;
+    const fs::path missing = dir / "missing.oma";
+    const fs::path good = writeoma(dir, "good.oma", trace('R', circle(400, 2500)));
+    for (const char* command : {"check", "dump", "info", "info --json", "dump --eye L"}) {
+        SCOPED_TRACE(command);
+        tresult r = runcli(std::string(command) + " " + quoted(missing));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "kestrune-cli: " + missing.string() + ": No such file or directory\n");
+
+        r = runcli(std::string(command) + " " + quoted(dir.path()));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "kestrune-cli: " + dir.path().string() + ": Is a directory\n");
+    }
+    struct tcase {
+        std::string arguments;
+        std::string message;
+    };
+    const tcase usage[] = {
+        {"check " + quoted(good) + " " + quoted(good), "check: one FILE only"},
+        {"dump " + quoted(good) + " " + quoted(good), "dump: one FILE only"},
+        {"info " + quoted(good) + " " + quoted(good), "info: one FILE only"},
+        {"check", "check: missing FILE"},
+        {"dump " + quoted(good) + " --eye B", "dump: --eye takes R or L, not 'B'"},
+        {"dump " + quoted(good) + " --eye", "dump: option '--eye' needs a value"},
+        {"info " + quoted(good) + " --eye R", "info: unknown option '--eye'"},
+        {"check " + quoted(good) + " --json", "check: unknown option '--json'"},
+    };
+    for (const tcase& c : usage) {
+        SCOPED_TRACE(c.arguments);
+        const tresult r = runcli(c.arguments);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("kestrune-cli: " + c.message + "\nUsage: kestrune-cli ", 0), 0u) << r.err;
+    }
+}
+
+// ---- dump ----
+
+TEST(CliDump, CircleLinesWithThePointAndComma) {
+    TempDir dir;
+    const fs::path file = writeoma(dir, "c.oma", trace('R', circle(400, 2500)));
+    const tresult r = runcli("dump " + quoted(file));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Records out = lines(r.out);
+    ASSERT_EQ(out.size(), 401u);
+    EXPECT_EQ(out[0], "Number,Angle,Radius,X,Y");
+    EXPECT_EQ(out[1], "0,0.00,2500.00,2500.00,0.00");
+    EXPECT_EQ(out[2], "1,0.90,2500.00,2500.00,39.00");
+    EXPECT_EQ(out[101], "100,90.00,2500.00,0.00,2500.00");
+    EXPECT_EQ(out[400], "399,359.10,2500.00,2500.00,-39.00");
+}
+
+TEST(CliDump, RegionalSettingsWithADecimalComma) {
+    // A locale with a decimal comma, compiled into a private folder so that
+    // the test does not depend on the locales the machine has installed.
+    TempDir localedir;
+    std::string ignored;
+    if (run_command("localedef -i de_DE -f ISO-8859-1 " + quoted(localedir / "de_DE") + " 2>&1", &ignored) != 0 ||
+        !fs::exists(localedir / "de_DE")) {
+        GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    }
+    TempDir dir;
+    const fs::path file = writeoma(dir, "c.oma", trace('R', circle(400, 2500)));
+    const tresult r = runcli("dump " + quoted(file), "LOCPATH=" + quoted(localedir.path()) + " LC_ALL=de_DE");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Records out = lines(r.out);
+    ASSERT_EQ(out.size(), 401u);
+    EXPECT_EQ(out[0], "Number;Angle;Radius;X;Y");
+    EXPECT_EQ(out[2], "1;0,90;2500,00;2500,00;39,00");
+}
+
+TEST(CliDump, EyeSelectionAndMissingTraces) {
+    TempDir dir;
+    const fs::path both = writeoma(dir, "both.oma", job(false));
+    const fs::path leftonly = writeoma(dir, "left.oma", trace('L', ellipse(400, 2600, 2000)));
+    struct tcase {
+        fs::path file;
+        std::string options;
+        std::size_t lines;
+        std::string first;  // the line of point 0
+    };
+    const tcase cases[] = {
+        {both, "", 401, "0,0.00,2600.00,2600.00,0.00"},
+        {both, "--eye R", 401, "0,0.00,2600.00,2600.00,0.00"},
+        {both, "--eye L", 401, "0,0.00,2500.00,2500.00,0.00"},
+        {both, "-e l", 401, "0,0.00,2500.00,2500.00,0.00"},
+        {both, "--eye=r", 401, "0,0.00,2600.00,2600.00,0.00"},
+        // A file with a left trace only: the right eye has nothing to dump;
+        // the mirror image the viewer draws stands in for nothing here.
+        {leftonly, "", 0, ""},
+        {leftonly, "--eye L", 401, "0,0.00,2600.00,2600.00,0.00"},
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.file.filename().string() + " " + c.options);
+        const tresult r = runcli("dump " + quoted(c.file) + " " + c.options);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        const Records out = lines(r.out);
+        ASSERT_EQ(out.size(), c.lines);
+        if (c.lines > 0) {
+            EXPECT_EQ(out[1], c.first);
+        }
+    }
+}
+
+TEST(CliDump, PackedTraceDumpsLikeItsAsciiTwin) {
+    TempDir dir;
+    const Radii egg = [] {
+        Radii r = ellipse(360, 2600, 2000);
+        for (std::size_t i = 0; i < 90; ++i) r[i] += 150;  // a shape no symmetry hides
+        return r;
+    }();
+    for (char eye : {'R', 'L'}) {
+        SCOPED_TRACE(eye);
+        const Records a = concat({{"JOB=1"}, trace(eye, egg, false)});
+        const Records p = concat({{"JOB=1"}, trace(eye, egg, true)});
+        const std::string option = eye == 'L' ? " --eye L" : "";
+        const tresult ra = runcli("dump " + quoted(writeoma(dir, "a.oma", a)) + option);
+        const tresult rp = runcli("dump " + quoted(writeoma(dir, "p.oma", p)) + option);
+        EXPECT_EQ(rp.status, 0);
+        EXPECT_EQ(lines(ra.out).size(), 361u);
+        EXPECT_EQ(rp.out, ra.out);
+    }
+}
+
+TEST(CliDump, RealSamplesDumpEveryPointOfTheRightTrace) {
+    const fs::path dir = real_samples_dir();
+    if (dir.empty()) GTEST_SKIP() << "no real samples";
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".oma") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const tresult info = runcli("info --json " + quoted(entry.path()));
+        ASSERT_EQ(info.status, 0);
+        const int points = nlohmann::json::parse(info.out)["right"]["points"].get<int>();
+        const tresult r = runcli("dump " + quoted(entry.path()));
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(lines(r.out).size(), points > 0 ? static_cast<std::size_t>(points) + 1 : 0u);
+    }
+}
+
+// ---- info ----
+
+// The object info --json prints; the keys stay in the order written.
+nlohmann::ordered_json infojson(const fs::path& file) {
+    const tresult r = runcli("info --json " + quoted(file));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const Records out = lines(r.out);
+    EXPECT_EQ(out.size(), 1u) << "one object on one line";
+    // parse() refuses text that is not valid UTF-8.
+    return nlohmann::ordered_json::parse(r.out);
+}
+
+std::vector<std::string> keysof(const nlohmann::ordered_json& j) {
+    std::vector<std::string> keys;
+    for (auto it = j.begin(); it != j.end(); ++it) keys.push_back(it.key());
+    return keys;
+}
+
+TEST(CliInfo, JsonMeasuresOfBothEyes) {
+    TempDir dir;
+    const fs::path file = writeoma(dir, "job.oma", job(false));
+    const nlohmann::ordered_json j = infojson(file);
+    EXPECT_EQ(j["file"], file.string());
+    EXPECT_EQ(j["verdict"], "");
+    EXPECT_EQ(j["detail"], "");
+
+    const nlohmann::ordered_json& right = j["right"];
+    EXPECT_EQ(right["format"], "1;400;E;R;F");
+    EXPECT_EQ(right["points"], 400);
+    EXPECT_EQ(right["a"], 5200);
+    EXPECT_EQ(right["b"], 4000);
+    EXPECT_EQ(right["ed"], 5200);
+    EXPECT_EQ(right["edangle"], 0);
+    EXPECT_EQ(right["circ"], 15025);  // the file's
+    EXPECT_NEAR(right["fcirc"].get<double>(), ellipsecirc(2600, 2000), 2);
+    EXPECT_EQ(right["dbl"], 1850);
+    EXPECT_EQ(right["drills"], 2);
+
+    const nlohmann::ordered_json& left = j["left"];
+    EXPECT_EQ(left["format"], "1;400;E;L;F");
+    EXPECT_EQ(left["points"], 400);
+    EXPECT_EQ(left["a"], 5000);
+    EXPECT_EQ(left["b"], 5000);
+    EXPECT_EQ(left["ed"], 5000);
+    EXPECT_EQ(left["circ"], 14975);
+    EXPECT_EQ(left["fcirc"], 15708);
+    EXPECT_EQ(left["dbl"], 1850);
+    EXPECT_EQ(left["drills"], 2);
+
+    // The keys, in the documented order.
+    EXPECT_EQ(keysof(j), (std::vector<std::string>{"file", "verdict", "detail", "right", "left"}));
+    const std::vector<std::string> eyekeys{"format", "points", "a",     "b",   "ed",
+                                           "edangle", "circ", "fcirc", "dbl", "drills"};
+    EXPECT_EQ(keysof(right), eyekeys);
+    EXPECT_EQ(keysof(left), eyekeys);
+}
+
+TEST(CliInfo, CircumferenceOfTheFileOrComputed) {
+    TempDir dir;
+    const Records traces = concat({trace('R', circle(400, 2500)), trace('L', circle(400, 2500))});
+    struct tcase {
+        const char* circ;  // the CIRC record, or nothing
+        int right, left;
+    };
+    const tcase cases[] = {
+        {"", 15708, 15708},
+        {"CIRC=150.25;149.75", 15025, 14975},
+        {"CIRC=150", 15000, 15708},  // one value: the right eye's
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.circ);
+        Records records = traces;
+        if (*c.circ) records.insert(records.begin(), c.circ);
+        const nlohmann::ordered_json j = infojson(writeoma(dir, "c.oma", records));
+        EXPECT_EQ(j["right"]["circ"], c.right);
+        EXPECT_EQ(j["left"]["circ"], c.left);
+        EXPECT_EQ(j["right"]["fcirc"], 15708);
+        EXPECT_EQ(j["left"]["fcirc"], 15708);
+    }
+}
+
+TEST(CliInfo, PackedTracesMeasureLikeTheirAsciiTwins) {
+    TempDir dir;
+    nlohmann::ordered_json packed = infojson(writeoma(dir, "p.oma", job(true)));
+    const nlohmann::ordered_json plain = infojson(writeoma(dir, "a.oma", job(false)));
+    EXPECT_EQ(packed["right"]["format"], "3;400;E;R;F");
+    EXPECT_EQ(packed["left"]["format"], "3;400;E;L;F");
+    packed["file"] = plain["file"];
+    packed["right"]["format"] = plain["right"]["format"];
+    packed["left"]["format"] = plain["left"]["format"];
+    EXPECT_EQ(packed, plain);
+}
+
+TEST(CliInfo, EyeWithoutATraceHasPointsZero) {
+    TempDir dir;
+    const nlohmann::ordered_json j = infojson(writeoma(dir, "r.oma", concat({{"DBL=17"}, trace('R', circle(400, 2500))})));
+    EXPECT_EQ(j["right"]["points"], 400);
+    const nlohmann::ordered_json expectedleft = {{"format", ""}, {"points", 0}, {"a", 0}, {"b", 0}, {"ed", 0},
+                                         {"edangle", 0}, {"circ", 0}, {"fcirc", 0}, {"dbl", 0}, {"drills", 0}};
+    EXPECT_EQ(j["left"], expectedleft);
+
+    const nlohmann::ordered_json none = infojson(writeoma(dir, "n.oma", {"JOB=1"}));
+    EXPECT_EQ(none["right"]["points"], 0);
+    EXPECT_EQ(none["left"]["points"], 0);
+}
+
+TEST(CliInfo, JsonTextIsUtf8WhateverTheFileHolds) {
+    TempDir dir;
+    // Latin-1 bytes in the format record, which the detail repeats, and in the
+    // tag that the binary-data verdict names; a control byte as well.
+    const Records shortcount = trace('R', circle(398, 2500), false, 400);
+    Records latin = shortcount;
+    latin[0] = "TRCFMT=1;400;E;R;F\xE9\x01";
+    const nlohmann::ordered_json j = infojson(writeoma(dir, "caf\xE9.oma", latin));
+    EXPECT_EQ(j["file"], (dir / "caf\u00e9.oma").string());
+    EXPECT_EQ(j["verdict"], "Invalid number of points");
+    EXPECT_EQ(j["detail"], "1;400;E;R;F\u00e9\u0001 Points=   398");
+    EXPECT_EQ(j["right"]["format"], "1;400;E;R;F\u00e9\u0001");
+
+    const Records binary = concat({trace('R', circle(400, 2500)), {"\xC9TAT=\xFF\0"s}});
+    const nlohmann::ordered_json b = infojson(writeoma(dir, "b.oma", binary));
+    EXPECT_EQ(b["verdict"], "Corrupt binary data with tag \u00c9TAT");
+
+    // A name that is UTF-8 already is kept as it is.
+    const nlohmann::ordered_json u = infojson(writeoma(dir, "\u00fcber.oma", {"JOB=1"}));
+    EXPECT_EQ(u["file"], (dir / "\u00fcber.oma").string());
+}
+
+TEST(CliInfo, TextReport) {
+    TempDir dir;
+    const fs::path file = writeoma(dir, "job.oma", job(false));
+    const tresult r = runcli("info " + quoted(file));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Records out = lines(r.out);
+    const Records expected{
+        "File: " + file.string(),
+        "Verdict: none",
+        "Right eye:",
+        "  Format:                  1;400;E;R;F",
+        "  Points:                  400",
+        "  A (box width):           52.00 mm",
+        "  B (box depth):           40.00 mm",
+        "  ED:                      52.00 mm",
+        "  ED angle:                0 degrees",
+        "  Circumference:           150.25 mm",
+        out.size() > 10 ? out[10] : "",  // the computed circumference, checked below
+        "  DBL:                     18.50 mm",
+        "  Drill records:           2",
+        "Left eye:",
+        "  Format:                  1;400;E;L;F",
+        "  Points:                  400",
+        "  A (box width):           50.00 mm",
+        "  B (box depth):           50.00 mm",
+        "  ED:                      50.00 mm",
+        "  ED angle:                0 degrees",
+        "  Circumference:           149.75 mm",
+        "  Computed circumference:  157.08 mm",
+        "  DBL:                     18.50 mm",
+        "  Drill records:           2",
+    };
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(out[10].rfind("  Computed circumference:  145.", 0), 0u) << out[10];
+
+    // A fault and its detail; an eye without a trace.
+    const tresult f = runcli("info " + quoted(writeoma(dir, "f.oma", trace('L', circle(398, 2500), false, 400))));
+    ASSERT_EQ(f.status, 0);
+    const Records fout = lines(f.out);
+    ASSERT_GE(fout.size(), 5u);
+    EXPECT_EQ(fout[1], "Verdict: Invalid number of points");
+    EXPECT_EQ(fout[2], "Detail: 1;400;E;L;F Points=   398");
+    EXPECT_EQ(fout[3], "Right eye: no trace");
+    EXPECT_EQ(fout[4], "Left eye:");
+}
+
+// The recorded box and circumference of the real files, which other software
+// wrote, against the geometry: within a few hundredths of a millimetre.
+TEST(CliInfo, RealSamplesAgreeWithTheirRecordedBoxAndCircumference) {
+    const fs::path dir = real_samples_dir();
+    if (dir.empty()) GTEST_SKIP() << "no real samples";
+    // The value of a record for one eye (both eyes' values are separated by
+    // ";"), in hundredths; -1 when the file has no such record or value.
+    auto recorded = [](const std::string& text, const std::string& tag, int eye) {
+        const std::size_t at = text.find("\n" + tag + "=");
+        if (at == std::string::npos) return -1L;
+        std::string value = text.substr(at + tag.size() + 2, text.find_first_of("\r\n", at + 1) - at - tag.size() - 2);
+        const std::size_t semi = value.find(';');
+        if (eye == 1) {
+            if (semi == std::string::npos) return -1L;
+            value = value.substr(semi + 1);
+        } else {
+            value = value.substr(0, semi);
+        }
+        return std::lround(std::stod(value) * 100);
+    };
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".oma") continue;
+        const std::string text = "\n" + testing::read_file(entry.path());
+        const nlohmann::ordered_json j = infojson(entry.path());
+        for (int eye : {0, 1}) {
+            const nlohmann::ordered_json& m = j[eye == 0 ? "right" : "left"];
+            SCOPED_TRACE(entry.path().filename().string() + (eye == 0 ? " R" : " L"));
+            if (m["points"].get<int>() <= 10) continue;
+            if (const long hbox = recorded(text, "HBOX", eye); hbox >= 0) {
+                EXPECT_NEAR(m["a"].get<long>(), hbox, 2);
+                ++compared;
+            }
+            if (const long vbox = recorded(text, "VBOX", eye); vbox >= 0) {
+                EXPECT_NEAR(m["b"].get<long>(), vbox, 2);
+            }
+            if (const long circ = recorded(text, "CIRC", eye); circ >= 0) {
+                // The file's own value is reported as circ.
+                EXPECT_EQ(m["circ"].get<long>(), circ);
+                // The radii of the 1000-point traces are rounded to hundredths
+                // on chords of about 0.16 mm; that roughness adds up to
+                // 0.06 mm to the polygon's length.
+                EXPECT_NEAR(m["fcirc"].get<long>(), circ, 7);
+            }
+        }
+    }
+    EXPECT_GT(compared, 0);
+}
+
+}  // namespace
+}  // namespace kestrune
