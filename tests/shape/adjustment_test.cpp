@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "kestrune/oma/omafile.hpp"
 #include "kestrune/shape/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "shapefixtures.hpp"
+#include "testsupport.hpp"
 
 namespace kestrune {
 namespace {
@@ -425,6 +429,65 @@ TEST(AmendShape, NoTargetLeavesTheShapeAlone) {
         const auto elements = l.radiilist.items();
         l.amendshape(c.newa, c.newb);
         EXPECT_EQ(l.radiilist.items(), elements) << c.newa << "x" << c.newb;
+    }
+}
+
+// ---- real traces ----
+
+// The right and left outlines of every real sample file that has both.
+std::vector<std::pair<std::string, tradiilist>> realoutlines() {
+    std::vector<std::pair<std::string, tradiilist>> all;
+    const auto dir = testing::real_samples_dir();
+    if (dir.empty()) return all;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".oma") continue;
+        tomafileobj document;
+        tradiilist shown, right, left;
+        if (!document.readomafile(entry.path()) || !document.omastrtolist()) continue;
+        if (!shown.extractradiilistfromomalist2(document.omalist, &right, &left, true)) continue;
+        const std::string name = entry.path().filename().string();
+        if (right.readcount() >= 100) all.emplace_back(name + " R", std::move(right));
+        if (left.readcount() >= 100) all.emplace_back(name + " L", std::move(left));
+    }
+    return all;
+}
+
+TEST(RealSamples, ShapeOperationsOnTracedOutlines) {
+    if (testing::real_samples_dir().empty()) GTEST_SKIP() << "no real samples";
+    const auto outlines = realoutlines();
+    ASSERT_FALSE(outlines.empty());
+    for (const auto& [name, traced] : outlines) {
+        SCOPED_TRACE(name);
+        tradiilist l = traced;
+        l.findabed();
+        const measured original = measure(l);
+
+        // The radius at a stored point's angle is that point's, give or take
+        // a neighbour picked up within 0.1 degrees on a dense trace.
+        for (int i = 0; i < l.readcount(); i += 7) {
+            EXPECT_NEAR(l.findradiusforangle(l.extractangleelement(i)), l.extractradiuselement(i), 5) << i;
+        }
+        // A blank centred on the trace centre must reach the longest radius.
+        EXPECT_NEAR(l.calcmsu(0, 0, 0), 2 * l.maxradius, 2);
+
+        tradiilist amended = traced;
+        amended.amendshape(original.a + 200, original.b - 100);
+        const measured m = measure(amended);
+        EXPECT_LT(std::abs(m.a - (original.a + 200)), 10);
+        EXPECT_LT(std::abs(m.b - (original.b - 100)), 10);
+
+        tradiilist centred = traced;
+        centred.centreshape();
+        EXPECT_EQ(centred.readcount(), traced.readcount());
+        EXPECT_TRUE(centred.centred());
+        EXPECT_NEAR(measure(centred).a, original.a, 6);
+
+        tradiilist turned = traced;
+        turned.rotateshape(30);
+        turned.rotateshape(-30);
+        const measured back = measure(turned);
+        EXPECT_NEAR(back.a, original.a, 2);
+        EXPECT_NEAR(back.b, original.b, 2);
     }
 }
 
