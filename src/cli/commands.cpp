@@ -46,7 +46,7 @@ constexpr std::array commands{
     tcommand{"info", "FILE [--json]",
              "Print each eye's trace format, point count, box, ED and circumference.",
              infooptions, 1, command_info},
-    tcommand{"render", "FILE --eye R|L -o OUT [--size WxH] [--text]",
+    tcommand{"render", "FILE --eye R|L -o OUT",
              "Draw one eye's trace as the viewer shows it, into a picture file.",
              renderoptions, 1, command_render},
     tcommand{"convert", "FILE -o OUT",
