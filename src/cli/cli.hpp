@@ -7,6 +7,7 @@
 // in commands.cpp; the usage text is generated from the table.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <span>
@@ -149,6 +150,30 @@ int command_render(const tparsedargs& args, tcontext& ctx);
 // the option is absent ('\0' makes it required). On a missing or other value
 // writes a usage error for command and returns '\0'. (command_dump.cpp)
 char eyeoption(const tparsedargs& args, const tcommand& command, char fallback, tcontext& ctx);
+
+// ---- shape options of info and convert (shapeoptions.cpp) ----
+
+// Comma-separated lengths in millimetres ("52", "-3.5"; "." as the decimal
+// mark; at most 1000 mm either way) as hundredths of a millimetre. False when
+// a part is no such number or fewer than minimum parts are given.
+bool parsemillimetres(std::string_view text, std::size_t minimum, std::vector<std::int32_t>& hundredths);
+// An angle in degrees, at most ten turns either way.
+bool parsedegrees(std::string_view text, double& degrees);
+
+// What convert changes in the outlines before writing.
+struct tshapechange {
+    bool rotate = false;
+    double degrees = 0;    // added to every angle, of the outlines and their depth traces
+    bool box = false;
+    std::int32_t a = 0, b = 0;  // the box each outline is brought to, hundredths
+};
+// Changes the traces of records, a converted record list (traces as ASCII
+// records): turns them, then brings each outline to its box. The changed
+// traces are written again in place of their blocks, evenly spaced ones at
+// their own point count, and CIRC, HBOX and VBOX afresh (CIRC3D is dropped
+// when the box changes). False, with records unchanged, when there is no
+// outline to change.
+bool reshapetraces(tstringlist& records, const tshapechange& change);
 
 // ---- input files ----
 

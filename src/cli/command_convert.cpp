@@ -1,5 +1,6 @@
 // convert: writes a file with its traces as ASCII records, so that a file
 // whose traces are stored in a packed notation can be read by any program.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 #include "cli.hpp"
 #include "kestrune/oma/omafile.hpp"
@@ -151,6 +153,31 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
         ctx.errortext(commandusage(command));
         return exitfailure;
     }
+    // --rotate turns the traces, --box then brings each outline to a box
+    // (the sizes must be read as millimetres: 1 mm or less would not be).
+    tshapechange change;
+    if (args.has("rotate")) {
+        const std::string text = args.value("rotate");
+        if (!parsedegrees(text, change.degrees)) {
+            ctx.error("convert: --rotate takes an angle in degrees, not '" + text + "'");
+            ctx.errortext(commandusage(command));
+            return exitfailure;
+        }
+        change.rotate = true;
+    }
+    if (args.has("box")) {
+        const std::string text = args.value("box");
+        std::vector<std::int32_t> v;
+        if (!parsemillimetres(text, 2, v) || v.size() != 2 ||
+            !std::all_of(v.begin(), v.end(), [](std::int32_t x) { return x > 100 && x < 10000; })) {
+            ctx.error("convert: --box takes A,B in millimetres, each above 1 and below 100, not '" + text + "'");
+            ctx.errortext(commandusage(command));
+            return exitfailure;
+        }
+        change.box = true;
+        change.a = v[0];
+        change.b = v[1];
+    }
     const std::string& filename = args.operands.front();
 
     tomafileobj doc;
@@ -184,6 +211,10 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
     }
     if (const std::string record = packedformatrecord(converted); !record.empty()) {
         ctx.error("convert: " + filename + ": the trace of " + record + " cannot be decoded; nothing written");
+        return exitfailure;
+    }
+    if ((change.rotate || change.box) && !reshapetraces(converted, change)) {
+        ctx.error("convert: " + filename + ": no outline to change; nothing written");
         return exitfailure;
     }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -25,6 +26,17 @@ struct teyeinfo {
     std::int32_t fcirc = 0;    // computed from the points
     std::int32_t dbl = 0;
     int drills = 0;
+    std::int32_t msu = 0;     // the smallest blank's diameter, when asked
+    std::int32_t radius = 0;  // the radius at the angle asked for
+};
+
+// What --msu and --radius ask for besides the measures.
+struct tshapequery {
+    bool msu = false;
+    std::int32_t hdec = 0, vdec = 0, allow = 0;  // hundredths of a millimetre
+    bool radius = false;
+    double angle = 0;
+    std::string angletext;  // as given, for the text report
 };
 
 struct tfileinfo {
@@ -33,7 +45,7 @@ struct tfileinfo {
     teyeinfo right, left;
 };
 
-teyeinfo measure(tradiilist& eye) {
+teyeinfo measure(tradiilist& eye, const tshapequery& query) {
     eye.findabed();
     eye.findcirc();
     teyeinfo info;
@@ -47,20 +59,22 @@ teyeinfo measure(tradiilist& eye) {
     info.circ = eye.circ();
     info.dbl = eye.dbl;
     info.drills = eye.drawdrilllist.count();
+    if (query.msu) info.msu = eye.calcmsu(query.allow, query.hdec, query.vdec);
+    if (query.radius) info.radius = eye.findradiusforangle(query.angle);
     return info;
 }
 
 // The trace check as the viewer runs it, then the traces as the viewer
 // extracts them for display: a missing right trace stays empty rather than
 // taking the mirror image of the left one.
-tfileinfo inspect(tomafileobj& doc) {
+tfileinfo inspect(tomafileobj& doc, const tshapequery& query) {
     tfileinfo info;
     info.verdict = doc.goodtrace(true);
     info.detail = listentry(doc.errorslist, 0);
     tradiilist radlist, rightlist, leftlist;
     radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
-    info.right = measure(rightlist);
-    info.left = measure(leftlist);
+    info.right = measure(rightlist, query);
+    info.left = measure(leftlist, query);
     return info;
 }
 
@@ -68,7 +82,7 @@ tfileinfo inspect(tomafileobj& doc) {
 
 std::string millimetres(std::int32_t hundredths) { return xint2tostr(hundredths) + " mm"; }
 
-void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye) {
+void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye, const tshapequery& query) {
     std::string heading(name);
     heading += " eye:";
     if (eye.points == 0) {
@@ -94,14 +108,16 @@ void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye) {
     field("Computed circumference", millimetres(eye.fcirc));
     field("DBL", millimetres(eye.dbl));
     field("Drill records", std::to_string(eye.drills));
+    if (query.msu) field("Smallest blank", millimetres(eye.msu));
+    if (query.radius) field("Radius at " + query.angletext + " degrees", millimetres(eye.radius));
 }
 
-void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info) {
+void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info, const tshapequery& query) {
     ctx.out.line("File: " + filename);
     ctx.out.line("Verdict: " + (info.verdict.empty() ? std::string("none") : info.verdict));
     if (!info.detail.empty()) ctx.out.line("Detail: " + info.detail);
-    writeeye(ctx, "Right", info.right);
-    writeeye(ctx, "Left", info.left);
+    writeeye(ctx, "Right", info.right, query);
+    writeeye(ctx, "Left", info.left, query);
 }
 
 // ---- JSON ----
@@ -162,7 +178,7 @@ std::string nametoutf8(std::string_view name) {
     return isutf8(name) ? std::string(name) : latin1toutf8(name);
 }
 
-nlohmann::ordered_json eyejson(const teyeinfo& eye) {
+nlohmann::ordered_json eyejson(const teyeinfo& eye, const tshapequery& query) {
     nlohmann::ordered_json j;
     j["format"] = latin1toutf8(eye.format);
     j["points"] = eye.points;
@@ -174,16 +190,18 @@ nlohmann::ordered_json eyejson(const teyeinfo& eye) {
     j["fcirc"] = eye.fcirc;
     j["dbl"] = eye.dbl;
     j["drills"] = eye.drills;
+    if (query.msu) j["msu"] = eye.msu;
+    if (query.radius) j["radius"] = eye.radius;
     return j;
 }
 
-void writejson(tcontext& ctx, const std::string& filename, const tfileinfo& info) {
+void writejson(tcontext& ctx, const std::string& filename, const tfileinfo& info, const tshapequery& query) {
     nlohmann::ordered_json j;
     j["file"] = nametoutf8(filename);
     j["verdict"] = latin1toutf8(info.verdict);
     j["detail"] = latin1toutf8(info.detail);
-    j["right"] = eyejson(info.right);
-    j["left"] = eyejson(info.left);
+    j["right"] = eyejson(info.right, query);
+    j["left"] = eyejson(info.left, query);
     // Every string is valid UTF-8 by now; replace keeps dump from throwing
     // should one ever not be.
     ctx.out.line(j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
@@ -197,20 +215,46 @@ void writejson(tcontext& ctx, const std::string& filename, const tfileinfo& info
 // bridge and number of drill records, lengths in millimetres with the
 // regional decimal mark. With --json one JSON object on one line, lengths as
 // whole hundredths of a millimetre; an eye without a trace has points 0.
+// --msu adds the smallest blank diameter of each eye ("msu"), --radius the
+// radius at an angle ("radius").
 int command_info(const tparsedargs& args, tcontext& ctx) {
+    const tcommand& command = *findcommand("info");
     if (args.operands.size() != 1) {
         ctx.error("info: one FILE only");
-        ctx.errortext(commandusage(*findcommand("info")));
+        ctx.errortext(commandusage(command));
         return exitfailure;
+    }
+    tshapequery query;
+    if (args.has("msu")) {
+        const std::string text = args.value("msu");
+        std::vector<std::int32_t> v;
+        if (!parsemillimetres(text, 2, v) || v.size() > 3) {
+            ctx.error("info: --msu takes HDEC,VDEC[,ALLOW] in millimetres, not '" + text + "'");
+            ctx.errortext(commandusage(command));
+            return exitfailure;
+        }
+        query.msu = true;
+        query.hdec = v[0];
+        query.vdec = v[1];
+        query.allow = v.size() > 2 ? v[2] : 0;
+    }
+    if (args.has("radius")) {
+        query.angletext = args.value("radius");
+        if (!parsedegrees(query.angletext, query.angle)) {
+            ctx.error("info: --radius takes an angle in degrees, not '" + query.angletext + "'");
+            ctx.errortext(commandusage(command));
+            return exitfailure;
+        }
+        query.radius = true;
     }
     const std::string& filename = args.operands.front();
     tomafileobj doc;
     if (!readdocument(filename, doc, ctx)) return exitfailure;
-    const tfileinfo info = inspect(doc);
+    const tfileinfo info = inspect(doc, query);
     if (args.has("json")) {
-        writejson(ctx, filename, info);
+        writejson(ctx, filename, info, query);
     } else {
-        writetext(ctx, filename, info);
+        writetext(ctx, filename, info, query);
     }
     return exitok;
 }

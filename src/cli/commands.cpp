@@ -11,16 +11,21 @@
 namespace kestrune::cli {
 namespace {
 
-constexpr std::array<toptiondefn, 1> convertoptions{{
+constexpr std::array<toptiondefn, 3> convertoptions{{
     {"output", "OUT", "The file to write (required); never FILE itself.", 'o'},
+    {"box", "A,B", "Bring each outline to a box A mm wide and B mm deep first."},
+    {"rotate", "DEG", "Turn the traces by DEG degrees (counter-clockwise) first."},
 }};
 
 constexpr toptiondefn eyeoptiondefn{"eye", "R|L", "The eye whose trace is used (default R).", 'e'};
 
 constexpr std::array<toptiondefn, 1> dumpoptions{{eyeoptiondefn}};
 
-constexpr std::array<toptiondefn, 1> infooptions{{
+constexpr std::array<toptiondefn, 3> infooptions{{
     {"json", "", "Write one JSON object; lengths in hundredths of a millimetre."},
+    {"msu", "HDEC,VDEC[,ALLOW]",
+     "Also the smallest blank for each outline: centre HDEC,VDEC mm off, ALLOW mm added."},
+    {"radius", "ANGLE", "Also each outline's radius at ANGLE degrees."},
 }};
 
 constexpr std::array<toptiondefn, 4> renderoptions{{
