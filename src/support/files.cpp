@@ -35,8 +35,6 @@ constexpr std::size_t textbuffersize = 64 * 1024;
 constexpr std::size_t copyblocksize = 4096;
 constexpr int writeattempts = 4;
 constexpr int maxpausems = 999;
-// Lists longer than this, saved as ".csv", go through a temporary name.
-constexpr int directsavelimit = 10000;
 
 thread_local int pendingcode = 0;
 
@@ -218,8 +216,20 @@ std::string_view extensionof(std::string_view s) {
 // Moves the freshly written temporary file onto target. The earlier target
 // is kept under the backup name until the new file is in place, and put back
 // when the new one cannot be moved there, so its content is never lost.
+// Whether a save may go through a temporary name: renaming replaces the name
+// itself, which is right for a regular file or a name not taken yet, but
+// would put a plain file where a device, a pipe or a symbolic link stood.
+bool replaceablebyrename(const std::string& name) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
+
 bool movetempintoplace(const std::string& temp, const std::string& target) {
     const std::string backup = target + ".$save";
+    // The new file takes the place of the old one with its permissions.
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
     if (fileexists(backup)) dodelete(backup);
     if (fileexists(backup)) {
         // The old backup will not go: copy the new content over the target.
@@ -510,8 +520,11 @@ bool savelinestofile(const tstringlist& t, const std::string& filename) {
         const bool scanfortraces = sametext(ext, ".oma") || sametext(ext, ".iso");
         clearioresult();
         QVTLibiostatus = 0;
-        const bool throughtemp =
-            (t.count() > directsavelimit && sametext(ext, ".csv")) || forcesavelinestorename.load();
+        // Written in place, a file that fails part-way (a full disk, a
+        // killed process) would leave a truncated file where a good one
+        // stood; so every list goes through a temporary name, except to a
+        // name that renaming cannot replace (a device, say).
+        const bool throughtemp = forcesavelinestorename.load() || replaceablebyrename(filename);
         const std::string writename = throughtemp ? filename + ".$$$" : filename;
 
         bool saved = false;

@@ -304,19 +304,20 @@ TEST_F(FilesTest, WriteErrorIsReportedAtTheLatestWhenClosing) {
 
 // ---- saving lines ----
 
-TEST_F(FilesTest, SaveGoesThroughATemporaryNameForLongCsvListsOrWhenForced) {
+TEST_F(FilesTest, SaveGoesThroughATemporaryName) {
     const struct {
         const char* name;
         int count;
         bool force;
         bool throughtemp;
     } cases[] = {
-        {"d.csv", 10000, false, false},
+        {"d.csv", 10000, false, true},
         {"d.csv", 10001, false, true},
         {"d.CsV", 10001, false, true},
-        {"d.txt", 10001, false, false},
-        {"d.csv.bak", 10001, false, false},
+        {"d.txt", 10001, false, true},
+        {"d.csv.bak", 10001, false, true},
         {"d.txt", 3, true, true},
+        {"d.txt", 0, false, true},
     };
     for (const bool earlierfile : {false, true}) {
         for (const auto& c : cases) {
@@ -430,6 +431,57 @@ TEST_F(FilesTest, IncompleteTemporaryFileNeverReplacesTheEarlierFile) {
     EXPECT_FALSE(fs::exists(target + ".$$$"));
     EXPECT_FALSE(fs::exists(target + ".$save"));
     EXPECT_TRUE(renames_.empty());
+}
+
+// A save that fails part-way (the file may not grow beyond a few bytes) or
+// cannot start (the folder is read-only) leaves the earlier file whole.
+TEST_F(FilesTest, FailedSaveLeavesTheEarlierFileWhole) {
+    const std::string target = path("job_OMAData.csv");
+    const std::string earlier = "earlier dump\r\n";
+    const tstringlist t = numberedlines(50);
+
+    write_file(target, earlier);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    const auto oldsignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = savelinestofile(t, target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldsignal);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(QVTLibiostatus, 223);
+    EXPECT_EQ(read_file(target), earlier);
+    EXPECT_FALSE(fs::exists(target + ".$$$"));
+
+    makereadonly(dir_.path());
+    const int code = asordinaryuser([&] { return savelinestofile(t, target) ? 0 : QVTLibiostatus.load(); });
+    fs::permissions(dir_.path(), fs::perms::owner_all);
+    if (code < 0) GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(code, 5);
+    EXPECT_EQ(read_file(target), earlier);
+    EXPECT_FALSE(fs::exists(target + ".$$$"));
+}
+
+TEST_F(FilesTest, SaveKeepsThePermissionsOfTheFileItReplaces) {
+    const std::string target = path("p.csv");
+    write_file(target, "old\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_TRUE(savelinestofile(lines({"new"}), target));
+    EXPECT_EQ(read_file(target), "new\r\n");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// A symbolic link stays a link: the file it names is written.
+TEST_F(FilesTest, SaveThroughASymbolicLinkWritesTheFileItNames) {
+    const std::string real = path("real.csv");
+    const std::string link = path("link.csv");
+    write_file(real, "old\r\n");
+    fs::create_symlink(real, link);
+    EXPECT_TRUE(savelinestofile(lines({"new"}), link));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(read_file(real), "new\r\n");
 }
 
 TEST_F(FilesTest, SaveReportsAFailedDirectWrite) {

@@ -143,12 +143,15 @@ tpausefunction setretrypause(tpausefunction pause);
 
 // Writes the lines of t, each followed by CR LF, to filename.
 //
-// Lists of more than 10000 lines saved as ".csv", and any list while
-// forcesavelinestorename is set, are written to the name followed by ".$$$"
-// first and then moved into place; the earlier file is kept under the name
-// followed by ".$save" until the new one is in place, and put back if the new
-// one cannot be moved there (the ".$$$" file then stays). A ".$$$" file whose
-// writing failed never replaces the target; it is removed.
+// The lines are written to the name followed by ".$$$" first and then moved
+// into place, so that a write failing part-way never leaves a truncated file
+// where a good one stood; the earlier file is kept under the name followed by
+// ".$save" until the new one is in place, and put back if the new one cannot
+// be moved there (the ".$$$" file then stays). A ".$$$" file whose writing
+// failed never replaces the target; it is removed. The new file keeps the
+// earlier one's permissions. Only a name that renaming cannot replace (a
+// device, a pipe, a symbolic link) is written directly, unless
+// forcesavelinestorename is set.
 //
 // Lines beginning with "R=" saved to an ".oma" or ".iso" file bring the
 // warning "Saving OMA file as a text file" once, after writing.
