@@ -286,6 +286,22 @@ TEST_F(CliPacked, ReadOnlyFolderAsOrdinaryUser) {
     EXPECT_EQ(names(), (std::vector<std::string>{"packed.oma"}));
 }
 
+// A write that fails part-way (files may not grow beyond 4 kB, the converted
+// file is larger) is reported with its reason, and the earlier output stays
+// as it was, with nothing left beside it.
+TEST_F(CliPacked, WriteFailingPartWayLeavesTheEarlierOutput) {
+    const fs::path out = dir_ / "out.oma";
+    write_file(out, "OLD=1\r\n");
+    std::string stdout_, stderr_;
+    const int status = run_command("ulimit -f 4 && trap '' XFSZ && exec " + shell_quote(cli_path().string()) +
+                                       " convert " + quoted(packed()) + " -o " + quoted(out),
+                                   &stdout_, &stderr_);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(stderr_, "kestrune-cli: convert: " + out.string() + ": File too large\n");
+    EXPECT_EQ(read_file(out), "OLD=1\r\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"out.oma", "packed.oma"}));
+}
+
 TEST_F(CliPacked, TracesThatCannotBeDecodedAreNotWritten) {
     write_file(dir_ / "six.oma", "JOB=1\r\nTRCFMT=6;360;E;R;F\r\nR=61675141\r\n");
     const tresult r = runcli("convert " + quoted(dir_ / "six.oma") + " -o " + quoted(dir_ / "out.oma"));

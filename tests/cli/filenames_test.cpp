@@ -1,0 +1,159 @@
+// kestrune-cli with awkward file names: blanks, quotes, line feeds, "%",
+// bytes that are not UTF-8 and leading dashes, as the input, the output and
+// the names show derives from them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testsupport.hpp"
+
+namespace fs = std::filesystem;
+
+namespace kestrune {
+namespace {
+
+using testing::cli_path;
+using testing::read_file;
+using testing::run_command;
+using testing::shell_quote;
+using testing::TempDir;
+using testing::write_file;
+
+struct tresult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program inside folder with the arguments given, each quoted.
+tresult runin(const fs::path& folder, const std::vector<std::string>& arguments) {
+    std::string line = "cd " + shell_quote(folder.string()) + " && " + shell_quote(cli_path().string());
+    for (const std::string& a : arguments) line += " " + shell_quote(a);
+    tresult r;
+    r.status = run_command(line, &r.out, &r.err);
+    return r;
+}
+
+// Names of one file each, the extension after them.
+const std::vector<std::string>& awkwardnames() {
+    static const std::vector<std::string> names = {
+        "with blanks  in it",
+        "it's \"quoted\"",
+        "line\nfeed",
+        "100%d %s %n%%",
+        std::string("caf\xe9 \xff\xfe"),
+        "-leading dash",
+        "--long-option-like",
+        "back\\slash",
+        "$(echo no) `echo no` *",
+    };
+    return names;
+}
+
+// An ASCII trace of both eyes with enough points for pictures.
+std::string jobtext() {
+    std::string text = "JOB=77\r\n";
+    for (const char eye : {'R', 'L'}) {
+        text += std::string("TRCFMT=1;40;E;") + eye + ";F\r\n";
+        for (int i = 0; i < 40; i += 10) {
+            text += "R=";
+            for (int k = i; k < i + 10; ++k) text += (k > i ? ";" : "") + std::to_string(2400 + (k % 5) * 20);
+            text += "\r\n";
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> namesin(const fs::path& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST(CliFileNames, ListAndConvertTakeAnyName) {
+    for (const std::string& stem : awkwardnames()) {
+        SCOPED_TRACE(stem);
+        TempDir dir;
+        const std::string input = stem + ".oma";
+        const std::string output = stem + " out.oma";
+        write_file(dir / input, jobtext());
+
+        // Named relative to the folder, after "--" so that a leading dash
+        // does not read as an option.
+        const tresult listed = runin(dir.path(), {"list", "--", input});
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        EXPECT_EQ(listed.out.rfind("JOB=77\n", 0), 0u);
+
+        const tresult converted = runin(dir.path(), {"convert", "-o", output, "--", input});
+        EXPECT_EQ(converted.status, 0) << converted.err;
+        EXPECT_EQ(read_file(dir / output).rfind("JOB=77\r\n", 0), 0u);
+
+        // Named by the whole path too.
+        const tresult whole = runin(dir.path(), {"list", (dir / input).string()});
+        EXPECT_EQ(whole.status, 0) << whole.err;
+        EXPECT_EQ(whole.out, listed.out);
+        EXPECT_EQ(namesin(dir.path()), sorted({input, output}));
+    }
+}
+
+// A missing file is reported under its own name, bytes as given.
+TEST(CliFileNames, MissingFilesAreReportedUnderTheirOwnName) {
+    TempDir dir;
+    for (const std::string& stem : awkwardnames()) {
+        SCOPED_TRACE(stem);
+        const std::string input = stem + ".oma";
+        const tresult r = runin(dir.path(), {"list", "--", input});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "kestrune-cli: " + input + ": No such file or directory\n");
+    }
+}
+
+// Without "--" a name with a leading dash is an option, and an unknown one.
+TEST(CliFileNames, LeadingDashWithoutDoubleDashIsAnOption) {
+    TempDir dir;
+    write_file(dir / "-file.oma", "JOB=1\r\n");
+    const tresult r = runin(dir.path(), {"list", "-file.oma"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("kestrune-cli: list: unknown option '-file.oma'\n", 0), 0u) << r.err;
+    const tresult after = runin(dir.path(), {"list", "--", "-file.oma"});
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.out, "JOB=1\n");
+    // "-" alone is a name, not an option.
+    write_file(dir / "-", "JOB=2\r\n");
+    const tresult dash = runin(dir.path(), {"list", "-"});
+    EXPECT_EQ(dash.status, 0) << dash.err;
+    EXPECT_EQ(dash.out, "JOB=2\n");
+}
+
+// show writes the dump and the pictures under names made from the file's
+// name, inside the working folder whatever the name holds.
+TEST(CliFileNames, ShowWritesItsFilesInsideTheWorkingFolder) {
+    for (const std::string& stem : awkwardnames()) {
+        SCOPED_TRACE(stem);
+        TempDir dir;
+        const std::string input = stem + ".oma";
+        write_file(dir / input, jobtext());
+        const std::string base = (dir / "base").string() + "/";
+        const tresult r = runin(dir.path(), {"show", "--", input, "LOCALFOLDER=" + base});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("Caption: " + input + "\n", 0), 0u) << r.out;
+        // A "\" separates folders in a name the viewer is given; only what
+        // follows the last one names the files.
+        const std::string source = stem.substr(stem.rfind('\\') == std::string::npos ? 0 : stem.rfind('\\') + 1);
+        EXPECT_EQ(namesin(base + "Quorvanta"), sorted({"__TMP_OMA_" + source + "L.jpeg",
+                                                      "__TMP_OMA_" + source + "R.jpeg", source + "_OMAData.csv"}));
+        EXPECT_EQ(namesin(dir.path()), sorted({"base", input}));
+    }
+}
+
+}  // namespace
+}  // namespace kestrune
