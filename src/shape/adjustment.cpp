@@ -137,7 +137,11 @@ void tradiilist::rotateshape(double a) {
 }
 
 void tradiilist::adjustshape(std::int32_t xdiff, std::int32_t ydiff) {
-    if (a == 0) findabed();
+    // The coordinate lists are those the last measuring left. When they no
+    // longer have one entry per point (points were added or removed since),
+    // they are made afresh, so that no point is lost in the rebuild.
+    const int n = readcount();
+    if (a == 0 || xlist.count() != n || ylist.count() != n) findabed();
     // The factor that moves a point at the box edge by the difference; a box
     // too narrow to be halved (no width at all, or one hundredth) takes 1.
     const std::int32_t halfa = a / 2;

@@ -246,6 +246,15 @@ TEST(AdjustShape, StretchesEachAxisByAboutTheDifferenceOnEachSide) {
     }
 }
 
+TEST(AdjustShape, PointsAddedSinceTheLastMeasureAreKept) {
+    tradiilist l = circle(400, 2500);
+    l.findabed();
+    l.addradiilist(0.45, 2500);  // after the coordinate lists were made
+    l.adjustshape(0, 0);
+    EXPECT_EQ(l.readcount(), 401);
+    EXPECT_EQ(l.xlist.count(), 401);
+}
+
 TEST(AdjustShape, ExtremeDifferencesDoNotOverflow) {
     tradiilist l = circle(40, 2500);
     l.adjustshape(INT32_MAX, INT32_MIN);

@@ -264,7 +264,9 @@ public:
     void centreshape();
     // Adds a degrees to every angle (the result brought into 0..360).
     void rotateshape(double a);
-    // Stretches x by about xdiff on each side and y by about ydiff.
+    // Stretches x by about xdiff on each side and y by about ydiff, from the
+    // coordinate lists as the last measuring left them (made afresh when they
+    // no longer have one entry per point).
     void adjustshape(std::int32_t xdiff, std::int32_t ydiff);
     // Stretches each side by its own amount; points in the fixed area stay,
     // and so does a side the shape does not reach.
