@@ -228,7 +228,6 @@ std::vector<std::int32_t> decodetrcb(std::string_view bytes, std::int64_t room) 
 }
 
 std::vector<std::int32_t> converttrcfmt4(std::string_view bytes) {
-    if (bytes.size() > kTrc4MaxBytes) return {};
     return trc4reader(bytes).unpack();
 }
 

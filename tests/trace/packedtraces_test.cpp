@@ -317,11 +317,22 @@ TEST(PackedTrc4, HandEncodedShapesRoundTrip) {
     }
 }
 
-TEST(PackedTrc4, LongRecordsAreRefusedAndRunawaySumsAreBounded) {
-    EXPECT_TRUE(converttrcfmt4(std::string(kTrc4MaxBytes + 1, '\x11')).empty());
+TEST(PackedTrc4, LongRecordsAreDecodedWholeAndRunawaySumsAreBounded) {
+    // A record far longer than a 50,000-byte buffer loses no radius.
+    std::mt19937 rng(4242);
+    Radii shape;
+    std::int32_t r = 2500;
+    for (int i = 0; i < 120000; ++i) {
+        r += static_cast<std::int32_t>(rng() % 401) - 200;
+        if (r < 500 || r > 4500) r = 2500;
+        shape.push_back(r);
+    }
+    const std::string encoded = encodetrc4(shape);
+    ASSERT_GT(encoded.size(), 50000u);
+    EXPECT_THAT(converttrcfmt4(encoded), ElementsAreArray(shape));
     // Differences of +7 accumulate quadratically: the radius stops at the
     // top of the 32-bit range instead of overflowing.
-    std::string bytes = hex("FF 7F 00 80 7F 80") + std::string(kTrc4MaxBytes - 7, '\x77') + hex("00");
+    std::string bytes = hex("FF 7F 00 80 7F 80") + std::string(60000, '\x77') + hex("00");
     const Radii radii = converttrcfmt4(bytes);
     ASSERT_FALSE(radii.empty());
     EXPECT_EQ(radii.back(), 2147483647);

@@ -23,10 +23,6 @@ namespace kestrune {
 
 inline constexpr unsigned char kPackedEscape = 27;
 
-// The largest record value (after unescaping) that notation "4" decodes.
-// Longer values are refused: they yield no radii.
-inline constexpr std::size_t kTrc4MaxBytes = 50000;
-
 // Whether the writer escapes byte b: the bytes that end a record (6, 10, 13,
 // 17, 19, 21, 26, 28, 29, 30) and ESC itself.
 bool isescapedbyte(unsigned char b);
@@ -55,8 +51,9 @@ std::vector<std::int32_t> decodetrcb(std::string_view bytes, std::int64_t room);
 
 // Notation "4" (variable width): a stream of 16-bit words, bytes and 4-bit
 // nibbles, with switches between absolute, incremental and differential
-// values. A value never starts in the last byte. Values longer than
-// kTrc4MaxBytes give no radii. Expects unescaped bytes.
+// values. A value never starts in the last byte. A record is decoded whole,
+// however long; the radii it yields are bounded by its bytes. Expects
+// unescaped bytes.
 std::vector<std::int32_t> converttrcfmt4(std::string_view bytes);
 
 }  // namespace kestrune
