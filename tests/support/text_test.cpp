@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,35 @@ TEST_F(TextTest, RealToTextHasTwoDecimalsAndNoBlanks) {
         {1e20, "1.000000000000000E+020"},
     };
     for (const auto& c : cases) EXPECT_EQ(xrealtostr(c.r), c.expected) << c.r;
+}
+
+// Values below 1e14 take a shorter route; it must give what the general one
+// gives: ties, values just off a tie, zeros of either sign, both decimal
+// marks, and a spread of values of every size.
+TEST_F(TextTest, RealToTextGivesWhatTheGeneralRouteGives) {
+    std::vector<double> values = {0.0, -0.0, 1, -1, 2500, -2500, 0.125, 0.375, -0.125, 2.675, 1.005, 0.005,
+                                  -0.005, -0.004, 0.015, 359.995, 123.456, 2147483647.0, -2147483648.0,
+                                  99999999999999.0, 99999999999999.99, -99999999999999.99, 100000000000000.0,
+                                  9007199254740992.0, 1e20, 0.5, -0.5, 2.5, 1e-300, -1e-300};
+    std::mt19937_64 random(42);
+    for (int i = 0; i < 2000; ++i) {
+        const double magnitude = std::pow(10.0, static_cast<double>(random() % 17) - 2);
+        values.push_back((static_cast<double>(random() % 2000001) / 1000000.0 - 1.0) * magnitude);
+        values.push_back(static_cast<double>(static_cast<std::int64_t>(random() % 100000000)) / 1000.0);
+    }
+    for (const char mark : {'.', ','}) {
+        setregionalsettings(mark);
+        for (const double v : values) {
+            std::string general = xfloattostr(v, 2, 16);
+            general.erase(0, general.find_first_not_of(' '));
+            ASSERT_EQ(xrealtostr(v), general) << mark << " " << std::hexfloat << v;
+        }
+    }
+    setregionalsettings('.');
+    EXPECT_EQ(xrealtostr(-0.0), "0.00");
+    EXPECT_EQ(xrealtostr(-0.004), "0.00");
+    EXPECT_EQ(xrealtostr(-2500), "-2500.00");
+    EXPECT_EQ(xrealtostr(0.125), "0.12");
 }
 
 // ---- text to numbers ----
