@@ -78,7 +78,7 @@ void tradiilist::makeradiilistfromxy(const std::vector<std::int32_t>& x, const s
     const std::size_t n = std::min(x.size(), y.size());
     radiilist.clear();
     try {
-        radiilist.items().reserve(n);
+        radiilist.reserve(static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max())));
     } catch (...) {
         // Only a hint; addradiilist copes with growth on its own.
     }
@@ -122,17 +122,17 @@ void tradiilist::centreshape() {
 void tradiilist::rotateshape(double a) {
     const double rotation = std::isfinite(a) ? a : 0.0;
     const int n = readcount();
-    std::vector<std::string> rotated;
-    rotated.reserve(static_cast<std::size_t>(n));
+    tpointlist rotated;
+    rotated.reserve(n);
     for (int i = 0; i < n; ++i) {
         const std::string& e = element(i);
         std::string r = combineangleradius(wrapangle(extractangle(e) + rotation), extractradius(e));
         // An angle just short of a full turn is written as 360.000; it is
         // the direction of 0 and stored as that.
         if (r.compare(0, 7, "360.000") == 0) r = combineangleradius(0.0, extractradius(e));
-        rotated.push_back(std::move(r));
+        rotated.add(r);
     }
-    radiilist.items().swap(rotated);
+    radiilist.swap(rotated);
     findabed();  // sorts the points and rebuilds the coordinate lists
 }
 

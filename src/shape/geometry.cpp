@@ -49,14 +49,9 @@ double unwrap(double d) {
     return d;
 }
 
-bool lesstext(const std::string& x, const std::string& y) { return comparetext(x, y) < 0; }
-
 // Puts the points in ascending angle order. A list that is already in order
 // (the usual case) is only checked, not sorted again.
-void sortpoints(tstringlist& points) {
-    const auto& items = points.items();
-    if (!std::is_sorted(items.begin(), items.end(), lesstext)) points.sort();
-}
+void sortpoints(tpointlist& points) { points.sort(); }
 
 // The points of a list as numbers, in list order.
 struct shapepoints {
@@ -70,10 +65,9 @@ void readpoints(const tradiilist& list, shapepoints& p) {
     p.angle.resize(static_cast<std::size_t>(n));
     p.radius.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-        const std::string& e = list.element(i);
-        const double a = tradiilist::extractangle(e);
+        const double a = list.radiilist.angle(i);
         p.angle[static_cast<std::size_t>(i)] = std::isfinite(a) ? a : 0.0;
-        p.radius[static_cast<std::size_t>(i)] = tradiilist::extractradius(e);
+        p.radius[static_cast<std::size_t>(i)] = list.radiilist.radius(i);
     }
 }
 
@@ -93,8 +87,8 @@ void buildxylists(tradiilist& list, shapepoints* keep) {
     list.ylist.reserve(static_cast<int>(n));
     for (std::size_t i = 0; i < n; ++i) {
         polartoxy(p.angle[i], p.radius[i], p.x[i], p.y[i]);
-        list.xlist.add(tradiilist::combineangleradius(p.angle[i], p.x[i]));
-        list.ylist.add(tradiilist::combineangleradius(p.angle[i], p.y[i]));
+        list.xlist.addpoint(p.angle[i], p.x[i]);
+        list.ylist.addpoint(p.angle[i], p.y[i]);
     }
 }
 
@@ -280,16 +274,13 @@ std::int32_t tradiilist::circ() {
 void tradiilist::swoplistandangle() {
     const int n = readcount();
     if (n <= 0) return;
-    std::vector<std::string> mirrored;
-    mirrored.reserve(static_cast<std::size_t>(n));
+    tpointlist mirrored;
+    mirrored.reserve(n);
     if (unevenfmt()) {
         // Each point moves from angle t to 180 - t and keeps its radius.
-        for (int i = 0; i < n; ++i) {
-            const std::string& e = element(i);
-            const double t = extractangle(e);
-            mirrored.push_back(combineangleradius(unwrap(180.0 - t), extractradius(e)));
-        }
-        radiilist.items().swap(mirrored);
+        for (int i = 0; i < n; ++i)
+            mirrored.addpoint(unwrap(180.0 - radiilist.angle(i)), radiilist.radius(i));
+        radiilist.swap(mirrored);
         sortpoints(radiilist);
         return;
     }
@@ -298,14 +289,19 @@ void tradiilist::swoplistandangle() {
     const int h = n / 2;
     for (int i = 0; i < n; ++i) {
         const int j = i <= h ? h - i : h + n - i;
-        mirrored.push_back(combineangleradius(extractangle(element(i)), extractradius(element(j))));
+        mirrored.addpoint(radiilist.angle(i), radiilist.radius(j));
     }
-    radiilist.items().swap(mirrored);
+    radiilist.swap(mirrored);
 }
 
 void tradiilist::load(const tstringlist* t) {
     if (!t) return;
-    if (t != &radiilist) radiilist.items() = t->items();
+    radiilist = *t;
+    makexylists();
+}
+
+void tradiilist::load(const tpointlist& t) {
+    if (&t != &radiilist) radiilist = t;
     makexylists();
 }
 
@@ -315,7 +311,7 @@ void tradiilist::copyradii(const tradiilist* t) {
         makexylists();
         return;
     }
-    load(&t->radiilist);
+    load(t->radiilist);
     dbl = t->dbl;
     a = t->a;
     b = t->b;
@@ -357,9 +353,9 @@ void tradiilist::convertshape(int pointsintarget) {
     readpoints(*this, src);
     const int last = n - 1;
 
-    std::vector<std::string> target;
+    tpointlist target;
     try {
-        target.reserve(static_cast<std::size_t>(pointsintarget));
+        target.reserve(pointsintarget);
         int s = 0;
         for (int k = 0; k < pointsintarget; ++k) {
             if (s < 0) s = 0;
@@ -402,13 +398,13 @@ void tradiilist::convertshape(int pointsintarget) {
                 }
                 radius = roundtoint32(chosen);
             }
-            target.push_back(combineangleradius(t, radius));
+            target.addpoint(t, radius);
         }
     } catch (...) {
         // Only allocation can fail here; the points made so far stand.
     }
 
-    radiilist.items().swap(target);
+    radiilist.swap(target);
     findabed();
     omacirc = 0;
 }
@@ -441,10 +437,10 @@ void tradiilist::reduceshape(int pointsintarget) {
         }
     }
 
-    std::vector<std::string> target;
-    target.reserve(kept.size());
-    for (const int i : kept) target.push_back(element(i));
-    radiilist.items().swap(target);
+    tpointlist target;
+    target.reserve(static_cast<int>(kept.size()));
+    for (const int i : kept) target.add(radiilist[i]);
+    radiilist.swap(target);
     findabed();
     omacirc = 0;
 }

@@ -22,13 +22,6 @@ constexpr int kValuesPerRecord = 10;
 constexpr std::size_t kAngleWidth = 7;
 constexpr char kFieldDelimiter = ';';
 
-// The radius text of an element: everything after the angle field, so that a
-// radius wider than its usual five characters is written whole.
-std::string_view radiustext(std::string_view element) {
-    if (element.size() <= kAngleWidth) return {};
-    return trimview(element.substr(kAngleWidth));
-}
-
 // The angle in hundredths of a degree, rounded to the nearest with halves to
 // the even neighbour, kept inside 32 bits whatever the element holds.
 std::int32_t anglehundredths(double angle) {
@@ -75,7 +68,7 @@ void appendradii(const tradiilist& list, std::vector<std::string>& out, bool trc
         // The number the field holds, in plain decimal: a damaged field is
         // written as the value it reads as, and an empty one as 0, so that
         // no point disappears when the record is read back.
-        w.add(xinttostr(xstrtoint(radiustext(list.element(k)))));
+        w.add(xinttostr(xstrtoint(list.radiilist.radiustext(k))));
     }
     w.finish();
 }
@@ -83,11 +76,9 @@ void appendradii(const tradiilist& list, std::vector<std::string>& out, bool trc
 void appendangles(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
     recordwriter w(out, trcfmt ? "A" : "ZA");
     const int n = list.readcount();
-    for (int k = 0; k < n; ++k) w.add(xinttostr(anglehundredths(xstrtoreal(list.angleelement(k)))));
+    for (int k = 0; k < n; ++k) w.add(xinttostr(anglehundredths(list.extractangleelement(k))));
     w.finish();
 }
-
-bool lesstext(const std::string& x, const std::string& y) { return comparetext(x, y) < 0; }
 
 // The format text with its spacing field (the third) set to "E", every
 // other field kept as written.
@@ -104,7 +95,7 @@ std::string withevenspacing(std::string_view s) {
 }  // namespace
 
 bool tradiilist::makeasciiradiilist(tstringlist* datalist, bool trcfmt) const try {
-    if (datalist == nullptr || datalist == &radiilist) return false;
+    if (datalist == nullptr) return false;
     std::vector<std::string> lines;
     const int n = readcount();
     lines.reserve(static_cast<std::size_t>(n / kValuesPerRecord + 1) * 2);
@@ -118,7 +109,7 @@ bool tradiilist::makeasciiradiilist(tstringlist* datalist, bool trcfmt) const tr
 }
 
 bool tradiilist::makeasciianglelist(tstringlist* datalist, bool trcfmt) const try {
-    if (datalist == nullptr || datalist == &radiilist) return false;
+    if (datalist == nullptr) return false;
     std::vector<std::string> lines;
     appendangles(*this, lines, trcfmt);
     for (std::string& line : lines) datalist->add(std::move(line));
@@ -138,19 +129,19 @@ bool tradiilist::converttoeven() {
             convertshape(static_cast<int>(dense));
             reduceshape(n);
         }
-        auto& items = radiilist.items();
-        if (!std::is_sorted(items.begin(), items.end(), lesstext)) radiilist.sort();
+        radiilist.sort();
 
         // Equal angles from 0 degrees over the points now held; when some
         // sectors kept no point, the points spread over the whole circle.
+        // Each element keeps its radius text as it stands.
         const int held = readcount();
         for (int i = 0; i < held; ++i) {
             const double angle = static_cast<double>(static_cast<std::int64_t>(i) * 360) / held;
+            const std::string old = radiilist[i];
             std::string element = combineangleradius(angle, 0).substr(0, kAngleWidth);
-            element.append(items[static_cast<std::size_t>(i)].size() > kAngleWidth
-                               ? std::string_view(items[static_cast<std::size_t>(i)]).substr(kAngleWidth)
-                               : std::string_view("    0"));
-            items[static_cast<std::size_t>(i)] = std::move(element);
+            element.append(old.size() > kAngleWidth ? std::string_view(old).substr(kAngleWidth)
+                                                    : std::string_view("    0"));
+            radiilist.set(i, element);
         }
 
         if (!trcfmtstr.empty()) {

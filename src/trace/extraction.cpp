@@ -62,8 +62,7 @@ void updateangles(const tradiilist& anglist, tradiilist& radlist, bool& flag) {
     const int n = radlist.readcount();
     if (n >= 0 && anglist.readcount() == n) {
         for (int i = 0; i < n; ++i) {
-            radlist.radiilist.set(i, tradiilist::combineangleradius(recordangle(anglist.extractradiuselement(i)),
-                                                                    radlist.extractradiuselement(i)));
+            radlist.radiilist.setpoint(i, recordangle(anglist.extractradiuselement(i)), radlist.extractradiuselement(i));
         }
         if (n > 0 && radlist.extractangleelement(0) != 0) radlist.radiilist.sort();
     }
@@ -256,12 +255,10 @@ void traceextractor::finish() {
         if (dblfound_) uselist_->dbl = result_.dbl;
         if (rightlistfound_) {
             updateangles(rightanglelist_, *right_, rightanglesupdated_);
-            result_.radiilist.reserve(right_->readcount());
-            for (const std::string& element : right_->radiilist) result_.radiilist.add(element);
+            result_.radiilist = right_->radiilist;
         } else {
             updateangles(leftanglelist_, *uselist_, leftanglesupdated_);
-            result_.radiilist.reserve(uselist_->readcount());
-            for (const std::string& element : uselist_->radiilist) result_.radiilist.add(element);
+            result_.radiilist = uselist_->radiilist;
             if (uselist_->drawdrilllist.empty() && !result_.drawdrilllist.empty())
                 uselist_->drawdrilllist = result_.drawdrilllist;
             result_.mirrorshape(*uselist_);

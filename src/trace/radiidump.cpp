@@ -28,6 +28,15 @@ void tradiilist::datatodebuglist(tstringlist& dbglist) {
     listtodelimitedstr(fields, line, separator);
     dbglist.add(line);
 
+    // One line per point, built in place: this runs once per point of a
+    // trace that may hold millions of them.
+    const auto addfield = [separator](std::string& out, const std::string& field) {
+        if (!out.empty()) out.push_back(separator);
+        const bool quote = field.find(separator) != std::string::npos && field.front() != '"';
+        if (quote) out.push_back('"');
+        out += field;
+        if (quote) out.push_back('"');
+    };
     for (int i = 0; i < n; ++i) {
         const std::string& e = element(i);
         const double angle = extractangle(e);
@@ -36,14 +45,14 @@ void tradiilist::datatodebuglist(tstringlist& dbglist) {
         // rule rather than read back from their fixed-width text.
         std::int32_t x = 0, y = 0;
         polartoxy(angle, radius, x, y);
-        fields.clear();
-        fields.add(xinttostr(i));
-        fields.add(xrealtostr(angle));
-        fields.add(xrealtostr(radius));
-        fields.add(xrealtostr(x));
-        fields.add(xrealtostr(y));
-        listtodelimitedstr(fields, line, separator);
-        dbglist.add(line);
+        std::string out;
+        out.reserve(48);
+        addfield(out, xinttostr(i));
+        addfield(out, xrealtostr(angle));
+        addfield(out, xrealtostr(radius));
+        addfield(out, xrealtostr(x));
+        addfield(out, xrealtostr(y));
+        dbglist.add(std::move(out));
     }
 }
 

@@ -37,7 +37,269 @@ ttrcfmtsetting decodeformat(std::string_view s) {
     return fmt;
 }
 
+// ---- the usual element layout as numbers ----
+//
+// An element "aaa.ddd" + radius is held as the angle in thousandths of a
+// degree (0 to 999999, so the angle field is exactly 7 characters) and a
+// radius from -9999 to 99999 (exactly 5 characters). Within these ranges the
+// text and the numbers map one to one, the field read back as a real is
+// thousandths / 1000 (the nearest double to the decimal text), and ascending
+// angle text is ascending thousandths.
+
+constexpr std::int32_t kMaxThousandths = 999999;
+constexpr std::int32_t kMinStandardRadius = -9999;
+constexpr std::int32_t kMaxStandardRadius = 99999;
+constexpr std::size_t kElementWidth = kAngleWidth + kRadiusWidth;
+
+bool standardradius(std::int32_t r) { return r >= kMinStandardRadius && r <= kMaxStandardRadius; }
+
+// Writes the 7-character angle field of t thousandths (0 to 999999) into out.
+void writeanglefield(std::int32_t t, char* out) {
+    char digits[8];
+    int n = 0;
+    // Three decimals, the point, then the whole degrees (at least "0").
+    std::int32_t v = std::clamp(t, 0, kMaxThousandths);
+    for (int k = 0; k < 3; ++k, v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+    digits[n++] = '.';
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    const int pad = static_cast<int>(kAngleWidth) - n;
+    for (int k = 0; k < pad; ++k) out[k] = ' ';
+    for (int k = 0; k < n; ++k) out[pad + k] = digits[n - 1 - k];
+}
+
+// Writes the 5-character radius field of a standard radius into out, as
+// numstrx(r, 5) writes it.
+void writeradiusfield(std::int32_t r, char* out) {
+    char digits[6];
+    int n = 0;
+    r = std::clamp(r, kMinStandardRadius, kMaxStandardRadius);
+    std::int32_t v = r < 0 ? -r : r;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    if (r < 0) digits[n++] = '-';
+    const int pad = static_cast<int>(kRadiusWidth) - n;
+    for (int k = 0; k < pad; ++k) out[k] = ' ';
+    for (int k = 0; k < n; ++k) out[pad + k] = digits[n - 1 - k];
+}
+
+// The angle in thousandths as the element text writes it (fixed notation,
+// three decimals, rounded from the exact binary value), when that can be
+// told from angle * 1000 without doubt and lies in the standard range. The
+// product is off by far less than 1e-6, so only a product this close to a
+// half leaves the rounding in doubt; the caller then writes the text.
+bool fastthousandths(double angle, std::int32_t& t) {
+    if (!(angle >= 0.0 && angle < 1000.0)) return false;
+    const double p = angle * 1000.0;
+    const double whole = std::floor(p);
+    const double frac = p - whole;
+    if (std::fabs(frac - 0.5) < 1e-6) return false;
+    const double rounded = frac < 0.5 ? whole : whole + 1.0;
+    if (rounded > kMaxThousandths) return false;
+    t = static_cast<std::int32_t>(rounded);
+    return true;
+}
+
+// Reads an element text in the usual layout into its numbers; false for any
+// other text. The text is written again from the numbers and compared, so
+// that exactly the texts the numbers give back are taken.
+bool parsestandard(std::string_view e, std::int32_t& t, std::int32_t& r) {
+    if (e.size() != kElementWidth) return false;
+    std::size_t i = 0;
+    while (i < kAngleWidth && e[i] == ' ') ++i;
+    std::int32_t whole = 0;
+    std::size_t wholedigits = 0;
+    for (; i < kAngleWidth && e[i] >= '0' && e[i] <= '9'; ++i, ++wholedigits) whole = whole * 10 + (e[i] - '0');
+    if (wholedigits == 0 || i != kAngleWidth - 4 || e[i] != '.') return false;
+    std::int32_t frac = 0;
+    for (++i; i < kAngleWidth; ++i) {
+        if (e[i] < '0' || e[i] > '9') return false;
+        frac = frac * 10 + (e[i] - '0');
+    }
+    std::size_t k = kAngleWidth;
+    while (k < kElementWidth && e[k] == ' ') ++k;
+    bool negative = false;
+    if (k < kElementWidth && e[k] == '-') {
+        negative = true;
+        ++k;
+    }
+    if (k == kElementWidth) return false;
+    std::int32_t v = 0;
+    for (; k < kElementWidth; ++k) {
+        if (e[k] < '0' || e[k] > '9') return false;
+        v = v * 10 + (e[k] - '0');
+    }
+    t = whole * 1000 + frac;
+    r = negative ? -v : v;
+    if (t > kMaxThousandths || !standardradius(r)) return false;
+    char again[kElementWidth];
+    writeanglefield(t, again);
+    writeradiusfield(r, again + kAngleWidth);
+    return e == std::string_view(again, kElementWidth);
+}
+
+std::string standardtext(std::int32_t t, std::int32_t r) {
+    char buf[kElementWidth];
+    writeanglefield(t, buf);
+    writeradiusfield(r, buf + kAngleWidth);
+    return std::string(buf, kElementWidth);
+}
+
 }  // namespace
+
+// ---- the point list ----
+
+tpointlist::entry tpointlist::makeentry(std::string_view element) {
+    std::int32_t t = 0, r = 0;
+    if (parsestandard(element, t, r)) return entry{t, r};
+    texts_.emplace_back(element);
+    return entry{kTextEntry, static_cast<std::int32_t>(texts_.size() - 1)};
+}
+
+void tpointlist::clear() {
+    points_.clear();
+    texts_.clear();
+}
+
+void tpointlist::reserve(int n) {
+    if (n > 0) points_.reserve(static_cast<std::size_t>(n));
+}
+
+std::string tpointlist::operator[](int i) const {
+    if (i < 0 || i >= count()) return std::string();
+    const entry& e = points_[static_cast<std::size_t>(i)];
+    if (e.angle == kTextEntry) return std::string(textof(e));
+    return standardtext(e.angle, e.radius);
+}
+
+double tpointlist::angle(int i) const {
+    if (i < 0 || i >= count()) return 0;
+    const entry& e = points_[static_cast<std::size_t>(i)];
+    if (e.angle == kTextEntry) return tradiilist::extractangle(textof(e));
+    return e.angle / 1000.0;
+}
+
+std::int32_t tpointlist::radius(int i) const {
+    if (i < 0 || i >= count()) return 0;
+    const entry& e = points_[static_cast<std::size_t>(i)];
+    if (e.angle == kTextEntry) return tradiilist::extractradius(textof(e));
+    return e.radius;
+}
+
+std::string tpointlist::radiustext(int i) const {
+    if (i < 0 || i >= count()) return std::string();
+    const entry& e = points_[static_cast<std::size_t>(i)];
+    if (e.angle != kTextEntry) return xinttostr(e.radius);
+    const std::string_view text = textof(e);
+    return text.size() <= kAngleWidth ? std::string() : trim(text.substr(kAngleWidth));
+}
+
+void tpointlist::add(std::string_view element) { points_.push_back(makeentry(element)); }
+
+void tpointlist::addpoint(double angle, std::int32_t radius) {
+    std::int32_t t = 0;
+    if (standardradius(radius) && fastthousandths(angle, t)) {
+        points_.push_back(entry{t, radius});
+        return;
+    }
+    add(tradiilist::combineangleradius(angle, radius));
+}
+
+void tpointlist::set(int i, std::string_view element) {
+    if (i < 0 || i >= count()) return;
+    entry& e = points_[static_cast<std::size_t>(i)];
+    std::int32_t t = 0, r = 0;
+    if (parsestandard(element, t, r)) {
+        e = entry{t, r};
+    } else if (e.angle == kTextEntry) {
+        texts_[static_cast<std::size_t>(e.radius)].assign(element);  // the slot is reused
+    } else {
+        e = makeentry(element);
+    }
+}
+
+void tpointlist::setpoint(int i, double angle, std::int32_t radius) {
+    if (i < 0 || i >= count()) return;
+    std::int32_t t = 0;
+    if (standardradius(radius) && fastthousandths(angle, t)) {
+        points_[static_cast<std::size_t>(i)] = entry{t, radius};
+        return;
+    }
+    set(i, tradiilist::combineangleradius(angle, radius));
+}
+
+void tpointlist::insert(int i, std::string_view element) {
+    if (i < 0 || i > count()) return;
+    const entry e = makeentry(element);
+    points_.insert(points_.begin() + i, e);
+}
+
+void tpointlist::remove(int i) {
+    if (i < 0 || i >= count()) return;
+    points_.erase(points_.begin() + i);
+}
+
+bool tpointlist::less(const entry& x, const entry& y) const {
+    if (x.angle != kTextEntry && y.angle != kTextEntry) {
+        if (x.angle != y.angle) return x.angle < y.angle;
+        if (x.radius == y.radius) return false;
+        char a[kRadiusWidth], b[kRadiusWidth];
+        writeradiusfield(x.radius, a);
+        writeradiusfield(y.radius, b);
+        return std::string_view(a, kRadiusWidth) < std::string_view(b, kRadiusWidth);
+    }
+    const std::string xs = x.angle == kTextEntry ? std::string(textof(x)) : standardtext(x.angle, x.radius);
+    const std::string ys = y.angle == kTextEntry ? std::string(textof(y)) : standardtext(y.angle, y.radius);
+    return comparetext(xs, ys) < 0;
+}
+
+bool tpointlist::issorted() const {
+    return std::is_sorted(points_.begin(), points_.end(),
+                          [this](const entry& x, const entry& y) { return less(x, y); });
+}
+
+void tpointlist::sort() {
+    if (issorted()) return;
+    std::stable_sort(points_.begin(), points_.end(),
+                     [this](const entry& x, const entry& y) { return less(x, y); });
+}
+
+std::vector<std::string> tpointlist::items() const {
+    std::vector<std::string> out;
+    out.reserve(points_.size());
+    for (int i = 0; i < count(); ++i) out.push_back((*this)[i]);
+    return out;
+}
+
+tpointlist& tpointlist::operator=(const tstringlist& texts) {
+    tpointlist fresh;
+    fresh.reserve(texts.count());
+    for (const std::string& text : texts) fresh.add(text);
+    swap(fresh);
+    return *this;
+}
+
+void tpointlist::swap(tpointlist& other) noexcept {
+    points_.swap(other.points_);
+    texts_.swap(other.texts_);
+}
+
+bool operator==(const tpointlist& x, const tpointlist& y) {
+    if (x.count() != y.count()) return false;
+    for (std::size_t i = 0; i < x.points_.size(); ++i) {
+        const tpointlist::entry& a = x.points_[i];
+        const tpointlist::entry& b = y.points_[i];
+        const bool atext = a.angle == tpointlist::kTextEntry, btext = b.angle == tpointlist::kTextEntry;
+        // A text entry never holds a text of the usual layout.
+        if (atext != btext) return false;
+        if (atext ? x.textof(a) != y.textof(b) : (a.angle != b.angle || a.radius != b.radius)) return false;
+    }
+    return true;
+}
 
 // ---- life cycle ----
 
@@ -135,7 +397,7 @@ void tradiilist::addradiilist(double angle, std::int32_t radius) {
     }
     lastradiusadded = radius;
     try {
-        radiilist.add(combineangleradius(angle, radius));
+        radiilist.addpoint(angle, radius);
     } catch (...) {
         // Out of memory: the point is lost; the list stays usable.
     }
@@ -176,17 +438,11 @@ std::string tradiilist::angleelement(int x) const {
     return std::string(trimview(anglefield(radiilist[x])));
 }
 
-std::int32_t tradiilist::extractradiuselement(int x) const {
-    if (x < 0 || x >= radiilist.count()) return 0;
-    return extractradius(radiilist[x]);
-}
+std::int32_t tradiilist::extractradiuselement(int x) const { return radiilist.radius(x); }
 
-double tradiilist::extractangleelement(int x) const {
-    if (x < 0 || x >= radiilist.count()) return 0;
-    return extractangle(radiilist[x]);
-}
+double tradiilist::extractangleelement(int x) const { return radiilist.angle(x); }
 
-const std::string& tradiilist::element(int x) const { return radiilist[x]; }
+std::string tradiilist::element(int x) const { return radiilist[x]; }
 
 int tradiilist::readcount() const { return radiilist.count(); }
 

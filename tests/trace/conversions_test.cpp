@@ -148,12 +148,10 @@ TEST_F(Conversions, AngleRecordsAlone) {
                 ElementsAre("KEEP=1", "ZA=0;3000;6000;9000;12000;15000;18000;21000;24000;27000", "ZA=30000;33000"));
 }
 
-TEST_F(Conversions, NoListOrTheOwnPointListIsRefused) {
+TEST_F(Conversions, NoListIsRefused) {
     tradiilist r = evenlist(12);
     EXPECT_FALSE(r.makeasciiradiilist(nullptr, true));
     EXPECT_FALSE(r.makeasciianglelist(nullptr, true));
-    EXPECT_FALSE(r.makeasciiradiilist(&r.radiilist, true));
-    EXPECT_FALSE(r.makeasciianglelist(&r.radiilist, true));
     EXPECT_EQ(r.readcount(), 12);
 }
 

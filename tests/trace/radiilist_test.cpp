@@ -71,7 +71,9 @@ TEST(RadiiListLifeCycle, ClearEmptiesPointsAndMeasuresButKeepsSettingsAndFlags) 
 
     r.clear();
     EXPECT_EQ(r.count(), 0);
-    for (const tstringlist* list : {&r.xlist, &r.ylist, &r.drawedgeslist, &r.drawdrilllist}) {
+    EXPECT_EQ(r.xlist.count(), 0);
+    EXPECT_EQ(r.ylist.count(), 0);
+    for (const tstringlist* list : {&r.drawedgeslist, &r.drawdrilllist}) {
         EXPECT_EQ(list->count(), 0);
     }
     for (const std::int32_t v : {r.a, r.b, r.mina, r.maxa, r.minb, r.maxb, r.dbl, r.ed, r.fcirc, r.omacirc,

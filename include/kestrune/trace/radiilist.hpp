@@ -2,12 +2,11 @@
 // trace centre) with the measures, drawing settings and error flags the rest
 // of the system attaches to a shape.
 //
-// Points are held as fixed-width text elements: the angle with three decimals
-// right-aligned in 7 characters, then the radius right-aligned in at least 5
-// ("  0.000 2500"). Callers reach them only through the element accessors
-// (readcount, radiuselement, angleelement, extractradiuselement,
-// extractangleelement, element, addradiilist), so the storage can change
-// without touching them.
+// Each point is an element: the angle with three decimals right-aligned in 7
+// characters, then the radius right-aligned in at least 5 ("  0.000 2500").
+// The angle field is read back from characters 1 to 7 and the radius field
+// from characters 8 to 12. The lists hold elements in a numeric form (see
+// tpointlist); what every accessor gives is what it would give on the text.
 //
 // The class's operations are spread over the trace/ and shape/ modules; each
 // group is implemented in its own source file, named in the comments below.
@@ -17,6 +16,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kestrune/support/stringlist.hpp"
 
@@ -24,6 +24,77 @@ namespace kestrune {
 
 class tomafileobj;
 class tcanvas;
+
+// An ordered list of point elements: the points of a radii list, and its
+// coordinate lists xlist and ylist (which carry x or y in the radius field).
+//
+// An element in the usual layout (an angle from 0 to 999.999 written with
+// three decimals, then a radius from -9999 to 99999 in five characters) is
+// held as two numbers and written as text only when asked for; any other
+// text (a radius too wide for its field, a damaged element put in by hand)
+// is held as it stands. Either way the text, the numbers read from it and
+// the sort order are those of the element text.
+class tpointlist {
+public:
+    int count() const { return static_cast<int>(points_.size()); }
+    bool empty() const { return points_.empty(); }
+    void clear();
+    void reserve(int n);
+
+    // The text of element i; empty text when i is out of range.
+    std::string operator[](int i) const;
+    // The angle field (characters 1 to 7) of element i read as a real, and
+    // its radius field (characters 8 to 12) read as a whole number, as
+    // tradiilist::extractangle and extractradius read them; 0 when i is out
+    // of range.
+    double angle(int i) const;
+    std::int32_t radius(int i) const;
+    // The text after the angle field of element i, without blanks at either
+    // end: the whole radius, however wide.
+    std::string radiustext(int i) const;
+
+    // Appends an element text (any text).
+    void add(std::string_view element);
+    // Appends tradiilist::combineangleradius(angle, radius).
+    void addpoint(double angle, std::int32_t radius);
+    // Replace element i; nothing when i is out of range.
+    void set(int i, std::string_view element);
+    void setpoint(int i, double angle, std::int32_t radius);
+    // Inserts before index i (0..count); ignored outside that range.
+    void insert(int i, std::string_view element);
+    // Removes element i; ignored when out of range.
+    void remove(int i);
+
+    // Sorts the elements by their texts in ascending order (comparetext),
+    // equal texts keeping their order; a list in order is only checked.
+    void sort();
+    bool issorted() const;
+
+    // Every element text, in order.
+    std::vector<std::string> items() const;
+    // The texts of a string list as elements.
+    tpointlist& operator=(const tstringlist& texts);
+    void swap(tpointlist& other) noexcept;
+    // Two lists are equal when they hold the same element texts.
+    friend bool operator==(const tpointlist& x, const tpointlist& y);
+
+private:
+    // An element in the usual layout: the angle in thousandths of a degree
+    // (0 to 999999) and the radius. Any other element has angle kTextEntry
+    // and its text in texts_ at index radius.
+    struct entry {
+        std::int32_t angle;
+        std::int32_t radius;
+    };
+    static constexpr std::int32_t kTextEntry = -1;
+
+    entry makeentry(std::string_view element);
+    std::string_view textof(const entry& e) const { return texts_[static_cast<std::size_t>(e.radius)]; }
+    bool less(const entry& x, const entry& y) const;
+
+    std::vector<entry> points_;
+    std::vector<std::string> texts_;
+};
 
 // Segment marker drawn with a shape.
 struct drawinfodefn {
@@ -50,8 +121,8 @@ public:
     std::int32_t mina = 0, maxa = 0;
     std::int32_t minb = 0, maxb = 0;
     std::int32_t lastradiusadded = -1;
-    tstringlist xlist, ylist;
-    tstringlist radiilist;
+    tpointlist xlist, ylist;
+    tpointlist radiilist;
     std::int32_t a = 0, b = 0;
     std::int32_t dbl = 0;
     std::int32_t ed = 0;
@@ -112,7 +183,7 @@ public:
     std::string angleelement(int x) const;       // characters 1..7, trimmed
     std::int32_t extractradiuselement(int x) const;
     double extractangleelement(int x) const;
-    const std::string& element(int x) const;     // the whole element text
+    std::string element(int x) const;            // the whole element text; empty when out of range
     // Number of points. The point storage exists from construction on (the
     // constructor always runs init), so there is no "not initialised" state
     // and the result is never -1.
@@ -170,8 +241,8 @@ public:
     // (or "Z=" when trcfmt is false) and up to 10 radii joined by ";", in list
     // order; for an unevenly spaced trace (unevenfmt) then "A=" (or "ZA=")
     // records of the angles in hundredths of a degree. No format record is
-    // written. False, and nothing done, for a null list or this list's own
-    // point list.
+    // written. False, and nothing done, for a null list. (The point list is
+    // a tpointlist, so it cannot be given as datalist and overwritten.)
     bool makeasciiradiilist(tstringlist* datalist, bool trcfmt) const;
     bool makeasciiradiilist(tstringlist& datalist, bool trcfmt) const {
         return makeasciiradiilist(&datalist, trcfmt);
@@ -205,6 +276,7 @@ public:
     // The copy routines do nothing for a null source.
     void load(const tstringlist* t);
     void load(const tstringlist& t) { load(&t); }
+    void load(const tpointlist& t);
     void copyradii(const tradiilist* t);
     void copyradii(const tradiilist& t) { copyradii(&t); }
     void mirrorshape(const tradiilist* source);
