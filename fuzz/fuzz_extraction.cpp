@@ -62,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider provider(data, size);
     const auto declared = provider.ConsumeIntegralInRange<std::int32_t>(-2, 5000);
     const bool checking = provider.ConsumeBool();
-    // A few kilobytes show every path of the decoders; more only slows the
+    // A kilobyte shows every path of the decoders; more only slows the
     // search down.
-    const std::string value = provider.ConsumeBytesAsString(4096);
+    const std::string value = provider.ConsumeBytesAsString(1024);
     for (const char* notation : {"1", "2", "3", "4", "B", "0", ""}) {
         tradiilist r;
         r.checkinggoodtrace = checking;

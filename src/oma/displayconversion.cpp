@@ -216,6 +216,12 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
                 extractor.extractradiilistfromomalist2(omalist, &traces[rightz], &traces[leftz], false);
         }
 
+        // A trace cut at the point bound is not written out shortened: like
+        // one that could not be decoded, its records are kept as they stand.
+        for (tradiilist& list : traces.lists) {
+            if (list.readcount() >= kMaxTracePoints) list.clear();
+        }
+
         // A trace whose format record names neither eye has no format text
         // of its own; it takes that of the record that announced it.
         for (int i = rightradii; i <= leftz; ++i) {

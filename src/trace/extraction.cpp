@@ -38,6 +38,10 @@ std::string_view aftersemicolon(std::string_view s) {
 // A declared count of 0 leaves no angle to give: the decoding fails.
 bool detailaddradii(tradiilist& r, std::int32_t radius, std::int32_t declared) {
     if (declared == 0) return false;
+    if (r.readcount() >= kMaxTracePoints) {
+        r.invalidnumberofpoints = true;
+        return false;
+    }
     const double angle = static_cast<double>(r.readcount()) / declared * 360.0;
     r.addradiilist(angle, radius);
     return true;
@@ -331,8 +335,11 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
         }
         return true;
     };
-    // Room left below the declared count, for the decoders that stop there.
-    const std::int64_t room = static_cast<std::int64_t>(declared) - std::max(have, 0);
+    // Room left below the declared count, for the decoders that stop there;
+    // no decoder produces more than one radius past the point bound, which
+    // is enough for the bound to be seen.
+    const std::int64_t bound = static_cast<std::int64_t>(kMaxTracePoints) + 1 - std::max(have, 0);
+    const std::int64_t room = std::min(static_cast<std::int64_t>(declared) - std::max(have, 0), bound);
 
     switch (notation[0]) {
         case '1': {
@@ -350,7 +357,7 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
         case '3':
             return addall(decodetrc3(unpackstr(s), room));
         case '4':
-            return addall(converttrcfmt4(unpackstr(s)));
+            return addall(converttrcfmt4(unpackstr(s), static_cast<std::size_t>(std::max<std::int64_t>(bound, 1))));
         case 'B':
             return addall(decodetrcb(unpackstr(s), room));
         default:

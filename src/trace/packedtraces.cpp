@@ -50,13 +50,13 @@ class trc4reader {
 public:
     explicit trc4reader(std::string_view bytes) : b_(bytes) {}
 
-    std::vector<std::int32_t> unpack() {
+    std::vector<std::int32_t> unpack(std::size_t limit) {
         std::vector<std::int32_t> out;
         // Each value takes at least half a byte.
         out.reserve(std::min<std::size_t>(2 * b_.size(), 4096));
         const std::size_t length = b_.size();
         // i_ is 0-based here; a value is never started in the last byte.
-        while (i_ + 1 < length) {
+        while (i_ + 1 < length && out.size() < limit) {
             bool switchflag = false;
             const std::int32_t value = unpackit(switchflag);
             if (switchflag) continue;
@@ -227,8 +227,8 @@ std::vector<std::int32_t> decodetrcb(std::string_view bytes, std::int64_t room) 
     return out;
 }
 
-std::vector<std::int32_t> converttrcfmt4(std::string_view bytes) {
-    return trc4reader(bytes).unpack();
+std::vector<std::int32_t> converttrcfmt4(std::string_view bytes, std::size_t limit) {
+    return trc4reader(bytes).unpack(limit);
 }
 
 std::string tradiilist::makebinaryradiilist(bool trcfmt) const {

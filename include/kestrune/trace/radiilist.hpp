@@ -105,6 +105,13 @@ struct drawinfodefn {
 };
 
 // Eye codes for drawing.
+// The most points a trace read from a file holds. Real traces have a few
+// thousand; the bound keeps a hostile record (a packed one yields up to two
+// radii per byte) from growing the lists, the dump and the listing without
+// end. A record that would go past it fails to decode: the extraction stops
+// there, and the trace check reports the cut trace's count.
+inline constexpr int kMaxTracePoints = 1000000;
+
 inline constexpr int rightcode = 0;
 inline constexpr int leftcode = 1;
 inline constexpr int bothcode = 2;
