@@ -1,6 +1,11 @@
 // show: the viewer's whole show-file sequence without a window. The dump and
 // the pictures go into the working folder exactly as the viewer writes them;
 // what the window would show is printed.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,6 +24,25 @@ constexpr std::string_view localfoldersetting = "LOCALFOLDER";
 bool issetting(std::string_view operand) {
     const std::string upper = upcase(operand.substr(0, localfoldersetting.size() + 1));
     return upper == localfoldersetting || upper == std::string(localfoldersetting) + "=";
+}
+
+// Why a file could not be written, in the system's words: what stops writing
+// into its folder when something does, else what the I/O code the writing
+// left (0 when there is none) says.
+std::string unwritablereason(const std::string& filename, int iocode) {
+    const std::size_t slash = filename.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : filename.substr(0, slash + 1);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+    struct stat st {};
+    if (::stat(filename.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    switch (iocode) {
+        case 4: return std::strerror(EMFILE);
+        case 5: return std::strerror(EACCES);
+        case 8: return std::strerror(ENOMEM);
+        case 112: return std::strerror(ENOSPC);
+        case 223: return std::strerror(EFBIG);
+        default: return "write failed";
+    }
 }
 
 void printpicture(tcontext& ctx, std::string_view eye, const tshownpicture& picture) {
@@ -76,12 +100,13 @@ int command_show(const tparsedargs& args, tcontext& ctx) {
         ctx.error(filename + ": " + unreadablereason(filename));
         status = exitfailure;
     } else if (!shown.dumpwritten) {
-        ctx.error(shown.dumpfilename + ": cannot be written");
+        // The dump's I/O code is still the one its saving left.
+        ctx.error(shown.dumpfilename + ": " + unwritablereason(shown.dumpfilename, QVTLibiostatus));
         status = exitfailure;
     }
     for (const tshownpicture* picture : {&shown.right, &shown.left}) {
         if (!picture->filename.empty() && !picture->written) {
-            ctx.error(picture->filename + ": cannot be written");
+            ctx.error(picture->filename + ": " + unwritablereason(picture->filename, 0));
             status = exitfailure;
         }
     }

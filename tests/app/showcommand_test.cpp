@@ -105,7 +105,25 @@ TEST(ShowCommand, Failures) {
     write_file(job, "JOB=1\r\n");
     const tresult blocked = show({job.string(), "LOCALFOLDER=" + (dir / "plain").string() + "/"});
     EXPECT_EQ(blocked.status, 2);
-    EXPECT_NE(blocked.err.find("job_OMAData.csv: cannot be written"), std::string::npos) << blocked.err;
+    EXPECT_NE(blocked.err.find("job_OMAData.csv: Not a directory\n"), std::string::npos) << blocked.err;
+}
+
+// Writes that fail part-way (files may not grow beyond 1 kB) are reported
+// with their reason; nothing half-written is left in the working folder.
+TEST(ShowCommand, WritesFailingPartWayAreReportedWithTheirReason) {
+    TempDir dir;
+    const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
+    const std::string folder = (dir / "w").string() + "/";
+    std::string out, err;
+    const int status = run_command("ulimit -f 1 && trap '' XFSZ && exec " + shell_quote(cli_path().string()) +
+                                       " show " + shell_quote(sample.string()) + " " +
+                                       shell_quote("LOCALFOLDER=" + folder),
+                                   &out, &err);
+    EXPECT_EQ(status, 2);
+    const std::string work = folder + "Quorvanta/";
+    EXPECT_NE(err.find(work + "ascii-two-eyes_OMAData.csv: File too large\n"), std::string::npos) << err;
+    EXPECT_NE(err.find(work + "__TMP_OMA_ascii-two-eyesR.jpeg: "), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(work));
 }
 
 }  // namespace
