@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 SAMPLE ?= samples/ascii-two-eyes.oma
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run clean sanitize fuzz
 
 all: build
 
@@ -39,6 +39,28 @@ run: deps
 		fi; \
 		exit $$status; \
 	fi
+
+# The whole test suite built with AddressSanitizer (leak checks on) and
+# UndefinedBehaviorSanitizer; any report fails the run.
+SANITIZE_DIR ?= build-asan
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS seconds each (FUZZ_TARGETS picks some),
+# built with clang, libFuzzer and both sanitizers. Findings land in
+# $(FUZZ_DIR)/fuzz-findings/ and fail the run.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DKESTRUNE_FUZZ=ON -DKESTRUNE_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target kestrune_fuzzers
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run-fuzzers $(FUZZ_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)
