@@ -31,12 +31,27 @@ inline constexpr int exitfailure = 2;
 
 // ---- output ----
 
+// What one file's work wrote while it ran away from the main thread: its
+// results and diagnostics as pieces in the order written, so that they can be
+// replayed on the real streams later exactly as a direct run would have
+// interleaved them.
+struct tcapturedpiece {
+    bool diagnostic = false;  // standard error rather than standard output
+    std::string bytes;
+};
+using tcapture = std::vector<tcapturedpiece>;
+
+// Appends bytes to capture, joining them to the last piece of the same stream.
+void capturebytes(tcapture& capture, bool diagnostic, std::string_view bytes);
+
 // Bytes written exactly as given (no newline translation, NUL and bytes above
 // 127 included), collected in a buffer and handed to fwrite in large blocks.
-// Write errors are remembered and reported by flush().
+// Write errors are remembered and reported by flush(). An output made on a
+// capture collects the bytes there instead and never fails.
 class toutput {
 public:
     explicit toutput(std::FILE* stream);
+    explicit toutput(tcapture& capture);
     ~toutput();
     toutput(const toutput&) = delete;
     toutput& operator=(const toutput&) = delete;
@@ -57,8 +72,10 @@ public:
 private:
     void drain();
     void fail();
+    void emit(std::string_view bytes);
 
-    std::FILE* stream_;
+    std::FILE* stream_ = nullptr;
+    tcapture* capture_ = nullptr;
     std::string buffer_;
     bool failed_ = false;
     int errornumber_ = 0;
@@ -69,6 +86,8 @@ private:
 class tcontext {
 public:
     tcontext(toutput& out, std::FILE* err) : out(out), err_(err) {}
+    // Diagnostics go into capture, after what out has collected there so far.
+    tcontext(toutput& out, tcapture& capture) : out(out), capture_(&capture) {}
 
     toutput& out;
 
@@ -80,7 +99,8 @@ public:
     void errortext(std::string_view text);
 
 private:
-    std::FILE* err_;
+    std::FILE* err_ = nullptr;
+    tcapture* capture_ = nullptr;
 };
 
 // ---- arguments ----

@@ -14,7 +14,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "batch.hpp"
 #include "cli.hpp"
+#include "outputnames.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/trcfmt.hpp"
@@ -138,48 +140,9 @@ fs::path resolvetarget(const fs::path& path) {
     return ec ? path : resolved;
 }
 
-}  // namespace
-
-int command_convert(const tparsedargs& args, tcontext& ctx) {
-    const tcommand& command = *findcommand("convert");
-    if (args.operands.size() > 1) {
-        ctx.error("convert: one FILE only");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
-    }
-    const std::string output = args.value("output");
-    if (output.empty()) {
-        ctx.error("convert: missing -o OUT");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
-    }
-    // --rotate turns the traces, --box then brings each outline to a box
-    // (the sizes must be read as millimetres: 1 mm or less would not be).
-    tshapechange change;
-    if (args.has("rotate")) {
-        const std::string text = args.value("rotate");
-        if (!parsedegrees(text, change.degrees)) {
-            ctx.error("convert: --rotate takes an angle in degrees, not '" + text + "'");
-            ctx.errortext(commandusage(command));
-            return exitfailure;
-        }
-        change.rotate = true;
-    }
-    if (args.has("box")) {
-        const std::string text = args.value("box");
-        std::vector<std::int32_t> v;
-        if (!parsemillimetres(text, 2, v) || v.size() != 2 ||
-            !std::all_of(v.begin(), v.end(), [](std::int32_t x) { return x > 100 && x < 10000; })) {
-            ctx.error("convert: --box takes A,B in millimetres, each above 1 and below 100, not '" + text + "'");
-            ctx.errortext(commandusage(command));
-            return exitfailure;
-        }
-        change.box = true;
-        change.a = v[0];
-        change.b = v[1];
-    }
-    const std::string& filename = args.operands.front();
-
+// Converts one file into output.
+int convertfile(const std::string& filename, const std::string& output, const tshapechange& change,
+                const tinputidentities* inputs, tcontext& ctx) {
     tomafileobj doc;
     if (!readdocument(filename, doc, ctx)) return exitfailure;
 
@@ -190,6 +153,11 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
     if (fs::exists(status)) {
         if (fs::equivalent(fs::path(filename), target, ec)) {
             ctx.error("convert: " + output + ": is the input file; not overwritten");
+            return exitfailure;
+        }
+        // Nor another input of the same run, which may not have been read yet.
+        if (inputs && inputs->contains(target.string())) {
+            ctx.error("convert: " + output + ": is an input file; not overwritten");
             return exitfailure;
         }
         // Only a regular file is replaced: a device, a pipe or a folder named
@@ -224,11 +192,87 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
     bytes.reserve(total);
     for (const std::string& record : converted) bytes.append(record).append("\r\n");
 
+    if (inputs && target.has_parent_path()) {
+        // The folders below the output folder that mirror the inputs'.
+        fs::create_directories(target.parent_path(), ec);
+    }
     if (const int err = replacefile(target, bytes); err != 0) {
         ctx.error("convert: " + output + ": " + std::strerror(err));
         return exitfailure;
     }
     return exitok;
+}
+
+bool isfolder(const std::string& name) {
+    std::error_code ec;
+    return fs::is_directory(fs::status(name, ec));
+}
+
+}  // namespace
+
+// Over several files OUT is a folder: each file is written there under its
+// own name (see outputnames.hpp), a line "FILE -> OUT" is printed for each
+// one written, and a file that fails does not stop the others.
+int command_convert(const tparsedargs& args, tcontext& ctx) {
+    const tcommand& command = *findcommand("convert");
+    const std::string output = args.value("output");
+    if (output.empty()) {
+        ctx.error("convert: missing -o OUT");
+        ctx.errortext(commandusage(command));
+        return exitfailure;
+    }
+    // --rotate turns the traces, --box then brings each outline to a box
+    // (the sizes must be read as millimetres: 1 mm or less would not be).
+    tshapechange change;
+    if (args.has("rotate")) {
+        const std::string text = args.value("rotate");
+        if (!parsedegrees(text, change.degrees)) {
+            ctx.error("convert: --rotate takes an angle in degrees, not '" + text + "'");
+            ctx.errortext(commandusage(command));
+            return exitfailure;
+        }
+        change.rotate = true;
+    }
+    if (args.has("box")) {
+        const std::string text = args.value("box");
+        std::vector<std::int32_t> v;
+        if (!parsemillimetres(text, 2, v) || v.size() != 2 ||
+            !std::all_of(v.begin(), v.end(), [](std::int32_t x) { return x > 100 && x < 10000; })) {
+            ctx.error("convert: --box takes A,B in millimetres, each above 1 and below 100, not '" + text + "'");
+            ctx.errortext(commandusage(command));
+            return exitfailure;
+        }
+        change.box = true;
+        change.a = v[0];
+        change.b = v[1];
+    }
+    unsigned jobs = 1;
+    if (!jobsoption(args, command, jobs, ctx)) return exitfailure;
+
+    if (args.operands.size() == 1 && !isfolder(args.operands.front())) {
+        return convertfile(args.operands.front(), output, change, nullptr, ctx);
+    }
+
+    // Several files: OUT is a folder, made when missing; a name that looks
+    // like a single OMA file is refused rather than made a folder.
+    std::error_code ec;
+    if (!isfolder(output) && (fs::exists(fs::symlink_status(output, ec)) || omafilename(output))) {
+        ctx.error("convert: OUT must be a folder when several files are given: '" + output + "'");
+        ctx.errortext(commandusage(command));
+        return exitfailure;
+    }
+    const tinputs inputs = findinputs(args.operands, ctx);
+    const std::vector<std::string> outputs = outputnames(inputs.files, output, std::string(), false);
+    const tinputidentities identities(inputs.files);
+    tbatchresult result;
+    return runinputs(
+        inputs, jobs,
+        [&](const tinputfile& file, std::size_t index, tcontext& c) {
+            const int status = convertfile(file.path, outputs[index], change, &identities, c);
+            if (status == exitok) c.out.line(file.path + " -> " + outputs[index]);
+            return status;
+        },
+        ctx, result);
 }
 
 }  // namespace kestrune::cli

@@ -1,5 +1,6 @@
 // dump: the points of one eye's trace as the comma-separated lines the viewer
 // saves beside its pictures.
+#include "batch.hpp"
 #include "cli.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/stringlist.hpp"
@@ -25,25 +26,29 @@ char eyeoption(const tparsedargs& args, const tcommand& command, char fallback, 
 // radius, x, y), with the decimal mark and list separator of the regional
 // settings, each line ended by a line feed. The traces are extracted as the
 // viewer does for display, so a missing right trace is not replaced by the
-// mirror image of the left one. An eye without a trace prints nothing.
+// mirror image of the left one. An eye without a trace prints nothing. Over
+// several files each file's lines follow a line "File: FILE".
 int command_dump(const tparsedargs& args, tcontext& ctx) {
     const tcommand& command = *findcommand("dump");
-    if (args.operands.size() != 1) {
-        ctx.error("dump: one FILE only");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
-    }
     const char eye = eyeoption(args, command, 'R', ctx);
     if (eye == '\0') return exitfailure;
-    tomafileobj doc;
-    if (!readdocument(args.operands.front(), doc, ctx)) return exitfailure;
-
-    tradiilist radlist, rightlist, leftlist;
-    radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
-    tstringlist dbglist;
-    (eye == 'L' ? leftlist : rightlist).datatodebuglist(dbglist);
-    for (const std::string& line : dbglist) ctx.out.line(line);
-    return exitok;
+    unsigned jobs = 1;
+    if (!jobsoption(args, command, jobs, ctx)) return exitfailure;
+    const tinputs inputs = findinputs(args.operands, ctx);
+    const bool labelled = inputs.batch;
+    const auto dumpfile = [eye, labelled](const tinputfile& file, std::size_t, tcontext& c) {
+        tomafileobj doc;
+        if (!readdocument(file.path, doc, c)) return exitfailure;
+        tradiilist radlist, rightlist, leftlist;
+        radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
+        tstringlist dbglist;
+        (eye == 'L' ? leftlist : rightlist).datatodebuglist(dbglist);
+        if (labelled) c.out.line("File: " + file.path);
+        for (const std::string& line : dbglist) c.out.line(line);
+        return exitok;
+    };
+    tbatchresult result;
+    return runinputs(inputs, jobs, dumpfile, ctx, result);
 }
 
 }  // namespace kestrune::cli

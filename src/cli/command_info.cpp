@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "batch.hpp"
 #include "cli.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/text.hpp"
@@ -216,14 +217,13 @@ void writejson(tcontext& ctx, const std::string& filename, const tfileinfo& info
 // regional decimal mark. With --json one JSON object on one line, lengths as
 // whole hundredths of a millimetre; an eye without a trace has points 0.
 // --msu adds the smallest blank diameter of each eye ("msu"), --radius the
-// radius at an angle ("radius").
+// radius at an angle ("radius"). Over several files the text reports follow
+// one another with an empty line between them, and --json writes one object
+// per line (JSON Lines), in the order of the files.
 int command_info(const tparsedargs& args, tcontext& ctx) {
     const tcommand& command = *findcommand("info");
-    if (args.operands.size() != 1) {
-        ctx.error("info: one FILE only");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
-    }
+    unsigned jobs = 1;
+    if (!jobsoption(args, command, jobs, ctx)) return exitfailure;
     tshapequery query;
     if (args.has("msu")) {
         const std::string text = args.value("msu");
@@ -247,16 +247,21 @@ int command_info(const tparsedargs& args, tcontext& ctx) {
         }
         query.radius = true;
     }
-    const std::string& filename = args.operands.front();
-    tomafileobj doc;
-    if (!readdocument(filename, doc, ctx)) return exitfailure;
-    const tfileinfo info = inspect(doc, query);
-    if (args.has("json")) {
-        writejson(ctx, filename, info, query);
-    } else {
-        writetext(ctx, filename, info, query);
-    }
-    return exitok;
+    const bool json = args.has("json");
+    const auto infofile = [&query, json](const tinputfile& file, std::size_t index, tcontext& c) {
+        tomafileobj doc;
+        if (!readdocument(file.path, doc, c)) return exitfailure;
+        const tfileinfo info = inspect(doc, query);
+        if (json) {
+            writejson(c, file.path, info, query);
+        } else {
+            if (index > 0) c.out.put('\n');
+            writetext(c, file.path, info, query);
+        }
+        return exitok;
+    };
+    tbatchresult result;
+    return runinputs(findinputs(args.operands, ctx), jobs, infofile, ctx, result);
 }
 
 }  // namespace kestrune::cli

@@ -1,5 +1,6 @@
 // list: each file's records, one per line, as the viewer's record box shows
 // them.
+#include "batch.hpp"
 #include "cli.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/stringlist.hpp"
@@ -18,24 +19,24 @@ const tstringlist& displayrecords(tomafileobj& doc, tstringlist& converted) {
 
 // The records go out as the bytes they hold (no code page, NUL and bytes above
 // 127 kept), each followed by a line feed; the files one after the other, in
-// the order given. A file whose right or left outline is stored in a packed
-// notation is listed with its traces as ASCII numbers, as the viewer shows it.
-// A file that cannot be read is reported and skipped, and the others are
-// still listed.
+// the order given, with nothing between them (the records are the output:
+// a line of ours among them could be taken for one). A file whose right or
+// left outline is stored in a packed notation is listed with its traces as
+// ASCII numbers, as the viewer shows it. A file that cannot be read is
+// reported and skipped, and the others are still listed; once standard
+// output has failed, no further file is read.
 int command_list(const tparsedargs& args, tcontext& ctx) {
-    int status = exitok;
-    tstringlist converted;
-    for (const std::string& filename : args.operands) {
-        // Once standard output has failed, reading further files serves nothing.
-        if (ctx.out.failed()) break;
+    unsigned jobs = 1;
+    if (!jobsoption(args, *findcommand("list"), jobs, ctx)) return exitfailure;
+    const auto listfile = [](const tinputfile& file, std::size_t, tcontext& c) {
         tomafileobj doc;
-        if (!readdocument(filename, doc, ctx)) {
-            status = exitfailure;
-            continue;
-        }
-        for (const std::string& record : displayrecords(doc, converted)) ctx.out.line(record);
-    }
-    return status;
+        if (!readdocument(file.path, doc, c)) return exitfailure;
+        tstringlist converted;
+        for (const std::string& record : displayrecords(doc, converted)) c.out.line(record);
+        return exitok;
+    };
+    tbatchresult result;
+    return runinputs(findinputs(args.operands, ctx), jobs, listfile, ctx, result);
 }
 
 }  // namespace kestrune::cli

@@ -6,7 +6,9 @@
 #include <string_view>
 #include <system_error>
 
+#include "batch.hpp"
 #include "cli.hpp"
+#include "outputnames.hpp"
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
 #include "kestrune/support/text.hpp"
@@ -49,44 +51,30 @@ struct tcanvasrelease {
     ~tcanvasrelease() { releasecanvasresources(); }
 };
 
+bool isfolder(const std::string& name) {
+    std::error_code ec;
+    return fs::is_directory(fs::status(name, ec));
+}
+
 int usageerror(tcontext& ctx, const tcommand& command, const std::string& message) {
     ctx.error(std::string(command.name) + ": " + message);
     ctx.errortext(commandusage(command));
     return exitfailure;
 }
 
-}  // namespace
-
-// Draws the trace of the eye --eye names on a white picture of --size pixels
-// (the viewer's 105 x 105 by default) with the initial drawing settings, as
-// the viewer draws both eyes, and writes it to OUT in the format its
-// extension names. --text writes the box size A x B into the picture. Exit
-// status 2, with a message, when the file cannot be read, the eye has no
-// trace the viewer would draw (10 points or fewer), or OUT cannot be written.
-int command_render(const tparsedargs& args, tcontext& ctx) {
-    const tcommand& command = *findcommand("render");
-    if (args.operands.size() != 1) return usageerror(ctx, command, "one FILE only");
-    const char eye = eyeoption(args, command, '\0', ctx);
-    if (eye == '\0') return exitfailure;
-    if (!args.has("output")) return usageerror(ctx, command, "missing -o OUT");
-    const std::string out = args.value("output");
-    if (!picturename(out)) {
-        return usageerror(ctx, command, "OUT must end in .jpeg, .jpg, .png or .svg: '" + out + "'");
-    }
-    int width = defaultsize, height = defaultsize;
-    if (args.has("size") && !readsize(args.value("size"), width, height)) {
-        return usageerror(ctx, command,
-                          "--size takes WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(maxside) +
-                              ": '" + args.value("size") + "'");
-    }
-
-    const std::string& filename = args.operands.front();
+// Draws one file's trace of eye into out.
+int renderfile(const std::string& filename, const std::string& out, char eye, int width, int height, bool text,
+               const tinputidentities* inputs, tcontext& ctx) {
     tomafileobj doc;
     if (!readdocument(filename, doc, ctx)) return exitfailure;
-    // The input file is never replaced by its own picture.
+    // The input file is never replaced by its own picture, nor by another's.
     std::error_code ec;
     if (fs::equivalent(filename, out, ec)) {
         ctx.error("render: OUT is FILE itself: " + out);
+        return exitfailure;
+    }
+    if (inputs && inputs->contains(out)) {
+        ctx.error("render: " + out + ": is an input file; not overwritten");
         return exitfailure;
     }
 
@@ -100,12 +88,73 @@ int command_render(const tparsedargs& args, tcontext& ctx) {
     }
     // The box size that --text writes.
     trace.findabed();
-    const tcanvasrelease release;
-    if (!trace.saveasjpeg(width, height, rightcode, out, args.has("text"))) {
+    if (!trace.saveasjpeg(width, height, rightcode, out, text)) {
         ctx.error(out + ": cannot be written");
         return exitfailure;
     }
     return exitok;
+}
+
+}  // namespace
+
+// Draws the trace of the eye --eye names on a white picture of --size pixels
+// (the viewer's 105 x 105 by default) with the initial drawing settings, as
+// the viewer draws both eyes, and writes it to OUT in the format its
+// extension names. --text writes the box size A x B into the picture. Exit
+// status 2, with a message, when the file cannot be read, the eye has no
+// trace the viewer would draw (10 points or fewer), or OUT cannot be written.
+// Over several files OUT is a folder: each picture is named after its file
+// (see outputnames.hpp) in the --format given, a line "FILE -> PICTURE" is
+// printed for each one written, and a file that fails does not stop the
+// others.
+int command_render(const tparsedargs& args, tcontext& ctx) {
+    const tcommand& command = *findcommand("render");
+    const char eye = eyeoption(args, command, '\0', ctx);
+    if (eye == '\0') return exitfailure;
+    if (!args.has("output")) return usageerror(ctx, command, "missing -o OUT");
+    const std::string out = args.value("output");
+    int width = defaultsize, height = defaultsize;
+    if (args.has("size") && !readsize(args.value("size"), width, height)) {
+        return usageerror(ctx, command,
+                          "--size takes WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(maxside) +
+                              ": '" + args.value("size") + "'");
+    }
+    const std::string format = args.value("format", "jpeg");
+    if (format != "jpeg" && format != "png" && format != "svg") {
+        return usageerror(ctx, command, "--format takes jpeg, png or svg, not '" + format + "'");
+    }
+    unsigned jobs = 1;
+    if (!jobsoption(args, command, jobs, ctx)) return exitfailure;
+    const bool text = args.has("text");
+
+    if (args.operands.size() == 1 && !isfolder(args.operands.front())) {
+        if (!picturename(out)) {
+            return usageerror(ctx, command, "OUT must end in .jpeg, .jpg, .png or .svg: '" + out + "'");
+        }
+        const tcanvasrelease release;
+        return renderfile(args.operands.front(), out, eye, width, height, text, nullptr, ctx);
+    }
+
+    // Several files: OUT is a folder, made when missing; a name that looks
+    // like a single picture is refused rather than made a folder.
+    if ((!isfolder(out) && fs::exists(fs::symlink_status(out))) || (!isfolder(out) && picturename(out))) {
+        return usageerror(ctx, command, "OUT must be a folder when several files are given: '" + out + "'");
+    }
+    const tinputs inputs = findinputs(args.operands, ctx);
+    const std::vector<std::string> outputs =
+        outputnames(inputs.files, out, std::string("_") + eye + "." + format, true);
+    const tinputidentities identities(inputs.files);
+    const tcanvasrelease release;
+    tbatchresult result;
+    return runinputs(
+        inputs, jobs,
+        [&](const tinputfile& file, std::size_t index, tcontext& c) {
+            const int status =
+                renderfile(file.path, outputs[index], eye, width, height, text, &identities, c);
+            if (status == exitok) c.out.line(file.path + " -> " + outputs[index]);
+            return status;
+        },
+        ctx, result);
 }
 
 }  // namespace kestrune::cli

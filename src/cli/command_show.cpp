@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.hpp"
 #include "cli.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
@@ -58,35 +59,11 @@ void printpicture(tcontext& ctx, std::string_view eye, const tshownpicture& pict
     ctx.out.line(line);
 }
 
-}  // namespace
-
-// Output, one item per line:
-//   Caption: NAME
-//   Label: TEXT                  (the red line; a single space means no fault)
-//   Records: N                   followed by the N lines of the record box
-//   Right picture: PATH | none (N points) | not written (PATH)
-//   Left picture: ...
-//   Dump: PATH | none
-// Exit status 2 when the file cannot be read or the dump or a picture cannot
-// be written.
-int command_show(const tparsedargs& args, tcontext& ctx) {
-    std::vector<std::string> settings;
-    std::vector<std::string> files;
-    for (const std::string& operand : args.operands) {
-        (issetting(operand) ? settings : files).push_back(operand);
-    }
-    if (files.size() != 1) {
-        ctx.error(files.empty() ? "show: missing FILE" : "show: one FILE only");
-        ctx.errortext(commandusage(*findcommand("show")));
-        return exitfailure;
-    }
-    const std::string& filename = files.front();
-    // The working folder looks for LOCALFOLDER among these arguments.
-    setruntimeparameters(settings);
-    const std::string workingfolder = MyDocumentsPath();
-
+// The show-file sequence for one file and what the window would show.
+int showfile(const std::string& filename, const std::string& workingfolder, bool labelled, tcontext& ctx) {
     const tshowfileresult shown = showfilesequence(filename, workingfolder);
 
+    if (labelled) ctx.out.line("File: " + filename);
     ctx.out.line("Caption: " + shown.caption);
     ctx.out.line("Label: " + shown.labeltext);
     ctx.out.line("Records: " + std::to_string(shown.lines.count()));
@@ -100,7 +77,7 @@ int command_show(const tparsedargs& args, tcontext& ctx) {
         ctx.error(filename + ": " + unreadablereason(filename));
         status = exitfailure;
     } else if (!shown.dumpwritten) {
-        // The dump's I/O code is still the one its saving left.
+        // The dump's I/O code is still the one its saving left on this thread.
         ctx.error(shown.dumpfilename + ": " + unwritablereason(shown.dumpfilename, QVTLibiostatus));
         status = exitfailure;
     }
@@ -111,6 +88,47 @@ int command_show(const tparsedargs& args, tcontext& ctx) {
         }
     }
     return status;
+}
+
+}  // namespace
+
+// Output, one item per line:
+//   Caption: NAME
+//   Label: TEXT                  (the red line; a single space means no fault)
+//   Records: N                   followed by the N lines of the record box
+//   Right picture: PATH | none (N points) | not written (PATH)
+//   Left picture: ...
+//   Dump: PATH | none
+// Over several files each file's lines follow a line "File: FILE".
+// Exit status 2 when a file cannot be read or the dump or a picture cannot
+// be written.
+int command_show(const tparsedargs& args, tcontext& ctx) {
+    const tcommand& command = *findcommand("show");
+    std::vector<std::string> settings;
+    std::vector<std::string> files;
+    for (const std::string& operand : args.operands) {
+        (issetting(operand) ? settings : files).push_back(operand);
+    }
+    if (files.empty()) {
+        ctx.error("show: missing FILE");
+        ctx.errortext(commandusage(command));
+        return exitfailure;
+    }
+    unsigned jobs = 1;
+    if (!jobsoption(args, command, jobs, ctx)) return exitfailure;
+    // The working folder looks for LOCALFOLDER among these arguments.
+    setruntimeparameters(settings);
+    const std::string workingfolder = MyDocumentsPath();
+
+    const tinputs inputs = findinputs(files, ctx);
+    const bool labelled = inputs.batch;
+    tbatchresult result;
+    return runinputs(
+        inputs, jobs,
+        [&workingfolder, labelled](const tinputfile& file, std::size_t, tcontext& c) {
+            return showfile(file.path, workingfolder, labelled, c);
+        },
+        ctx, result);
 }
 
 }  // namespace kestrune::cli

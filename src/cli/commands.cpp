@@ -2,6 +2,7 @@
 #include <array>
 #include <cstring>
 
+#include "batch.hpp"
 #include "cli.hpp"
 
 #ifndef KESTRUNE_VERSION
@@ -11,28 +12,34 @@
 namespace kestrune::cli {
 namespace {
 
-constexpr std::array<toptiondefn, 3> convertoptions{{
-    {"output", "OUT", "The file to write (required); never FILE itself.", 'o'},
+constexpr std::array<toptiondefn, 4> convertoptions{{
+    {"output", "OUT", "The file to write (required; a folder for several files); never FILE itself.", 'o'},
     {"box", "A,B", "Bring each outline to a box A mm wide and B mm deep first."},
     {"rotate", "DEG", "Turn the traces by DEG degrees (counter-clockwise) first."},
+    jobsoptiondefn,
 }};
 
 constexpr toptiondefn eyeoptiondefn{"eye", "R|L", "The eye whose trace is used (default R).", 'e'};
 
-constexpr std::array<toptiondefn, 1> dumpoptions{{eyeoptiondefn}};
+constexpr std::array<toptiondefn, 1> jobsonly{{jobsoptiondefn}};
 
-constexpr std::array<toptiondefn, 3> infooptions{{
-    {"json", "", "Write one JSON object; lengths in hundredths of a millimetre."},
+constexpr std::array<toptiondefn, 2> dumpoptions{{eyeoptiondefn, jobsoptiondefn}};
+
+constexpr std::array<toptiondefn, 4> infooptions{{
+    {"json", "", "Write one JSON object (one per line for several files); lengths in hundredths of a millimetre."},
     {"msu", "HDEC,VDEC[,ALLOW]",
      "Also the smallest blank for each outline: centre HDEC,VDEC mm off, ALLOW mm added."},
     {"radius", "ANGLE", "Also each outline's radius at ANGLE degrees."},
+    jobsoptiondefn,
 }};
 
-constexpr std::array<toptiondefn, 4> renderoptions{{
+constexpr std::array<toptiondefn, 6> renderoptions{{
     {"eye", "R|L", "The eye whose trace is drawn (required).", 'e'},
-    {"output", "OUT", "The picture to write (required): .jpeg, .jpg, .png or .svg.", 'o'},
+    {"output", "OUT", "The picture to write (required): .jpeg, .jpg, .png or .svg; a folder for several files.", 'o'},
     {"size", "WxH", "Picture size in pixels (default 105x105).", 's'},
     {"text", "", "Write the box size into the picture."},
+    {"format", "jpeg|png|svg", "The pictures' format when OUT is a folder (default jpeg)."},
+    jobsoptiondefn,
 }};
 
 // The program's commands, in the order the usage lists them.
@@ -41,25 +48,25 @@ constexpr std::array commands{
              command_help},
     tcommand{"list", "FILE...",
              "Print each file's records, one per line; packed traces as numbers.",
-             {}, 1, command_list},
-    tcommand{"check", "FILE",
+             jobsonly, 1, command_list},
+    tcommand{"check", "FILE...",
              "Print the verdict of the trace check and its detail; exit 1 on a fault.",
-             {}, 1, command_check},
-    tcommand{"dump", "FILE [--eye R|L]",
+             jobsonly, 1, command_check},
+    tcommand{"dump", "FILE... [--eye R|L]",
              "Print the points of one eye's trace as comma-separated lines.",
              dumpoptions, 1, command_dump},
-    tcommand{"info", "FILE [--json]",
+    tcommand{"info", "FILE... [--json]",
              "Print each eye's trace format, point count, box, ED and circumference.",
              infooptions, 1, command_info},
-    tcommand{"render", "FILE --eye R|L -o OUT",
+    tcommand{"render", "FILE... --eye R|L -o OUT",
              "Draw one eye's trace as the viewer shows it, into a picture file.",
              renderoptions, 1, command_render},
-    tcommand{"convert", "FILE -o OUT",
+    tcommand{"convert", "FILE... -o OUT",
              "Write FILE to OUT with its traces as ASCII records.",
              convertoptions, 1, command_convert},
-    tcommand{"show", "FILE [LOCALFOLDER=DIR]",
+    tcommand{"show", "FILE... [LOCALFOLDER=DIR]",
              "Run the viewer on FILE: write its dump and pictures, print what it shows.",
-             {}, 1, command_show},
+             jobsonly, 1, command_show},
 };
 
 // Options that stand before the command.

@@ -10,7 +10,18 @@ constexpr std::size_t blocksize = 64 * 1024;
 
 }  // namespace
 
+void capturebytes(tcapture& capture, bool diagnostic, std::string_view bytes) {
+    if (bytes.empty()) return;
+    if (capture.empty() || capture.back().diagnostic != diagnostic) {
+        capture.push_back({diagnostic, std::string(bytes)});
+    } else {
+        capture.back().bytes.append(bytes);
+    }
+}
+
 toutput::toutput(std::FILE* stream) : stream_(stream) { buffer_.reserve(blocksize); }
+
+toutput::toutput(tcapture& capture) : capture_(&capture) {}
 
 toutput::~toutput() { flush(); }
 
@@ -26,9 +37,7 @@ void toutput::write(std::string_view bytes) {
         drain();
         // A piece as large as the block goes straight to the stream.
         if (bytes.size() >= blocksize) {
-            if (!failed_ && std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
-                fail();
-            }
+            emit(bytes);
             return;
         }
     }
@@ -40,17 +49,22 @@ void toutput::put(char c) {
     buffer_.push_back(c);
 }
 
-void toutput::drain() {
-    if (!buffer_.empty() && !failed_ &&
-        std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size()) {
+void toutput::emit(std::string_view bytes) {
+    if (capture_) {
+        capturebytes(*capture_, false, bytes);
+    } else if (!bytes.empty() && !failed_ && std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
         fail();
     }
+}
+
+void toutput::drain() {
+    emit(buffer_);
     buffer_.clear();
 }
 
 bool toutput::flush() {
     drain();
-    if (!failed_ && std::fflush(stream_) != 0) fail();
+    if (stream_ && !failed_ && std::fflush(stream_) != 0) fail();
     return !failed_;
 }
 
@@ -63,6 +77,10 @@ void tcontext::error(std::string_view message) {
 }
 
 void tcontext::errortext(std::string_view text) {
+    if (capture_) {
+        capturebytes(*capture_, true, text);
+        return;
+    }
     std::fwrite(text.data(), 1, text.size(), err_);
     std::fflush(err_);
 }

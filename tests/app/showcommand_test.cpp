@@ -90,10 +90,12 @@ TEST(ShowCommand, Failures) {
     EXPECT_NE(missing.out.find("Dump: none\n"), std::string::npos);
     EXPECT_EQ(missing.err, "kestrune-cli: " + (dir / "nope.oma").string() + ": No such file or directory\n");
 
-    const tresult two = show({"a.oma", "b.oma"});
+    // Several files are shown one after the other, each under its name.
+    const tresult two = show({"a.oma", "b.oma", local});
     EXPECT_EQ(two.status, 2);
-    EXPECT_EQ(two.out, "");
-    EXPECT_EQ(two.err.rfind("kestrune-cli: show: one FILE only\n", 0), 0u) << two.err;
+    EXPECT_EQ(two.out.rfind("File: a.oma\nCaption: a.oma\n", 0), 0u) << two.out;
+    EXPECT_NE(two.out.find("\nFile: b.oma\nCaption: b.oma\n"), std::string::npos) << two.out;
+    EXPECT_EQ(two.err, "kestrune-cli: a.oma: No such file or directory\nkestrune-cli: b.oma: No such file or directory\n");
 
     const tresult none = show({local});
     EXPECT_EQ(none.status, 2);

@@ -225,7 +225,6 @@ TEST(CliList, UnreadableFileIsReportedAndTheOthersStillListed) {
     TempDir dir;
     write_file(dir / "a.oma", "JOB=A\r\nDBL=18.00\r\n");
     write_file(dir / "b.oma", "JOB=B\r\n");
-    fs::create_directory(dir / "folder.oma");
     write_file(dir / "plain", "x");
     fs::create_symlink(dir / "gone.oma", dir / "dangling.oma");
 
@@ -236,7 +235,6 @@ TEST(CliList, UnreadableFileIsReportedAndTheOthersStillListed) {
     };
     const tcase cases[] = {
         {"missing file", dir / "missing.oma", "No such file or directory"},
-        {"folder", dir / "folder.oma", "Is a directory"},
         {"below a plain file", dir / "plain" / "x.oma", "Not a directory"},
         {"dangling link", dir / "dangling.oma", "No such file or directory"},
     };

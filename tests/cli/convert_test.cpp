@@ -327,8 +327,9 @@ TEST_F(CliPacked, ConvertUsageMistakes) {
         {"convert " + quoted(packed()), "convert: missing -o OUT"},
         {"convert " + quoted(packed()) + " -o", "convert: option '-o' needs a value"},
         {"convert " + quoted(packed()) + " --output", "convert: option '--output' needs a value"},
-        {"convert " + quoted(packed()) + " " + quoted(packed()) + " -o x.oma", "convert: one FILE only"},
-        {"convert -o x.oma", "convert: missing FILE -o OUT"},
+        {"convert " + quoted(packed()) + " " + quoted(packed()) + " -o x.oma",
+         "convert: OUT must be a folder when several files are given: 'x.oma'"},
+        {"convert -o x.oma", "convert: missing FILE... -o OUT"},
         {"convert " + quoted(packed()) + " -x", "convert: unknown option '-x'"},
     };
     for (const tcase& c : cases) {
@@ -336,7 +337,7 @@ TEST_F(CliPacked, ConvertUsageMistakes) {
         const tresult r = runcli(c.arguments);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("kestrune-cli: " + c.message + "\nUsage: kestrune-cli convert FILE -o OUT\n", 0), 0u)
+        EXPECT_EQ(r.err.rfind("kestrune-cli: " + c.message + "\nUsage: kestrune-cli convert FILE... -o OUT\n", 0), 0u)
             << r.err;
     }
     EXPECT_EQ(names(), (std::vector<std::string>{"packed.oma"}));

@@ -362,7 +362,9 @@ TEST(CliRender, UsageErrorsWriteNothing) {
         {f + " -o " + out, "render: missing --eye R|L"},
         {f + " --eye R", "render: missing -o OUT"},
         {f + " --eye X -o " + out, "render: --eye takes R or L, not 'X'"},
-        {f + " " + f + " --eye R -o " + out, "render: one FILE only"},
+        {f + " " + f + " --eye R -o " + out, "render: OUT must be a folder when several files are given: '"},
+        {f + " " + f + " --eye R -o " + f, "render: OUT must be a folder when several files are given: '"},
+        {f + " --eye R -o " + out + " --format gif", "render: --format takes jpeg, png or svg, not 'gif'"},
         {f + " --eye R -o " + quoted(dir / "out.gif"), "render: OUT must end in .jpeg, .jpg, .png or .svg: '"},
         {f + " --eye R -o " + quoted(dir / "out"), "render: OUT must end in .jpeg, .jpg, .png or .svg: '"},
         {f + " --eye R -o " + out + " --size 0x10", "render: --size takes WIDTHxHEIGHT in pixels, each 1 to 10000: '0x10'"},
@@ -381,7 +383,7 @@ TEST(CliRender, UsageErrorsWriteNothing) {
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("kestrune-cli: " + c.message, 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("\nUsage: kestrune-cli render FILE --eye R|L -o OUT"), std::string::npos);
+        EXPECT_NE(r.err.find("\nUsage: kestrune-cli render FILE... --eye R|L -o OUT"), std::string::npos);
     }
     EXPECT_FALSE(fs::exists(dir / "out.png"));
 }

@@ -1,0 +1,37 @@
+// Names of the files that render and convert write into an output folder
+// for many inputs, and the guard that keeps them off the inputs.
+#pragma once
+
+#include <sys/types.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch.hpp"
+
+namespace kestrune::cli {
+
+// One output path per input, in folder: the input's path below its folder
+// operand (its bare name for a file named directly), with its extension
+// replaced by newending when replaceextension is set. A name already given to
+// an earlier input of the run gets "-2", "-3", ... after its stem, so two
+// inputs of the same name from different folders never share an output.
+std::vector<std::string> outputnames(const std::vector<tinputfile>& files, const std::string& folder,
+                                     const std::string& newending, bool replaceextension);
+
+// The files of a run as the system knows them (device and inode), so that
+// an output that is one of them under any name can be refused. Read-only
+// once made: threads share it without locks.
+class tinputidentities {
+public:
+    explicit tinputidentities(const std::vector<tinputfile>& files);
+    // Whether path names an existing file that is one of the inputs.
+    bool contains(const std::string& path) const;
+
+private:
+    std::set<std::pair<dev_t, ino_t>> ids_;
+};
+
+}  // namespace kestrune::cli
