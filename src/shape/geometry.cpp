@@ -20,7 +20,7 @@
 
 namespace kestrune {
 
-std::atomic<bool> shapconvstraightline{false};
+thread_local std::atomic<bool> shapconvstraightline{false};
 std::atomic<bool> shapconvmidway{false};
 
 namespace {

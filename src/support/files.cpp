@@ -19,9 +19,9 @@
 
 namespace kestrune {
 
-std::atomic<int> QVTLibIOError{0};
-std::atomic<int> QVTLibiostatus{0};
-std::atomic<bool> forcesavelinestorename{false};
+thread_local std::atomic<int> QVTLibIOError{0};
+thread_local std::atomic<int> QVTLibiostatus{0};
+thread_local std::atomic<bool> forcesavelinestorename{false};
 
 namespace {
 
@@ -48,20 +48,13 @@ void keepcode(int code) {
     if (code != 0) QVTLibiostatus = code;
 }
 
-std::mutex& copymessmutex() {
-    static std::mutex m;
-    return m;
-}
-
+// Per thread, as the I/O codes are.
 std::string& copymess() {
-    static std::string mess;
+    thread_local std::string mess;
     return mess;
 }
 
-void setcopymess(std::string mess) {
-    std::lock_guard<std::mutex> lock(copymessmutex());
-    copymess() = std::move(mess);
-}
+void setcopymess(std::string mess) { copymess() = std::move(mess); }
 
 // A name the system cannot take: it would be cut at the NUL byte and name
 // another file.
@@ -263,10 +256,7 @@ std::optional<std::vector<std::string>>& parameters() {
 
 }  // namespace
 
-std::string QVTCopyfileerrormess() {
-    std::lock_guard<std::mutex> lock(copymessmutex());
-    return copymess();
-}
+std::string QVTCopyfileerrormess() { return copymess(); }
 
 int clearioresult() { return std::exchange(pendingcode, 0); }
 

@@ -45,16 +45,22 @@ class tstringlist;
 
 // ---- I/O codes ----
 
-// Code of the last open or close of the text-file routines.
-extern std::atomic<int> QVTLibIOError;
-// The last non-zero code of the text-file routines; savelinestofile sets it
-// to 0 when it starts and keeps every write or close error in it.
-extern std::atomic<int> QVTLibiostatus;
-// When true, the next savelinestofile saves through a temporary name, whatever
-// the extension and length, and sets it back to false.
-extern std::atomic<bool> forcesavelinestorename;
-// Message of the failing step of the latest QVTCopyfile call ("" when it
-// succeeded).
+// These are per thread: each tells about the calling thread's own latest
+// operations, so threads working on separate files never see each other's
+// codes. (The atomic type is kept for callers that load and store them.)
+
+// Code of the calling thread's last open or close of the text-file routines.
+extern thread_local std::atomic<int> QVTLibIOError;
+// The last non-zero code of the calling thread's text-file routines;
+// savelinestofile sets it to 0 when it starts and keeps every write or close
+// error in it.
+extern thread_local std::atomic<int> QVTLibiostatus;
+// When true, the calling thread's next savelinestofile saves through a
+// temporary name, whatever the extension and length, and sets it back to
+// false.
+extern thread_local std::atomic<bool> forcesavelinestorename;
+// Message of the failing step of the calling thread's latest QVTCopyfile call
+// ("" when it succeeded).
 std::string QVTCopyfileerrormess();
 
 // The calling thread's pending code, which is thereby cleared.
