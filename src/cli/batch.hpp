@@ -97,9 +97,9 @@ inline constexpr toptiondefn jobsoptiondefn{"jobs", "N", "Handle N files at once
 bool jobsoption(const tparsedargs& args, const tcommand& command, unsigned& jobs, tcontext& ctx);
 
 // Runs handler on every file. One thread does it all with jobs 1; otherwise
-// jobs threads take the files in order, each file's output is collected
-// apart and written to ctx in input order as soon as all earlier files are
-// done. Workers stay at most a few files ahead of the output, so memory
+// jobs threads (the calling one among them) take the files in order, each
+// file's output is collected apart and written to ctx in input order as soon
+// as all earlier files are done. Workers stay at most a few files ahead of the output, so memory
 // does not grow with the number of files. Stops taking new files once
 // standard output fails. A handler that throws counts as a failure of its
 // file. The progress bar goes on the diagnostics when they are a terminal.
