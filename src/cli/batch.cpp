@@ -96,9 +96,9 @@ tbatchresult runinorder(const std::vector<tinputfile>& files, const tfilehandler
     return writer.finish();
 }
 
-// The files shared by the workers and the main thread. Workers take the next
-// file while they are not too far ahead of the writing; the main thread
-// waits for the file whose turn it is to be written.
+// The files shared by the workers and the main thread. Every thread takes
+// the next file while they are not too far ahead of the writing; the main
+// thread also writes the finished files in order.
 class tpool {
 public:
     tpool(const std::vector<tinputfile>& files, const tfilehandler& handler, std::size_t ahead)
