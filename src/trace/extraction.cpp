@@ -320,15 +320,16 @@ void traceextractor::finish() {
 
 bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr) try {
     if (formatstr.empty()) return true;
-    tstringlist fields;
-    delimitedstrtolist(formatstr, fields, ';');
-    if (fields.count() < 2) return false;
-    const std::int32_t declared = xstrtoint(fields[1]);
+    // The notation and the declared count, read in place: this runs for
+    // every record of a trace.
+    std::string_view notation, countfield;
+    if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
+    delimitedfield(formatstr, 0, ';', notation);
+    const std::int32_t declared = xstrtoint(countfield);
     const int have = r.readcount();
     // A trace stops growing once it has its declared count, unless every
     // record is to be decoded so that surplus points show.
     if (!(have < declared || r.checkinggoodtrace)) return true;
-    const std::string& notation = fields[0];
     if (notation.empty()) return false;
     // Room for the declared count at once (within the point bound), so a
     // long trace is not copied each time its list grows. Only address space
