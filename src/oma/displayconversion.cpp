@@ -198,8 +198,13 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         tradiilist extractor;
         std::error_code ec;
         if (!omadatafilename.empty() && std::filesystem::exists(std::filesystem::path(omadatafilename), ec)) {
-            extractor.extractradiilistfromomafile2(omadatafilename, &traces[rightradii], &traces[leftradii], true);
-            extractor.extractradiilistfromomafile2(omadatafilename, &traces[rightz], &traces[leftz], false);
+            // The traces as the file holds them now: read once for both passes.
+            tomafileobj stored;
+            if (stored.readomafile(omadatafilename)) {
+                stored.omastrtolist();
+                extractor.extractradiilistfromomalist2(stored.omalist, &traces[rightradii], &traces[leftradii], true);
+                extractor.extractradiilistfromomalist2(stored.omalist, &traces[rightz], &traces[leftz], false);
+            }
         } else {
             extractor.extractradiilistfromomalist2(omalist, &traces[rightradii], &traces[leftradii], true);
             extractor.extractradiilistfromomalist2(omalist, &traces[rightz], &traces[leftz], false);

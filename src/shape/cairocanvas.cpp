@@ -112,6 +112,13 @@ void tcairocanvas::fillcells(int l, int t, int r, int b, std::int32_t color) {
 // the ideal line rounded to the nearest pixel. Only the part inside the
 // bitmap is walked, so a line of any length costs at most the bitmap's size.
 void tcairocanvas::pixelline(tpoint a, tpoint b) {
+    cairo_new_path(cr_);
+    addpixelline(a, b);
+    setsource(pencolor());
+    cairo_fill(cr_);
+}
+
+void tcairocanvas::addpixelline(tpoint a, tpoint b) {
     a = clamppoint(a);
     b = clamppoint(b);
     const std::int64_t dx = static_cast<std::int64_t>(b.x) - a.x;
@@ -139,7 +146,6 @@ void tcairocanvas::pixelline(tpoint a, tpoint b) {
     }
     if (ilo > ihi) return;
 
-    cairo_new_path(cr_);
     bool inrun = false;
     std::int64_t runfirst = 0, runlast = 0, runminor = 0;
     auto flush = [&] {
@@ -169,8 +175,6 @@ void tcairocanvas::pixelline(tpoint a, tpoint b) {
         }
     }
     flush();
-    setsource(pencolor());
-    cairo_fill(cr_);
 }
 
 void tcairocanvas::dorectangle(const trect& rect) {
@@ -202,8 +206,17 @@ void tcairocanvas::dopolygon(std::span<const tpoint> points) {
     setsource(brushcolor());
     if (pixelexact_ && penwidth() == 1) {
         cairo_fill(cr_);
+        // The outline's pixels in one fill rather than one per edge. The
+        // rectangles all turn the same way and the pen is opaque, so their
+        // union under the nonzero rule sets the very pixels that filling each
+        // edge on its own sets (the even-odd rule would clear overlaps).
+        cairo_new_path(cr_);
         for (std::size_t i = 0; i < points.size(); ++i)
-            pixelline(points[i], points[(i + 1) % points.size()]);
+            addpixelline(points[i], points[(i + 1) % points.size()]);
+        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+        setsource(pencolor());
+        cairo_fill(cr_);
+        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
         return;
     }
     cairo_fill_preserve(cr_);

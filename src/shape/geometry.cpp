@@ -53,12 +53,7 @@ double unwrap(double d) {
 // (the usual case) is only checked, not sorted again.
 void sortpoints(tpointlist& points) { points.sort(); }
 
-// The points of a list as numbers, in list order.
-struct shapepoints {
-    std::vector<double> angle;
-    std::vector<std::int32_t> radius;
-    std::vector<std::int32_t> x, y;  // filled by buildxylists only
-};
+using shapepoints = tshapepoints;
 
 void readpoints(const tradiilist& list, shapepoints& p) {
     const int n = std::max(list.readcount(), 0);
@@ -186,6 +181,8 @@ bool calcintersect(double x1, double y1, double a1, double x2, double y2, double
 }
 
 void tradiilist::makexylists() { buildxylists(*this, nullptr); }
+
+void makexylists(tradiilist& list, tshapepoints& points) { buildxylists(list, &points); }
 
 void tradiilist::findabed() {
     shapepoints p;

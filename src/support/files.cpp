@@ -380,7 +380,7 @@ bool opentextfileforread(ttextfile& f, const std::string& filename) {
                 closefd(fd);
                 code = 2;  // a folder is not a file to read
             } else {
-                if (!f.buffer_) f.buffer_ = std::make_unique<char[]>(textbuffersize);
+                if (!f.buffer_) f.buffer_ = std::make_unique_for_overwrite<char[]>(textbuffersize);
                 f.fd_ = fd;
                 f.mode_ = ttextfile::tmode::input;
                 f.name_ = filename;
@@ -398,7 +398,7 @@ bool opentextfileforwrite(ttextfile& f, const std::string& filename, bool append
     if (f.isopen()) f.close();
     int code = 0;
     try {
-        if (!f.buffer_) f.buffer_ = std::make_unique<char[]>(textbuffersize);
+        if (!f.buffer_) f.buffer_ = std::make_unique_for_overwrite<char[]>(textbuffersize);
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (appendmode ? O_APPEND : O_TRUNC);
         for (int attempt = 0; attempt < writeattempts; ++attempt) {
             int fd = -1;

@@ -609,6 +609,31 @@ void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter) 
     }
 }
 
+bool delimitedfield(std::string_view s, int index, char delimiter, std::string_view& field) {
+    if (index < 0) return false;
+    int current = 0;
+    std::size_t start = 0;
+    bool inquotes = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == delimiter && !inquotes) {
+            if (current == index) {
+                field = dropquotes(s.substr(start, i - start));
+                return true;
+            }
+            ++current;
+            start = i + 1;
+        } else if (c == '"') {
+            inquotes = (i == start);
+        }
+    }
+    if (start < s.size() && current == index) {
+        field = dropquotes(s.substr(start));
+        return true;
+    }
+    return false;
+}
+
 void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter) {
     try {
         std::string result;

@@ -147,6 +147,7 @@ void traceextractor::processradii() {
         result_.radiilist.clear();
         const int count = right_->readcount();
         if (count >= numberofpoints_) {
+            result_.radiilist.reserve(count);
             const bool useangles = rightanglelist_.readcount() > 0;
             for (int i = 0; i < count; ++i) {
                 const double angle = useangles ? rightanglelist_.extractradiuselement(i) / 100.0
@@ -161,6 +162,7 @@ void traceextractor::processradii() {
     if (!righteye && !rightlistfound_) {
         result_.radiilist.clear();
         const int count = left_->readcount();
+        result_.radiilist.reserve(count);
         const bool useangles = leftanglelist_.readcount() > 0;
         for (int i = 0; i < count; ++i) {
             const double angle = useangles ? leftanglelist_.extractradiuselement(i) / 100.0
@@ -318,16 +320,21 @@ void traceextractor::finish() {
 
 bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr) try {
     if (formatstr.empty()) return true;
-    tstringlist fields;
-    delimitedstrtolist(formatstr, fields, ';');
-    if (fields.count() < 2) return false;
-    const std::int32_t declared = xstrtoint(fields[1]);
+    // The notation and the declared count, read in place: this runs for
+    // every record of a trace.
+    std::string_view notation, countfield;
+    if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
+    delimitedfield(formatstr, 0, ';', notation);
+    const std::int32_t declared = xstrtoint(countfield);
     const int have = r.readcount();
     // A trace stops growing once it has its declared count, unless every
     // record is to be decoded so that surplus points show.
     if (!(have < declared || r.checkinggoodtrace)) return true;
-    const std::string& notation = fields[0];
     if (notation.empty()) return false;
+    // Room for the declared count at once (within the point bound), so a
+    // long trace is not copied each time its list grows. Only address space
+    // is taken until points are stored.
+    if (have == 0 && declared > 0) r.radiilist.reserve(std::min(declared, kMaxTracePoints));
 
     const auto addall = [&](const std::vector<std::int32_t>& radii) {
         for (const std::int32_t radius : radii) {

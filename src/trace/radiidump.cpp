@@ -1,6 +1,9 @@
 // The radii dump: the points of a radii list as comma-separated lines, for
 // inspecting how a trace was decoded.
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "kestrune/shape/geometry.hpp"
@@ -9,50 +12,131 @@
 #include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {
+namespace {
+
+// The fields of one line are written into a fixed buffer: a line of five
+// fields of at most 24 characters each, separators and quotes, fits.
+constexpr std::size_t kLineCapacity = 192;
+
+// Appends one field, with the separator before every field but the first,
+// and quoted when it holds the separator (a decimal comma where the list
+// separator is a comma as well), as the delimited-list writer does.
+class linebuilder {
+public:
+    explicit linebuilder(char separator) : separator_(separator) {}
+
+    void clear() { size_ = 0; }
+    std::string_view text() const { return std::string_view(buffer_, size_); }
+
+    void addinteger(std::int32_t v) {
+        char field[16];
+        const auto res = std::to_chars(field, field + sizeof field, v);
+        addfield(field, static_cast<std::size_t>(res.ptr - field));
+    }
+
+    // A whole number with two decimals, as xrealtostr writes it.
+    void addwholewithdecimals(std::int32_t v, char decimal) {
+        char field[24];
+        const auto res = std::to_chars(field, field + sizeof field, v);
+        char* end = res.ptr;
+        *end++ = decimal;
+        *end++ = '0';
+        *end++ = '0';
+        addfield(field, static_cast<std::size_t>(end - field));
+    }
+
+    // A real as xrealtostr writes it: two decimals, rounded once from the
+    // binary value, no sign on a value written as zero.
+    void addreal(double v, char decimal) {
+        char field[32];
+        // An angle of the usual element layout is the double nearest to a
+        // number of thousandths; unless its last digit is 5 (a tie in
+        // decimal, settled by the binary value), the two decimals follow
+        // from the thousandths alone.
+        if (v >= 0 && v < 1e6) {
+            const auto t = static_cast<std::int64_t>(std::llround(v * 1000));
+            if (static_cast<double>(t) / 1000 == v && t % 10 != 5) {
+                const std::int64_t hundredths = (t + 5) / 10;
+                auto res = std::to_chars(field, field + sizeof field, hundredths / 100);
+                char* end = res.ptr;
+                *end++ = decimal;
+                *end++ = static_cast<char>('0' + hundredths % 100 / 10);
+                *end++ = static_cast<char>('0' + hundredths % 10);
+                addfield(field, static_cast<std::size_t>(end - field));
+                return;
+            }
+        }
+        if (std::fabs(v) < 1e14) {
+            const auto res = std::to_chars(field, field + sizeof field, v, std::chars_format::fixed, 2);
+            if (res.ec == std::errc()) {
+                std::size_t n = static_cast<std::size_t>(res.ptr - field);
+                char* start = field;
+                if (std::string_view(field, n) == "-0.00") {
+                    ++start;
+                    --n;
+                }
+                start[n - 3] = decimal;
+                addfield(start, n);
+                return;
+            }
+        }
+        const std::string text = xrealtostr(v);
+        addfield(text.data(), std::min(text.size(), sizeof field));
+    }
+
+private:
+    void addfield(const char* field, std::size_t n) {
+        if (size_ > 0) buffer_[size_++] = separator_;
+        const bool quote = n > 0 && field[0] != '"' && std::memchr(field, separator_, n) != nullptr;
+        if (quote) buffer_[size_++] = '"';
+        std::memcpy(buffer_ + size_, field, n);
+        size_ += n;
+        if (quote) buffer_[size_++] = '"';
+    }
+
+    char buffer_[kLineCapacity];
+    std::size_t size_ = 0;
+    char separator_;
+};
+
+}  // namespace
 
 void tradiilist::datatodebuglist(tstringlist& dbglist) {
     dbglist.clear();
-    // Puts the points in angle order, so the lines come out sorted too.
-    makexylists();
-    const int n = readcount();
+    // Puts the points in angle order, so the lines come out sorted too; the
+    // numbers behind the coordinate lists are kept for the lines.
+    tshapepoints points;
+    kestrune::makexylists(*this, points);
+    const int n = static_cast<int>(points.angle.size());
     if (n <= 0) return;
 
     // Fields are joined with the regional list separator; a field holding it
     // (a decimal comma where the list separator is a comma as well) is quoted.
     const char separator = QVTFormatsettings().ListSeparator;
+    const char decimal = QVTFormatsettings().DecimalSeparator;
     tstringlist fields;
-    std::string line;
+    std::string header;
     dbglist.reserve(n + 1);
 
     for (const char* name : {"Number", "Angle", "Radius", "X", "Y"}) fields.add(name);
-    listtodelimitedstr(fields, line, separator);
-    dbglist.add(line);
+    listtodelimitedstr(fields, header, separator);
+    dbglist.add(std::move(header));
 
-    // One line per point, built in place: this runs once per point of a
-    // trace that may hold millions of them.
-    const auto addfield = [separator](std::string& out, const std::string& field) {
-        if (!out.empty()) out.push_back(separator);
-        const bool quote = field.find(separator) != std::string::npos && field.front() != '"';
-        if (quote) out.push_back('"');
-        out += field;
-        if (quote) out.push_back('"');
-    };
+    // One line per point, written into one buffer with no text made per
+    // field: this runs once per point of a trace that may hold millions.
+    // The angle and radius are those the element accessors read, and the
+    // coordinates those of xlist and ylist (which may be wider than an
+    // element's radius field: the numbers are taken, not their text).
+    linebuilder line(separator);
     for (int i = 0; i < n; ++i) {
-        const std::string& e = element(i);
-        const double angle = extractangle(e);
-        const std::int32_t radius = extractradius(e);
-        // The coordinates are those of xlist and ylist, computed by the same
-        // rule rather than read back from their fixed-width text.
-        std::int32_t x = 0, y = 0;
-        polartoxy(angle, radius, x, y);
-        std::string out;
-        out.reserve(48);
-        addfield(out, xinttostr(i));
-        addfield(out, xrealtostr(angle));
-        addfield(out, xrealtostr(radius));
-        addfield(out, xrealtostr(x));
-        addfield(out, xrealtostr(y));
-        dbglist.add(std::move(out));
+        const auto k = static_cast<std::size_t>(i);
+        line.clear();
+        line.addinteger(i);
+        line.addreal(points.angle[k], decimal);
+        line.addwholewithdecimals(points.radius[k], decimal);
+        line.addwholewithdecimals(points.x[k], decimal);
+        line.addwholewithdecimals(points.y[k], decimal);
+        dbglist.add(std::string(line.text()));
     }
 }
 

@@ -224,6 +224,42 @@ TEST(CairoCanvas, PolygonFillsInsideAndOutlinesThroughItsVertices) {
     EXPECT_EQ(tri.pixel(9, 2), kWhite);
 }
 
+TEST(CairoCanvas, PolygonOutlineIsEveryEdgeLineEvenWhereEdgesOverlap) {
+    // Outlines whose edges cross, retrace each other, repeat a vertex or run
+    // off the bitmap: the outline sets the same pixels as drawing each edge
+    // as a line of its own over the filled shape.
+    const std::vector<std::vector<tpoint>> outlines = {
+        {{2, 2}, {17, 17}, {2, 17}, {17, 2}},                    // a bow tie: the edges cross
+        {{3, 3}, {15, 3}, {3, 3}, {15, 3}, {9, 15}},             // an edge drawn twice over
+        {{5, 5}, {5, 5}, {14, 6}, {14, 6}, {14, 6}, {6, 14}},     // repeated vertices
+        {{10, 1}, {12, 9}, {19, 10}, {12, 11}, {10, 19}, {8, 11}, {1, 10}, {8, 9}},  // a star
+        {{-5, 4}, {25, 8}, {10, 30}},                            // partly outside
+    };
+    for (std::size_t k = 0; k < outlines.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<tpoint>& points = outlines[k];
+        tcairobitmap polygon(20, 20), edges(20, 20);
+        for (tcairobitmap* b : {&polygon, &edges}) {
+            b->canvas().setpencolor(kRed);
+            b->canvas().setbrushcolor(kBlue);
+        }
+        polygon.canvas().Polygon(points);
+
+        // The fill alone, with the pen in the brush colour, then each edge.
+        edges.canvas().setpencolor(kBlue);
+        edges.canvas().Polygon(points);
+        edges.canvas().setpencolor(kRed);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const tpoint a = points[i], b = points[(i + 1) % points.size()];
+            edges.canvas().MoveTo(a.x, a.y);
+            edges.canvas().LineTo(b.x, b.y);
+        }
+        EXPECT_EQ(pixelsof(polygon, kRed), pixelsof(edges, kRed));
+        EXPECT_EQ(pixelsof(polygon, kBlue), pixelsof(edges, kBlue));
+        EXPECT_FALSE(pixelsof(polygon, kRed).empty());
+    }
+}
+
 TEST(CairoCanvas, DegeneratePolygonsDoNotFailOrSpill) {
     tcairobitmap bmp(10, 10);
     tcanvas& t = bmp.canvas();

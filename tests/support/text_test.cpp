@@ -490,6 +490,16 @@ TEST_F(TextTest, SplittingDelimitedLines) {
         list.add("old entry");
         delimitedstrtolist(c.s, list, c.d);
         EXPECT_EQ(entries(list), c.expected) << c.s;
+        // One field read in place is that field of the split, and there is
+        // none past the last.
+        for (int k = -1; k <= static_cast<int>(c.expected.size()); ++k) {
+            std::string_view field = "untouched";
+            const bool found = delimitedfield(c.s, k, c.d, field);
+            const bool exists = k >= 0 && k < static_cast<int>(c.expected.size());
+            EXPECT_EQ(found, exists) << c.s << " field " << k;
+            EXPECT_EQ(std::string(field), exists ? c.expected[static_cast<std::size_t>(k)] : "untouched")
+                << c.s << " field " << k;
+        }
     }
     delimitedstrtolist("a;b", nullptr, ';');  // no list: nothing happens
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kestrune/oma/omafile.hpp"
+#include "kestrune/shape/geometry.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
@@ -106,6 +107,93 @@ TEST_F(RadiiDump, RefillsAnExistingListAndShowsWideCoordinatesWhole) {
     ASSERT_EQ(dbg.count(), 2);
     // -99999 is wider than an element's radius field; the dump keeps it whole.
     EXPECT_EQ(dbg[1], "0,180.00,99999.00,-99999.00,0.00");
+}
+
+// The dump line of point i as the element text gives it: the angle and radius
+// fields read back from the text, the coordinates by the rule of xlist and
+// ylist, each number written by xrealtostr and the fields joined as a
+// delimited list.
+std::string referenceline(const tradiilist& l, int i, char separator) {
+    const std::string e = l.element(i);
+    const double angle = tradiilist::extractangle(e);
+    const std::int32_t radius = tradiilist::extractradius(e);
+    std::int32_t x = 0, y = 0;
+    polartoxy(angle, radius, x, y);
+    tstringlist fields;
+    fields.add(xinttostr(i));
+    fields.add(xrealtostr(angle));
+    fields.add(xrealtostr(radius));
+    fields.add(xrealtostr(x));
+    fields.add(xrealtostr(y));
+    std::string line;
+    listtodelimitedstr(fields, line, separator);
+    return line;
+}
+
+TEST_F(RadiiDump, LinesAreThoseOfTheElementTextsForAwkwardPoints) {
+    // Lists whose points sit on rounding ties, outside the element's usual
+    // field widths, or were put in as text.
+    tradiilist ties;
+    for (int k = 0; k < 2000; ++k) ties.addradiilist(k * 0.005, 2000 + k % 7);  // x.xx5 angles
+    tradiilist wide;
+    wide.addradiilist(0, 123456);    // radius wider than its field: read as its first 5 digits
+    wide.addradiilist(45.5, -9999);
+    wide.addradiilist(90.0004, -123456);
+    wide.addradiilist(359.9996, 99999);
+    tradiilist texts;
+    texts.radiilist.add("  1.000 2500");
+    texts.radiilist.add(" 10.5   2400");   // not the usual layout
+    texts.radiilist.add("-0.0001  100");   // a negative angle field that rounds to zero
+    texts.radiilist.add("200.000");        // no radius at all
+    tradiilist turn;  // every seventh thousandth of a degree round the circle
+    for (int t = 0; t < 360000; t += 7) turn.addradiilist(t / 1000.0, 2500);
+    tradiilist uneven;
+    for (int k = 0; k < 500; ++k) uneven.addradiilist(std::fmod(k * 0.7213 + (k % 3) * 0.0015, 360.0), 1800 + k);
+
+    const struct {
+        const char* name;
+        tradiilist* list;
+    } lists[] = {{"ties", &ties}, {"wide", &wide}, {"texts", &texts}, {"turn", &turn}, {"uneven", &uneven}};
+    const struct {
+        char decimal, list;
+    } separators[] = {{'.', ','}, {',', ';'}, {',', ','}, {'.', '.'}};
+    for (const auto& sep : separators) {
+        QVTFormatsettings().DecimalSeparator = sep.decimal;
+        QVTFormatsettings().ListSeparator = sep.list;
+        for (const auto& c : lists) {
+            SCOPED_TRACE(std::string(c.name) + " " + sep.decimal + sep.list);
+            tstringlist dbg;
+            c.list->datatodebuglist(dbg);
+            ASSERT_EQ(dbg.count(), c.list->readcount() + 1);
+            for (int i = 0; i < c.list->readcount(); ++i)
+                ASSERT_EQ(dbg[i + 1], referenceline(*c.list, i, sep.list)) << "point " << i;
+        }
+    }
+}
+
+TEST_F(RadiiDump, PackedTraceDumpsAsItsAsciiForm) {
+    // The same outline stored as ASCII records and as one notation "3"
+    // record gives the same dump, byte for byte.
+    tradiilist outline;
+    for (int k = 0; k < 1000; ++k)
+        outline.addradiilist(k * 0.36, static_cast<std::int32_t>(2300 + 400 * std::cos(k * 0.36 * 3.14159265 / 90)));
+    tstringlist ascii, packed;
+    ascii.add("TRCFMT=1;1000;E;R;F");
+    packed.add("TRCFMT=3;1000;E;R;F");
+    tstringlist records;
+    ASSERT_TRUE(outline.makeasciiradiilist(records, true));
+    for (const std::string& r : records) ascii.add(r);
+    packed.add(outline.makebinaryradiilist(true));
+
+    tstringlist dumps[2];
+    for (int k = 0; k < 2; ++k) {
+        tradiilist shown, right;
+        ASSERT_TRUE(shown.extractradiilistfromomalist2(k == 0 ? ascii : packed, &right, nullptr, true));
+        ASSERT_EQ(right.readcount(), 1000);
+        right.datatodebuglist(dumps[k]);
+    }
+    EXPECT_EQ(dumps[0].items(), dumps[1].items());
+    EXPECT_EQ(dumps[0][501], "500,180.00,2700.00,-2700.00,0.00");
 }
 
 TEST_F(RadiiDump, RealTracesGiveOneConsistentLinePerPoint) {

@@ -42,6 +42,9 @@ private:
     void setsource(std::int32_t color);
     void strokepen(bool closedshape);
     void pixelline(tpoint from, tpoint to);   // one-pixel line on a bitmap
+    // Adds the pixels of pixelline(from, to) to the current path as
+    // rectangles, drawing nothing.
+    void addpixelline(tpoint from, tpoint to);
     void fillcells(int l, int t, int r, int b, std::int32_t color);
 
     cairo_t* cr_;

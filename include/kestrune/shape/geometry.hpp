@@ -8,8 +8,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 namespace kestrune {
+
+class tradiilist;
 
 // Largest point count the resampling routines produce. Angles are held with
 // three decimals, so no shape can have more distinct angles than this; a
@@ -48,5 +51,18 @@ void polartoxy(double angle, std::int32_t radius, std::int32_t& x, std::int32_t&
 // Rounds to the nearest whole number, halves to even, and saturates to the
 // 32-bit range; NaN gives 0.
 std::int32_t roundtoint32(double v);
+
+// The points of a radii list as numbers, in list order: the angle and radius
+// each accessor reads, and (when built by makexylists) the coordinates behind
+// xlist and ylist.
+struct tshapepoints {
+    std::vector<double> angle;
+    std::vector<std::int32_t> radius;
+    std::vector<std::int32_t> x, y;
+};
+
+// list.makexylists(), keeping the numbers it works from in points, so that a
+// caller who needs them does not read the lists back.
+void makexylists(tradiilist& list, tshapepoints& points);
 
 }  // namespace kestrune

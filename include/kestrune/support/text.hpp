@@ -94,6 +94,10 @@ void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter);
 inline void delimitedstrtolist(std::string_view s, tstringlist& alist, char delimiter) {
     delimitedstrtolist(s, &alist, delimiter);
 }
+// Field index (0-based) of s as delimitedstrtolist splits it, read in place
+// without splitting the rest; false, and field left as it was, when the
+// split has no such field.
+bool delimitedfield(std::string_view s, int index, char delimiter, std::string_view& field);
 void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter);
 std::string listentry(const tstringlist* alist, int x);
 inline std::string listentry(const tstringlist& alist, int x) { return listentry(&alist, x); }
