@@ -236,6 +236,8 @@ protected:
 
 // Reading, splitting and checking a file take a small multiple of its size:
 // its bytes and text, the record list and the points of the trace checked.
+// About four times the size was measured for each kind, at 32 MB here and for
+// every command of kestrune-cli at 100 MB.
 TEST_F(HostileFiles, MemoryStaysWithinASmallMultipleOfTheFileSize) {
     const struct {
         const char* what;
@@ -243,7 +245,8 @@ TEST_F(HostileFiles, MemoryStaysWithinASmallMultipleOfTheFileSize) {
         double factor;
     } cases[] = {
         {"jobs one after the other", manyjobs, 6},
-        {"one trace of every record", longtrace, 24},
+        {"one trace of every record", longtrace, 6},
+        {"random bytes", [](std::size_t n) { return randombytes(n, 3); }, 6},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -326,7 +329,9 @@ TEST_F(HostileFiles, TimeIsLinearInTheFileSize) {
 }
 
 // Hostile files are handled at far better than a second per megabyte, and end
-// with a definite result.
+// with a definite result. Alone on the machine the slowest case (notation 4
+// of random bytes) takes about 0.11 s per megabyte; the limit leaves room
+// for two test programs and other work sharing two cores.
 TEST_F(HostileFiles, HostileFilesTakeWellUnderASecondPerMegabyte) {
     const std::size_t size = scaled(24 * MB);
     const struct {
@@ -352,7 +357,7 @@ TEST_F(HostileFiles, HostileFilesTakeWellUnderASecondPerMegabyte) {
         EXPECT_TRUE(result.readable);
         EXPECT_GE(result.right, c.minright);
         if (kMeasured) {
-            EXPECT_LT(t, 0.25 * mb + 0.1) << t << " s for " << mb << " MB";
+            EXPECT_LT(t, 0.5 * mb + 0.1) << t << " s for " << mb << " MB";
         }
     }
 }
