@@ -77,6 +77,40 @@ std::string latin1toutf8(std::string_view s) {
     return result;
 }
 
+// Whether s is well-formed UTF-8 (no overlong forms, surrogates or values
+// past U+10FFFF).
+bool validutf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 2;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (s.size() - i - 1 < length) return false;
+        for (std::size_t k = 1; k <= length; ++k) {
+            const auto next = static_cast<unsigned char>(s[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += length + 1;
+    }
+    return true;
+}
+
 // A desktop entry string value: backslash, line breaks and tabs escaped.
 std::string desktopstring(std::string_view s) {
     std::string result;
@@ -468,8 +502,13 @@ tregresult TFileRegistrationHelper::RegisterProgid(bool DoRegister) {
         }
         // An entry that starts nothing would be worse than none.
         if (FAppPath.empty()) return hresultfromcode(codeinvalidparameter);
+        // Desktop entries are UTF-8 and have no escape for other bytes: a
+        // program path that is no UTF-8 cannot be written so that it starts
+        // the program, and readers drop a file holding one whole.
+        const std::string text = desktopentry();
+        if (!validutf8(text)) return hresultfromcode(codeinvalidparameter);
         if (const int code = writefileinplace(iconpath(), icontext); code != 0) return hresultfromcode(code);
-        return hresultfromcode(writefileinplace(entry, desktopentry()));
+        return hresultfromcode(writefileinplace(entry, text));
     } catch (...) {
         return hresultfromcode(8);
     }

@@ -15,6 +15,8 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "fileregistration.hpp"
 #include "kestrune/support/files.hpp"
@@ -44,6 +46,25 @@ QString fromlatin1(const std::string& s) {
 QString frompath(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
 
 std::string topath(const QString& s) { return QFile::encodeName(s).toStdString(); }
+
+// Loads a picture by the bytes of its name: a name that is no UTF-8 has no
+// QString that opens the same file.
+bool loadpicture(QPixmap& pixmap, const std::string& filename) {
+    std::ifstream in(filename, std::ios::binary);
+    if (!in) return false;
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return !in.bad() && pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                            static_cast<uint>(bytes.size()));
+}
+
+// A dropped local file's name as the bytes the file system holds. A name that
+// is no valid UTF-8 arrives percent-encoded byte for byte; toLocalFile() would
+// turn those bytes into replacement characters and name another file.
+std::string droppedpath(const QUrl& url) {
+    const QString local = url.toLocalFile();
+    if (local.isEmpty() || !url.host().isEmpty()) return topath(local);
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
 
 bool issetting(const std::string& argument) {
     const std::string upper = upcase(std::string_view(argument).substr(0, 12));
@@ -100,7 +121,7 @@ void TMemo::WMDropFiles(const QList<QUrl>& urls) {
     }
     const QString name = urls.front().toLocalFile();
     if (name.isEmpty()) return;
-    fFilename = topath(name);
+    fFilename = droppedpath(urls.front());
     // The change event that this raises shows the file.
     setPlainText(name);
 }
@@ -180,7 +201,7 @@ void TKestrunefm::setlabel(const std::string& text) {
 
 void TKestrunefm::showpicture(QLabel* box, const tshownpicture& picture) {
     QPixmap pixmap;
-    if (picture.visible && pixmap.load(frompath(picture.filename))) {
+    if (picture.visible && loadpicture(pixmap, picture.filename)) {
         box->setPixmap(pixmap);
         box->show();
     } else {

@@ -179,6 +179,33 @@ TEST_F(RegistrationTest, ExecSurvivesAwkwardProgramPaths) {
     }
 }
 
+// A desktop entry is UTF-8 with no escape for other bytes: a program path
+// that is no UTF-8 is refused, and nothing is written that readers would
+// drop or that would start another file.
+TEST_F(RegistrationTest, ProgramPathThatIsNoUtf8IsRefused) {
+    const std::vector<std::string> paths = {
+        "/opt/caf\xE9/kestrune",          // Latin-1
+        "/opt/\xC0\xAF/kestrune",          // overlong "/"
+        "/opt/\xED\xA0\x80/kestrune",      // a surrogate
+        "/opt/truncated\xE2\x82/kestrune",  // a sequence cut short
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        auto h = helper(path);
+        const tregresult r = h.RegisterToHandleFileType();
+        EXPECT_LT(r, 0);
+        EXPECT_FALSE(h.IsFileTypeRegistered());
+        EXPECT_FALSE(fs::exists(data / "icons/hicolor/scalable/apps/kestrune.svg"));
+        EXPECT_FALSE(fs::exists(config / "mimeapps.list"));
+        EXPECT_EQ(notified, 0);
+    }
+    // UTF-8 beyond ASCII is written as it is.
+    const std::string utf8 = "/opt/caf\xC3\xA9 \xF0\x9F\x93\x81/kestrune";
+    ASSERT_EQ(helper(utf8).RegisterToHandleFileType(), 0);
+    EXPECT_EQ(parseexec(keyvalue(read_file(data / "applications/kestrune.desktop"), "Exec")),
+              (std::vector<std::string>{utf8, "%f"}));
+}
+
 TEST(DesktopExecQuoting, Table) {
     struct tcase {
         const char* arg;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -102,6 +104,37 @@ TEST(CliFileNames, ListAndConvertTakeAnyName) {
         EXPECT_EQ(whole.status, 0) << whole.err;
         EXPECT_EQ(whole.out, listed.out);
         EXPECT_EQ(namesin(dir.path()), sorted({input, output}));
+    }
+}
+
+// check, dump, info and render read any name, given after "--" or as a
+// whole path; info's JSON stays valid UTF-8 whatever bytes the name holds.
+TEST(CliFileNames, CheckDumpInfoAndRenderTakeAnyName) {
+    for (const std::string& stem : awkwardnames()) {
+        SCOPED_TRACE(stem);
+        TempDir dir;
+        const std::string input = stem + ".oma";
+        const std::string picture = stem + ".png";
+        write_file(dir / input, jobtext());
+        for (const std::string& name : {input, (dir / input).string()}) {
+            const tresult check = runin(dir.path(), {"check", "--", name});
+            EXPECT_EQ(check.status, 0) << check.err;
+
+            const tresult dump = runin(dir.path(), {"dump", "--", name});
+            EXPECT_EQ(dump.status, 0) << dump.err;
+            // A header line, then one line per point.
+            EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 41) << dump.out;
+
+            const tresult info = runin(dir.path(), {"info", "--json", "--", name});
+            ASSERT_EQ(info.status, 0) << info.err;
+            const nlohmann::json j = nlohmann::json::parse(info.out, nullptr, false);
+            ASSERT_FALSE(j.is_discarded()) << info.out;
+            EXPECT_EQ(j["right"]["points"], 40);
+        }
+        const tresult rendered = runin(dir.path(), {"render", "--eye", "R", "-o", picture, "--", input});
+        EXPECT_EQ(rendered.status, 0) << rendered.err;
+        EXPECT_EQ(read_file(dir / picture).rfind("\x89PNG", 0), 0u);
+        EXPECT_EQ(namesin(dir.path()), sorted({input, picture}));
     }
 }
 

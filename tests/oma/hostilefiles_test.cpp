@@ -236,6 +236,8 @@ protected:
 
 // Reading, splitting and checking a file take a small multiple of its size:
 // its bytes and text, the record list and the points of the trace checked.
+// About four times the size was measured for each kind, at 32 MB here and for
+// every command of kestrune-cli at 100 MB.
 TEST_F(HostileFiles, MemoryStaysWithinASmallMultipleOfTheFileSize) {
     const struct {
         const char* what;
@@ -243,7 +245,8 @@ TEST_F(HostileFiles, MemoryStaysWithinASmallMultipleOfTheFileSize) {
         double factor;
     } cases[] = {
         {"jobs one after the other", manyjobs, 6},
-        {"one trace of every record", longtrace, 24},
+        {"one trace of every record", longtrace, 6},
+        {"random bytes", [](std::size_t n) { return randombytes(n, 3); }, 6},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -313,11 +316,14 @@ TEST_F(HostileFiles, TimeIsLinearInTheFileSize) {
         const std::size_t small = scaled(2 * MB);
         const fs::path p1 = file("small.oma", c.make(small));
         const fs::path p4 = file("large.oma", c.make(4 * small));
-        // The best of three for the short run, so that one slow start does
-        // not make the ratio look better than it is.
-        double t1 = 1e9;
-        for (int i = 0; i < 3; ++i) t1 = std::min(t1, seconds([&] { wholepath(p1); }));
-        const double t4 = seconds([&] { wholepath(p4); });
+        // The best of three for each size: other work on the machine can
+        // stall any one run, and the best run is the closest to the work's
+        // own cost.
+        double t1 = 1e9, t4 = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            t1 = std::min(t1, seconds([&] { wholepath(p1); }));
+            t4 = std::min(t4, seconds([&] { wholepath(p4); }));
+        }
         RecordProperty(std::string("time ratio, ") + c.what, std::to_string(t4 / t1));
         if (kMeasured) {
             EXPECT_LT(t4, 12 * t1 + 0.05) << t1 << " s against " << t4 << " s";
@@ -326,7 +332,9 @@ TEST_F(HostileFiles, TimeIsLinearInTheFileSize) {
 }
 
 // Hostile files are handled at far better than a second per megabyte, and end
-// with a definite result.
+// with a definite result. Alone on the machine the slowest case (notation 4
+// of random bytes) takes about 0.11 s per megabyte; the limit leaves room
+// for two test programs and other work sharing two cores.
 TEST_F(HostileFiles, HostileFilesTakeWellUnderASecondPerMegabyte) {
     const std::size_t size = scaled(24 * MB);
     const struct {
@@ -352,7 +360,7 @@ TEST_F(HostileFiles, HostileFilesTakeWellUnderASecondPerMegabyte) {
         EXPECT_TRUE(result.readable);
         EXPECT_GE(result.right, c.minright);
         if (kMeasured) {
-            EXPECT_LT(t, 0.25 * mb + 0.1) << t << " s for " << mb << " MB";
+            EXPECT_LT(t, 0.5 * mb + 0.1) << t << " s for " << mb << " MB";
         }
     }
 }
