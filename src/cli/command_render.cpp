@@ -89,7 +89,7 @@ int renderfile(const std::string& filename, const std::string& out, char eye, in
     // The box size that --text writes.
     trace.findabed();
     if (!trace.saveasjpeg(width, height, rightcode, out, text)) {
-        ctx.error(out + ": cannot be written");
+        ctx.error(out + ": " + unwritablereason(out, 0));
         return exitfailure;
     }
     return exitok;

@@ -328,9 +328,9 @@ TEST(CliRender, NoTraceOrUnwritableOutput) {
         {quoted(missing) + " --eye R", dir / "missing.png",
          "kestrune-cli: " + missing.string() + ": No such file or directory\n"},
         {quoted(rightonly) + " --eye R", dir / "plainfile" / "x.png",
-         "kestrune-cli: " + (dir / "plainfile" / "x.png").string() + ": cannot be written\n"},
+         "kestrune-cli: " + (dir / "plainfile" / "x.png").string() + ": Not a directory\n"},
         {quoted(rightonly) + " --eye R", dir / "afolder.png",
-         "kestrune-cli: " + (dir / "afolder.png").string() + ": cannot be written\n"},
+         "kestrune-cli: " + (dir / "afolder.png").string() + ": Is a directory\n"},
     };
     fs::create_directory(dir / "afolder.png");
     for (const tcase& c : cases) {
