@@ -128,4 +128,23 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
+
+cliresult run_cli(const std::string& arguments, const std::string& environment) {
+    std::string line = environment.empty() ? std::string() : environment + " ";
+    line += shell_quote(cli_path().string()) + " " + arguments;
+    cliresult r;
+    r.status = run_command(line, &r.out, &r.err);
+    return r;
+}
+
+cliresult run_cli_args(const std::vector<std::string>& arguments, const fs::path& folder) {
+    std::string line = folder.empty() ? std::string() : "cd " + shell_quote(folder.string()) + " && ";
+    line += shell_quote(cli_path().string());
+    for (const std::string& a : arguments) line += " " + shell_quote(a);
+    cliresult r;
+    r.status = run_command(line, &r.out, &r.err);
+    return r;
+}
+
 }  // namespace kestrune::testing

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kestrune::testing {
 
@@ -43,5 +44,21 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
 
 // Quotes a path or argument for the shell.
 std::string shell_quote(const std::string& s);
+std::string quoted(const std::filesystem::path& p);
+
+// What one run of kestrune-cli gave.
+struct cliresult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built kestrune-cli with an argument text already quoted for the
+// shell, after the environment settings given (such as "LC_ALL=C").
+cliresult run_cli(const std::string& arguments, const std::string& environment = {});
+
+// Runs the built kestrune-cli with each argument quoted, inside folder when
+// one is given.
+cliresult run_cli_args(const std::vector<std::string>& arguments, const std::filesystem::path& folder = {});
 
 }  // namespace kestrune::testing

@@ -23,18 +23,11 @@ using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
 
-tresult show(const std::vector<std::string>& arguments) {
-    std::string line = shell_quote(cli_path().string()) + " show";
-    for (const std::string& a : arguments) line += " " + shell_quote(a);
-    tresult r;
-    r.status = run_command(line, &r.out, &r.err);
-    return r;
+tresult show(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "show");
+    return testing::run_cli_args(arguments);
 }
 
 TEST(ShowCommand, PrintsWhatTheViewerShowsAndWritesTheSameFiles) {

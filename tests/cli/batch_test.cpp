@@ -32,19 +32,11 @@ using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
+using testing::quoted;
 
-tresult runcli(const std::string& arguments) {
-    tresult r;
-    r.status = run_command("LC_ALL=C " + shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
-    return r;
-}
+tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
 
-std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;

@@ -31,21 +31,15 @@ using Records = std::vector<std::string>;
 
 constexpr double kPi = 3.14159265358979323846;
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
+using testing::quoted;
 
 // Runs kestrune-cli under the C locale (decimal point, "," between fields)
 // unless environment names other locale variables.
 tresult runcli(const std::string& arguments, const std::string& environment = "LC_ALL=C") {
-    tresult r;
-    r.status = run_command(environment + " " + shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
-    return r;
+    return testing::run_cli(arguments, environment);
 }
 
-std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
 
 Records lines(const std::string& text) {
     Records out;

@@ -26,20 +26,12 @@ using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
+using testing::quoted;
 
 // Runs kestrune-cli with an argument text already quoted for the shell.
-tresult runcli(const std::string& arguments) {
-    tresult r;
-    r.status = run_command(shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
-    return r;
-}
+tresult runcli(const std::string& arguments) { return testing::run_cli(arguments); }
 
-std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
 
 // The records of a file's bytes, worked out here independently of the core:
 // split at the ten separator bytes, empty pieces dropped; a file that gives

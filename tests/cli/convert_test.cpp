@@ -33,19 +33,11 @@ using testing::write_file;
 using Radii = std::vector<std::int32_t>;
 using Records = std::vector<std::string>;
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
+using testing::quoted;
 
-tresult runcli(const std::string& arguments) {
-    tresult r;
-    r.status = run_command(shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
-    return r;
-}
+tresult runcli(const std::string& arguments) { return testing::run_cli(arguments); }
 
-std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
 
 Records lines(const std::string& text, const std::string& end = "\n") {
     Records out;

@@ -24,19 +24,11 @@ using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
 
 // Runs the program inside folder with the arguments given, each quoted.
 tresult runin(const fs::path& folder, const std::vector<std::string>& arguments) {
-    std::string line = "cd " + shell_quote(folder.string()) + " && " + shell_quote(cli_path().string());
-    for (const std::string& a : arguments) line += " " + shell_quote(a);
-    tresult r;
-    r.status = run_command(line, &r.out, &r.err);
-    return r;
+    return testing::run_cli_args(arguments, folder);
 }
 
 // Names of one file each, the extension after them.

@@ -33,19 +33,11 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kShapeFill = 0xD1D0E1;  // red 209, green 208, blue 225
 
-struct tresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using tresult = testing::cliresult;
+using testing::quoted;
 
-tresult runcli(const std::string& arguments) {
-    tresult r;
-    r.status = run_command("LC_ALL=C " + shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
-    return r;
-}
+tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
 
-std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
 
 // ---- traces and files ----
 
