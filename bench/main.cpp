@@ -16,6 +16,7 @@
 #include "kestrune/shape/cairocanvas.hpp"
 #include "kestrune/shape/picture.hpp"
 #include "kestrune/support/files.hpp"
+#include "kestrune/support/memory.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
@@ -329,6 +330,8 @@ int scaling(const options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As in the viewer and the command-line tool, whose work the bench measures.
+    keepfreedmemory();
     options o;
     if (!parseoptions(argc, argv, o)) {
         std::fputs(kUsage, stderr);

@@ -16,12 +16,15 @@
 
 #include "application.hpp"
 #include "kestrune/support/files.hpp"
+#include "kestrune/support/memory.hpp"
 #include "kestrune/support/settings.hpp"
 #include "mainwindow.hpp"
 #include "messagedialog.hpp"
 #include "workingfolder.hpp"
 
 int main(int argc, char** argv) {
+    // Each file shown allocates much the same again: keep freed memory for it.
+    kestrune::keepfreedmemory();
     // Regional settings and the program's temporary folder come first.
     kestrune::QVTLibInitialization();
     kestrune::createtempfolder();

@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "cli.hpp"
+#include "kestrune/support/memory.hpp"
 #include "kestrune/support/settings.hpp"
 
 int main(int argc, char** argv) {
     using namespace kestrune::cli;
+    // File after file, on several threads: keep freed memory for the next one.
+    kestrune::keepfreedmemory();
     toutput out(stdout);
     tcontext ctx(out, stderr);
     try {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <string>
 
@@ -50,6 +51,70 @@ double fontpixels(int points) {
     const double px = std::nearbyint(std::abs(static_cast<double>(points)) * 96.0 / 72.0);
     return std::clamp(px, 1.0, 1000.0);
 }
+
+// Walks the pixels of a one-pixel line from a towards b inside a width x
+// height bitmap, handing each horizontal or vertical run of them to
+// run(left, top, width, height).
+template <class Run>
+void walkpixelline(tpoint a, tpoint b, int width, int height, Run&& run) {
+    a = clamppoint(a);
+    b = clamppoint(b);
+    const std::int64_t dx = static_cast<std::int64_t>(b.x) - a.x;
+    const std::int64_t dy = static_cast<std::int64_t>(b.y) - a.y;
+    if (dx == 0 && dy == 0) return;
+    const bool xmajor = std::llabs(dx) >= std::llabs(dy);
+    const std::int64_t n = xmajor ? std::llabs(dx) : std::llabs(dy);   // pixels drawn
+    const std::int64_t m = xmajor ? std::llabs(dy) : std::llabs(dx);
+    const int smaj = (xmajor ? dx : dy) < 0 ? -1 : 1;
+    const int smin = (xmajor ? dy : dx) < 0 ? -1 : 1;
+    const std::int64_t maj0 = xmajor ? a.x : a.y;
+    const std::int64_t min0 = xmajor ? a.y : a.x;
+    const std::int64_t majlimit = xmajor ? width : height;
+    const std::int64_t minlimit = xmajor ? height : width;
+    if (majlimit <= 0 || minlimit <= 0) return;
+
+    // Steps i whose major coordinate maj0 + smaj*i lies in 0..majlimit-1.
+    std::int64_t ilo, ihi;
+    if (smaj > 0) {
+        ilo = std::max<std::int64_t>(0, -maj0);
+        ihi = std::min<std::int64_t>(n - 1, majlimit - 1 - maj0);
+    } else {
+        ilo = std::max<std::int64_t>(0, maj0 - (majlimit - 1));
+        ihi = std::min<std::int64_t>(n - 1, maj0);
+    }
+    if (ilo > ihi) return;
+
+    bool inrun = false;
+    std::int64_t runfirst = 0, runlast = 0, runminor = 0;
+    auto flush = [&] {
+        if (!inrun) return;
+        const int lo = static_cast<int>(std::min(runfirst, runlast));
+        const int len = static_cast<int>(std::llabs(runlast - runfirst) + 1);
+        if (xmajor)
+            run(lo, static_cast<int>(runminor), len, 1);
+        else
+            run(static_cast<int>(runminor), lo, 1, len);
+        inrun = false;
+    };
+    for (std::int64_t i = ilo; i <= ihi; ++i) {
+        const std::int64_t maj = maj0 + smaj * i;
+        const std::int64_t minor = min0 + smin * ((2 * i * m + n) / (2 * n));
+        if (minor < 0 || minor >= minlimit) {
+            flush();
+            continue;
+        }
+        if (inrun && minor == runminor) {
+            runlast = maj;
+        } else {
+            flush();
+            inrun = true;
+            runfirst = runlast = maj;
+            runminor = minor;
+        }
+    }
+    flush();
+}
+
 
 }  // namespace
 
@@ -119,62 +184,68 @@ void tcairocanvas::pixelline(tpoint a, tpoint b) {
 }
 
 void tcairocanvas::addpixelline(tpoint a, tpoint b) {
-    a = clamppoint(a);
-    b = clamppoint(b);
-    const std::int64_t dx = static_cast<std::int64_t>(b.x) - a.x;
-    const std::int64_t dy = static_cast<std::int64_t>(b.y) - a.y;
-    if (dx == 0 && dy == 0) return;
-    const bool xmajor = std::llabs(dx) >= std::llabs(dy);
-    const std::int64_t n = xmajor ? std::llabs(dx) : std::llabs(dy);   // pixels drawn
-    const std::int64_t m = xmajor ? std::llabs(dy) : std::llabs(dx);
-    const int smaj = (xmajor ? dx : dy) < 0 ? -1 : 1;
-    const int smin = (xmajor ? dy : dx) < 0 ? -1 : 1;
-    const std::int64_t maj0 = xmajor ? a.x : a.y;
-    const std::int64_t min0 = xmajor ? a.y : a.x;
-    const std::int64_t majlimit = xmajor ? surfacewidth_ : surfaceheight_;
-    const std::int64_t minlimit = xmajor ? surfaceheight_ : surfacewidth_;
-    if (majlimit <= 0 || minlimit <= 0) return;
+    walkpixelline(a, b, surfacewidth_, surfaceheight_, [this](int l, int t, int w, int h) {
+        cairo_rectangle(cr_, l, t, w, h);
+    });
+}
 
-    // Steps i whose major coordinate maj0 + smaj*i lies in 0..majlimit-1.
-    std::int64_t ilo, ihi;
-    if (smaj > 0) {
-        ilo = std::max<std::int64_t>(0, -maj0);
-        ihi = std::min<std::int64_t>(n - 1, majlimit - 1 - maj0);
-    } else {
-        ilo = std::max<std::int64_t>(0, maj0 - (majlimit - 1));
-        ihi = std::min<std::int64_t>(n - 1, maj0);
-    }
-    if (ilo > ihi) return;
+// Writes the one-pixel outline of a polygon straight into the image surface:
+// as a path it took a rectangle for every run of pixels, hundreds for a
+// traced outline, and Cairo's fill of them cost more than the rest of the
+// picture. The first run is filled by Cairo and its pixel value copied to the
+// others, so the bytes are those a fill writes. Only where nothing stands
+// between the canvas and the surface's pixels (no clip, no group, an operator
+// for which an opaque pen replaces the pixel); false leaves it to the path.
+bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
+    cairo_surface_t* target = cairo_get_target(cr_);
+    if (cairo_get_group_target(cr_) != target) return false;
+    const cairo_format_t format = cairo_image_surface_get_format(target);
+    if (format != CAIRO_FORMAT_RGB24 && format != CAIRO_FORMAT_ARGB32) return false;
+    const cairo_operator_t op = cairo_get_operator(cr_);
+    if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
+    double dx = 0, dy = 0, sx = 1, sy = 1;
+    cairo_surface_get_device_offset(target, &dx, &dy);
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    if (dx != 0 || dy != 0 || sx != 1 || sy != 1) return false;
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr_);
+    const bool unclipped = clip->status == CAIRO_STATUS_SUCCESS && clip->num_rectangles == 1 &&
+                           clip->rectangles[0].x <= 0 && clip->rectangles[0].y <= 0 &&
+                           clip->rectangles[0].x + clip->rectangles[0].width >= surfacewidth_ &&
+                           clip->rectangles[0].y + clip->rectangles[0].height >= surfaceheight_;
+    cairo_rectangle_list_destroy(clip);
+    if (!unclipped) return false;
 
-    bool inrun = false;
-    std::int64_t runfirst = 0, runlast = 0, runminor = 0;
-    auto flush = [&] {
-        if (!inrun) return;
-        const double lo = static_cast<double>(std::min(runfirst, runlast));
-        const double len = static_cast<double>(std::llabs(runlast - runfirst) + 1);
-        if (xmajor)
-            cairo_rectangle(cr_, lo, static_cast<double>(runminor), len, 1);
-        else
-            cairo_rectangle(cr_, static_cast<double>(runminor), lo, 1, len);
-        inrun = false;
+    const std::size_t n = points.size();
+    const auto eachrun = [&](auto&& run) {
+        for (std::size_t i = 0; i < n; ++i)
+            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_, run);
     };
-    for (std::int64_t i = ilo; i <= ihi; ++i) {
-        const std::int64_t maj = maj0 + smaj * i;
-        const std::int64_t minor = min0 + smin * ((2 * i * m + n) / (2 * n));
-        if (minor < 0 || minor >= minlimit) {
-            flush();
-            continue;
-        }
-        if (inrun && minor == runminor) {
-            runlast = maj;
-        } else {
-            flush();
-            inrun = true;
-            runfirst = runlast = maj;
-            runminor = minor;
-        }
+    int firstx = -1, firsty = -1;
+    for (std::size_t i = 0; i < n && firstx < 0; ++i) {
+        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
+                      [&](int l, int t, int, int) {
+                          if (firstx < 0) firstx = l, firsty = t;
+                      });
     }
-    flush();
+    if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
+
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, firstx, firsty, 1, 1);
+    setsource(pencolor());
+    cairo_fill(cr_);
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    if (!data || cairo_status(cr_) != CAIRO_STATUS_SUCCESS) return false;
+    const auto row = [&](int y) {
+        return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    };
+    const std::uint32_t pixel = row(firsty)[firstx];
+    eachrun([&](int l, int t, int w, int h) {
+        for (int y = t; y < t + h; ++y) std::fill_n(row(y) + l, w, pixel);
+    });
+    cairo_surface_mark_dirty(target);
+    return true;
 }
 
 void tcairocanvas::dorectangle(const trect& rect) {
@@ -210,6 +281,7 @@ void tcairocanvas::dopolygon(std::span<const tpoint> points) {
         // rectangles all turn the same way and the pen is opaque, so their
         // union under the nonzero rule sets the very pixels that filling each
         // edge on its own sets (the even-odd rule would clear overlaps).
+        if (plotoutline(points)) return;
         cairo_new_path(cr_);
         for (std::size_t i = 0; i < points.size(); ++i)
             addpixelline(points[i], points[(i + 1) % points.size()]);

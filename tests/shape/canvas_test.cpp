@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -257,6 +258,103 @@ TEST(CairoCanvas, PolygonOutlineIsEveryEdgeLineEvenWhereEdgesOverlap) {
         EXPECT_EQ(pixelsof(polygon, kRed), pixelsof(edges, kRed));
         EXPECT_EQ(pixelsof(polygon, kBlue), pixelsof(edges, kBlue));
         EXPECT_FALSE(pixelsof(polygon, kRed).empty());
+    }
+}
+
+// A white image surface of the given format with a context and a canvas on it.
+struct rawsurface {
+    cairo_surface_t* surface;
+    cairo_t* cr;
+    rawsurface(cairo_format_t format, int width, int height)
+        : surface(cairo_image_surface_create(format, width, height)), cr(cairo_create(surface)) {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+    }
+    ~rawsurface() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    rawsurface(const rawsurface&) = delete;
+    rawsurface& operator=(const rawsurface&) = delete;
+    std::vector<unsigned char> bytes() const {
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        return {data, data + cairo_image_surface_get_stride(surface) * cairo_image_surface_get_height(surface)};
+    }
+};
+
+TEST(CairoCanvas, PolygonOutlineWrittenIntoTheSurfaceHasTheBytesOfACairoFill) {
+    // A bitmap's polygon outline is written straight into its pixels; under a
+    // clip that is no rectangle (here a disc larger than the bitmap, so it
+    // hides nothing) it goes through Cairo as a path. Both must leave the same
+    // bytes, in each image format, for shapes from a few edges to a traced
+    // outline of many points with most edges shorter than a pixel.
+    std::vector<tpoint> traced;
+    for (int i = 0; i < 1000; ++i) {
+        const double a = 2 * M_PI * i / 1000;
+        traced.push_back({static_cast<int>(std::lround(52 + 40 * std::cos(a) + 6 * std::cos(5 * a))),
+                          static_cast<int>(std::lround(52 + 30 * std::sin(a)))});
+    }
+    const std::vector<std::vector<tpoint>> outlines = {
+        {{2, 2}, {97, 97}, {2, 97}, {97, 2}},
+        {{-5, 4}, {125, 8}, {10, 130}},
+        {{10, 10}, {60, 10}},
+        traced,
+    };
+    for (const cairo_format_t format : {CAIRO_FORMAT_RGB24, CAIRO_FORMAT_ARGB32}) {
+        for (std::size_t k = 0; k < outlines.size(); ++k) {
+            SCOPED_TRACE(testing::Message() << "format " << format << ", outline " << k);
+            rawsurface direct(format, 105, 105), path(format, 105, 105);
+            cairo_arc(path.cr, 52, 52, 200, 0, 2 * M_PI);
+            cairo_clip(path.cr);
+            for (rawsurface* s : {&direct, &path}) {
+                tcairocanvas canvas(s->cr);
+                canvas.setpencolor(0x00204080);
+                canvas.setbrushcolor(0x00A0C0E0);
+                canvas.Polygon(outlines[k]);
+            }
+            EXPECT_EQ(direct.bytes(), path.bytes());
+            EXPECT_NE(direct.bytes(), rawsurface(format, 105, 105).bytes());
+        }
+    }
+}
+
+TEST(CairoCanvas, PolygonOutlineKeepsToTheClipAndTheSurfaceOffset) {
+    // Where a clip or a device offset stands between the canvas and the
+    // pixels, the outline is not written past them.
+    const std::vector<tpoint> square = {{2, 2}, {17, 2}, {17, 17}, {2, 17}};
+    {
+        rawsurface s(CAIRO_FORMAT_RGB24, 20, 20);
+        cairo_rectangle(s.cr, 0, 0, 10, 20);
+        cairo_clip(s.cr);
+        tcairocanvas canvas(s.cr);
+        canvas.setpencolor(kRed);
+        canvas.setbrushcolor(kBlue);
+        canvas.Polygon(square);
+        cairo_surface_flush(s.surface);
+        const auto* data = cairo_image_surface_get_data(s.surface);
+        const int stride = cairo_image_surface_get_stride(s.surface);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 10; x < 20; ++x)
+                EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFFu, 0xFFFFFFu)
+                    << x << "," << y;
+    }
+    {
+        rawsurface shifted(CAIRO_FORMAT_RGB24, 20, 20), plain(CAIRO_FORMAT_RGB24, 20, 20);
+        cairo_surface_set_device_offset(shifted.surface, 3, 0);
+        for (rawsurface* s : {&shifted, &plain}) {
+            tcairocanvas canvas(s->cr);
+            canvas.setpencolor(kRed);
+            canvas.Polygon(square);
+        }
+        // The same picture, three pixels to the right.
+        const std::vector<unsigned char> a = shifted.bytes(), b = plain.bytes();
+        const int stride = cairo_image_surface_get_stride(plain.surface);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x + 3 < 20; ++x)
+                EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(a.data() + y * stride)[x + 3],
+                          reinterpret_cast<const std::uint32_t*>(b.data() + y * stride)[x])
+                    << x << "," << y;
     }
 }
 

@@ -46,6 +46,9 @@ private:
     // rectangles, drawing nothing.
     void addpixelline(tpoint from, tpoint to);
     void fillcells(int l, int t, int r, int b, std::int32_t color);
+    // The pixel outline of a polygon written into the surface; false when
+    // the surface cannot be written directly.
+    bool plotoutline(std::span<const tpoint> points);
 
     cairo_t* cr_;
     bool pixelexact_ = false;
