@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "batch.hpp"
+#include "kestrune/support/text.hpp"
 
 namespace fs = std::filesystem;
 
@@ -70,11 +71,7 @@ private:
 
 bool omafilename(std::string_view name) {
     constexpr std::string_view ext = ".oma";
-    if (name.size() <= ext.size()) return false;
-    const std::string_view tail = name.substr(name.size() - ext.size());
-    return std::equal(tail.begin(), tail.end(), ext.begin(), [](char c, char e) {
-        return (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == e;
-    });
+    return name.size() > ext.size() && sametext(name.substr(name.size() - ext.size()), ext);
 }
 
 tinputs findinputs(const std::vector<std::string>& operands, tcontext& ctx) {

@@ -49,13 +49,7 @@ double unwrap(double d) {
     return d;
 }
 
-// Puts the points in ascending angle order. A list that is already in order
-// (the usual case) is only checked, not sorted again.
-void sortpoints(tpointlist& points) { points.sort(); }
-
-using shapepoints = tshapepoints;
-
-void readpoints(const tradiilist& list, shapepoints& p) {
+void readpoints(const tradiilist& list, tshapepoints& p) {
     const int n = std::max(list.readcount(), 0);
     p.angle.resize(static_cast<std::size_t>(n));
     p.radius.resize(static_cast<std::size_t>(n));
@@ -68,12 +62,12 @@ void readpoints(const tradiilist& list, shapepoints& p) {
 
 // Sorts the points and rebuilds xlist and ylist; the numbers behind them go to
 // keep when it is given, so the caller need not read the lists back.
-void buildxylists(tradiilist& list, shapepoints* keep) {
+void buildxylists(tradiilist& list, tshapepoints* keep) {
     list.xlist.clear();
     list.ylist.clear();
-    sortpoints(list.radiilist);
-    shapepoints local;
-    shapepoints& p = keep ? *keep : local;
+    list.radiilist.sort();  // a list in order is only checked
+    tshapepoints local;
+    tshapepoints& p = keep ? *keep : local;
     readpoints(list, p);
     const std::size_t n = p.angle.size();
     p.x.resize(n);
@@ -185,7 +179,7 @@ void tradiilist::makexylists() { buildxylists(*this, nullptr); }
 void makexylists(tradiilist& list, tshapepoints& points) { buildxylists(list, &points); }
 
 void tradiilist::findabed() {
-    shapepoints p;
+    tshapepoints p;
     buildxylists(*this, &p);
 
     maxa = mina = maxb = minb = 0;
@@ -278,7 +272,7 @@ void tradiilist::swoplistandangle() {
         for (int i = 0; i < n; ++i)
             mirrored.addpoint(unwrap(180.0 - radiilist.angle(i)), radiilist.radius(i));
         radiilist.swap(mirrored);
-        sortpoints(radiilist);
+        radiilist.sort();
         return;
     }
     // Equal angles: every point keeps its angle and takes the radius of the
@@ -345,8 +339,8 @@ void tradiilist::convertshape(int pointsintarget) {
     if (n <= 0 || pointsintarget < 1 || pointsintarget > maxresamplepoints) return;
     const bool straightline = shapconvstraightline.exchange(false) || shapconvmidway.load();
 
-    sortpoints(radiilist);
-    shapepoints src;
+    radiilist.sort();
+    tshapepoints src;
     readpoints(*this, src);
     const int last = n - 1;
 
@@ -410,8 +404,8 @@ void tradiilist::reduceshape(int pointsintarget) {
     const int n = readcount();
     if (n <= 0 || pointsintarget < 1) return;
 
-    sortpoints(radiilist);
-    shapepoints src;
+    radiilist.sort();
+    tshapepoints src;
     readpoints(*this, src);
     const double m = pointsintarget / 360.0;
     const double lastsector = pointsintarget - 1;

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <system_error>
@@ -305,23 +306,28 @@ std::string xfloattostr(long double f, int l, int p) {
     }
 }
 
+std::size_t realtochars(double r, char decimal, char* out) {
+    // Below 1e14 the two decimals are the coarser of the two rounding
+    // places, so the value is the exact binary value rounded once to two
+    // decimals, a tie to the even digit: what to_chars writes. This route
+    // costs a fraction of the general one; the radii dump writes four such
+    // numbers per point.
+    if (!(std::fabs(r) < 1e14)) return 0;
+    const auto res = std::to_chars(out, out + kRealCharsCapacity, r, std::chars_format::fixed, 2);
+    if (res.ec != std::errc()) return 0;
+    std::size_t n = static_cast<std::size_t>(res.ptr - out);
+    if (std::string_view(out, n) == "-0.00") {  // no sign on a value written as zero
+        std::memmove(out, out + 1, n - 1);
+        --n;
+    }
+    out[n - 3] = decimal;
+    return n;
+}
+
 std::string xrealtostr(double r) {
     try {
-        // Below 1e14 the two decimals are the coarser of the two rounding
-        // places, so the value is the exact binary value rounded once to two
-        // decimals, a tie to the even digit: what to_chars writes. This
-        // route costs a fraction of the general one; the radii dump writes
-        // four such numbers per point.
-        if (std::fabs(r) < 1e14) {
-            char buf[32];
-            const auto res = std::to_chars(buf, buf + sizeof buf, r, std::chars_format::fixed, 2);
-            if (res.ec == std::errc()) {
-                std::string text(buf, res.ptr);
-                if (text == "-0.00") text.erase(0, 1);  // no sign on a value written as zero
-                text[text.size() - 3] = QVTFormatsettings().DecimalSeparator;
-                return text;
-            }
-        }
+        char buf[kRealCharsCapacity];
+        if (const std::size_t n = realtochars(r, QVTFormatsettings().DecimalSeparator, buf)) return std::string(buf, n);
         return trim(xfloattostr(r, 2, 16));
     } catch (...) {
         return std::string();
@@ -586,24 +592,35 @@ std::string_view dropquotes(std::string_view field) {
     return field;
 }
 
+// Hands each field of s to take, in order, quotes dropped, until take returns
+// false. A delimiter inside a field that starts with a quote does not split;
+// text after the last delimiter is a field only when it is not empty.
+template <typename Take>
+void forfields(std::string_view s, char delimiter, Take&& take) {
+    std::size_t start = 0;  // where the current field begins in s
+    bool inquotes = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == delimiter && !inquotes) {
+            if (!take(dropquotes(s.substr(start, i - start)))) return;
+            start = i + 1;
+        } else if (c == '"') {
+            inquotes = (i == start);
+        }
+    }
+    if (start < s.size()) take(dropquotes(s.substr(start)));
+}
+
 }  // namespace
 
 void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter) {
     if (!alist) return;
     try {
         alist->clear();
-        std::size_t start = 0;  // where the current field begins in s
-        bool inquotes = false;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            const char c = s[i];
-            if (c == delimiter && !inquotes) {
-                alist->add(std::string(dropquotes(s.substr(start, i - start))));
-                start = i + 1;
-            } else if (c == '"') {
-                inquotes = (i == start);
-            }
-        }
-        if (start < s.size()) alist->add(std::string(dropquotes(s.substr(start))));
+        forfields(s, delimiter, [&](std::string_view field) {
+            alist->add(std::string(field));
+            return true;
+        });
     } catch (...) {
         // The list keeps what was split so far.
     }
@@ -612,26 +629,14 @@ void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter) 
 bool delimitedfield(std::string_view s, int index, char delimiter, std::string_view& field) {
     if (index < 0) return false;
     int current = 0;
-    std::size_t start = 0;
-    bool inquotes = false;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == delimiter && !inquotes) {
-            if (current == index) {
-                field = dropquotes(s.substr(start, i - start));
-                return true;
-            }
-            ++current;
-            start = i + 1;
-        } else if (c == '"') {
-            inquotes = (i == start);
-        }
-    }
-    if (start < s.size() && current == index) {
-        field = dropquotes(s.substr(start));
-        return true;
-    }
-    return false;
+    bool found = false;
+    forfields(s, delimiter, [&](std::string_view f) {
+        if (current++ < index) return true;
+        field = f;
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter) {

@@ -48,7 +48,7 @@ public:
     // A real as xrealtostr writes it: two decimals, rounded once from the
     // binary value, no sign on a value written as zero.
     void addreal(double v, char decimal) {
-        char field[32];
+        char field[kRealCharsCapacity];
         // An angle of the usual element layout is the double nearest to a
         // number of thousandths; unless its last digit is 5 (a tie in
         // decimal, settled by the binary value), the two decimals follow
@@ -66,19 +66,9 @@ public:
                 return;
             }
         }
-        if (std::fabs(v) < 1e14) {
-            const auto res = std::to_chars(field, field + sizeof field, v, std::chars_format::fixed, 2);
-            if (res.ec == std::errc()) {
-                std::size_t n = static_cast<std::size_t>(res.ptr - field);
-                char* start = field;
-                if (std::string_view(field, n) == "-0.00") {
-                    ++start;
-                    --n;
-                }
-                start[n - 3] = decimal;
-                addfield(start, n);
-                return;
-            }
+        if (const std::size_t n = realtochars(v, decimal, field)) {
+            addfield(field, n);
+            return;
         }
         const std::string text = xrealtostr(v);
         addfield(text.data(), std::min(text.size(), sizeof field));

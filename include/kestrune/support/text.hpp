@@ -55,6 +55,12 @@ std::string xint2tostr(std::int32_t I);
 std::string xfloattostr(long double f, int l, int p);
 // xfloattostr(r, 2, 16) without blanks at either end.
 std::string xrealtostr(double r);
+// What xrealtostr writes for r, with decimal as the decimal mark, written into
+// out without making a string: the number of characters, or 0 when r lies
+// outside the range this quick route covers (|r| >= 1e14, not finite).
+// out holds at least kRealCharsCapacity characters.
+inline constexpr std::size_t kRealCharsCapacity = 32;
+std::size_t realtochars(double r, char decimal, char* out);
 
 // ---- text to numbers ----
 // s with its decimal mark adapted to LocalDecimalSeparator(): when s holds

@@ -104,7 +104,6 @@ struct drawinfodefn {
     std::int32_t segmentwidth = 0;
 };
 
-// Eye codes for drawing.
 // The most points a trace read from a file holds. Real traces have a few
 // thousand; the bound keeps a hostile record (a packed one yields up to two
 // radii per byte) from growing the lists, the dump and the listing without
@@ -112,6 +111,7 @@ struct drawinfodefn {
 // there, and the trace check reports the cut trace's count.
 inline constexpr int kMaxTracePoints = 1000000;
 
+// Eye codes for drawing.
 inline constexpr int rightcode = 0;
 inline constexpr int leftcode = 1;
 inline constexpr int bothcode = 2;
