@@ -61,15 +61,17 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         oma.omastrtolist();
 
         // The verdict and the first detail message, a space between them.
-        result.labeltext = oma.goodtrace(true);
+        // The check decodes the traces on its way; when its lists are those
+        // the extraction gives, they are taken as they are.
+        toutlineextraction outlines;
+        result.labeltext = oma.goodtrace(true, &outlines);
         result.labeltext += ' ';
         result.labeltext += listentry(oma.errorslist, 0);
         if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + unreadablereason(OMAfile);
 
-        tradiilist radlist;
-        tradiilist rightlist;
-        tradiilist leftlist;
-        radlist.extractradiilistfromomalist2(oma.omalist, &rightlist, &leftlist, true);
+        if (!outlines.valid) outlines.shown.extractradiilistfromomalist2(oma.omalist, &outlines.right, &outlines.left, true);
+        tradiilist& rightlist = outlines.right;
+        tradiilist& leftlist = outlines.left;
 
         // The right-eye radii, one line per point. A file that could not be
         // read has nothing to say, and must not empty an earlier dump.

@@ -70,12 +70,12 @@ teyeinfo measure(tradiilist& eye, const tshapequery& query) {
 // taking the mirror image of the left one.
 tfileinfo inspect(tomafileobj& doc, const tshapequery& query) {
     tfileinfo info;
-    info.verdict = doc.goodtrace(true);
+    toutlineextraction outlines;
+    info.verdict = doc.goodtrace(true, &outlines);
     info.detail = listentry(doc.errorslist, 0);
-    tradiilist radlist, rightlist, leftlist;
-    radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
-    info.right = measure(rightlist, query);
-    info.left = measure(leftlist, query);
+    if (!outlines.valid) outlines.shown.extractradiilistfromomalist2(doc.omalist, &outlines.right, &outlines.left, true);
+    info.right = measure(outlines.right, query);
+    info.left = measure(outlines.left, query);
     return info;
 }
 

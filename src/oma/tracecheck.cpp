@@ -28,9 +28,10 @@ bool mayholdbinary(std::string_view tag) {
 
 bool tomafileobj::TraceisApproved() const { return !omalist.value("_ApprovedTrace").empty(); }
 
-std::string tomafileobj::goodtrace(bool CheckZ) {
+std::string tomafileobj::goodtrace(bool CheckZ, toutlineextraction* outlines) {
     std::string verdict;
     errorslist.clear();
+    if (outlines != nullptr) outlines->valid = false;
     try {
         tradiilist extractor;
         tradiilist right;
@@ -50,6 +51,20 @@ std::string tomafileobj::goodtrace(bool CheckZ) {
         };
 
         extractor.extractradiilistfromomalist2(omalist, &right, &left, true);
+        // Unless a record was decoded for the check alone, these lists are
+        // what the extraction for display gives; the Z pass below changes
+        // them, so the caller gets them as they are now.
+        if (outlines != nullptr && !right.decodedforcheckonly && !left.decodedforcheckonly) {
+            // Copied aside first, so that running out of memory part-way
+            // leaves the caller's lists untouched.
+            toutlineextraction taken;
+            taken.shown = extractor;
+            taken.right = right;
+            taken.left = left;
+            for (tradiilist* list : {&taken.shown, &taken.right, &taken.left}) list->checkinggoodtrace = false;
+            taken.valid = true;
+            *outlines = std::move(taken);
+        }
         testeye(right, false);
         testeye(left, false);
 

@@ -182,6 +182,7 @@ bool traceextractor::run(const tstringlist& omalist) {
     result_.init();
     for (tradiilist* eye : {right_, left_}) {
         eye->checkinggoodtrace = result_.checkinggoodtrace;
+        eye->decodedforcheckonly = false;
         eye->trcfmtstr.clear();
         eye->clearerrors();
     }
@@ -330,6 +331,7 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     // A trace stops growing once it has its declared count, unless every
     // record is to be decoded so that surplus points show.
     if (!(have < declared || r.checkinggoodtrace)) return true;
+    if (have >= declared) r.decodedforcheckonly = true;
     if (notation.empty()) return false;
     // Room for the declared count at once (within the point bound), so a
     // long trace is not copied each time its list grows. Only address space

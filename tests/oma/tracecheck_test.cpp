@@ -245,6 +245,83 @@ TEST_F(TraceCheckTest, HostileInput) {
     }
 }
 
+// Everything an extraction leaves in a list that the viewer, the dump or the
+// pictures read, as one text.
+std::string extractionstate(const tradiilist& l) {
+    std::string s;
+    const auto add = [&s](std::string_view name, const std::string& value) {
+        s += name;
+        s += '=';
+        s += value;
+        s += '\n';
+    };
+    const auto join = [](const std::vector<std::string>& items) {
+        std::string all;
+        for (const auto& i : items) all += i + "|";
+        return all;
+    };
+    add("points", join(l.radiilist.items()));
+    add("xlist", join(l.xlist.items()));
+    add("ylist", join(l.ylist.items()));
+    add("drills", join(l.drawdrilllist.items()));
+    add("edges", join(l.drawedgeslist.items()));
+    add("trcfmt", l.trcfmtstr);
+    add("detail", l.errordetail);
+    add("message", l.traceerrormessage);
+    add("retrace", l.retracesetting);
+    add("job", l.loadedjobnum);
+    add("flags", std::to_string(l.multipletrcfmt) + std::to_string(l.multiplezfmt) +
+                     std::to_string(l.invalidnumberofpoints) + std::to_string(l.invalidradiifound) +
+                     std::to_string(l.invalidzfound) + std::to_string(l.checkinggoodtrace) +
+                     std::to_string(l.Zdata) + l.drilleye);
+    for (const std::int32_t v : {l.a, l.b, l.mina, l.maxa, l.minb, l.maxb, l.dbl, l.ed, l.fcirc, l.omacirc,
+                                 l.pdoffset, l.maxradiusdiff, l.lastradiusadded, l.longestradius})
+        add("n", std::to_string(v));
+    return s;
+}
+
+// The check hands out the lists of its first pass only when they are what
+// the extraction for display gives: points decoded past a declared count (or
+// a count of 0) for the check alone make it decline.
+TEST_F(TraceCheckTest, HandsOutTheExtractionOfItsFirstPass) {
+    const auto good = level(400, 2500);
+    struct reusecase {
+        const char* name;
+        records recs;
+        bool valid;
+    };
+    const std::vector<reusecase> cases = {
+        {"no trace at all", {"JOB=1", "DBL=17.5"}, true},
+        {"good right and left", cat({radii('R', good), radii('L', good), {"DRILL=R;1;2;3;4;5;6"}}), true},
+        {"left only: the shown shape is its mirror image", radii('L', good), true},
+        {"fewer points than declared", radii('R', level(398, 2500)), true},
+        {"surplus points on the right", radii('R', level(402, 2500)), false},
+        {"surplus points on the left", cat({radii('R', good), radii('L', level(405, 2500))}), false},
+        {"a declared count of 0", radii('R', good, 0), false},
+        {"two blocks for the right eye", cat({radii('R', good), radii('R', level(400, 2400))}), true},
+        {"uneven trace with angle records",
+         {"TRCFMT=1;4;U;R;F", "R=2500;2510;2520;2530", "A=0;9000;18000;27000"}, true},
+        {"Z records beside the radii", cat({radii('R', good), zvalues('R', level(400, 120))}), true},
+        {"packed trace", packedtrace('R'), true},
+        {"right radius below range", radii('R', withvalue(good, 57, 400)), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tomafileobj doc;
+        fill(doc, c.recs);
+        toutlineextraction outlines;
+        const std::string verdict = doc.goodtrace(true, &outlines);
+        EXPECT_EQ(verdict, doc.goodtrace(true)) << "the verdict does not depend on the hand-out";
+        EXPECT_EQ(outlines.valid, c.valid);
+        if (!outlines.valid) continue;
+        tradiilist shown, right, left;
+        shown.extractradiilistfromomalist2(doc.omalist, &right, &left, true);
+        EXPECT_EQ(extractionstate(outlines.shown), extractionstate(shown));
+        EXPECT_EQ(extractionstate(outlines.right), extractionstate(right));
+        EXPECT_EQ(extractionstate(outlines.left), extractionstate(left));
+    }
+}
+
 // The files written by other software: run the check as the viewer does and
 // show each verdict. All of them hold plausible traces and no binary data.
 TEST_F(TraceCheckTest, RealSamples) {
@@ -260,7 +337,14 @@ TEST_F(TraceCheckTest, RealSamples) {
         tomafileobj doc;
         ASSERT_TRUE(doc.readomafile(f));
         doc.omastrtolist();
-        const std::string verdict = doc.goodtrace(true);
+        toutlineextraction outlines;
+        const std::string verdict = doc.goodtrace(true, &outlines);
+        EXPECT_TRUE(outlines.valid);
+        tradiilist shown, right, left;
+        shown.extractradiilistfromomalist2(doc.omalist, &right, &left, true);
+        EXPECT_EQ(extractionstate(outlines.shown), extractionstate(shown));
+        EXPECT_EQ(extractionstate(outlines.right), extractionstate(right));
+        EXPECT_EQ(extractionstate(outlines.left), extractionstate(left));
         std::cout << "  " << f.filename().string() << ": \"" << verdict << "\" errors[0]=\""
                   << (doc.errorslist.empty() ? std::string() : doc.errorslist[0]) << "\"\n";
         EXPECT_EQ(verdict, "");

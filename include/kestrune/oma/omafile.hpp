@@ -10,9 +10,20 @@
 #include <string>
 
 #include "kestrune/support/stringlist.hpp"
+#include "kestrune/trace/radiilist.hpp"
 #include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune {
+
+// The outline extraction the trace check makes on its way: the shape to show
+// and both eyes, as tradiilist::extractradiilistfromomalist2 (outline pass)
+// leaves them on fresh lists. valid is false when the check decoded records
+// that such an extraction leaves alone (points past a declared count, or a
+// declared count of 0), so that the lists may differ from it.
+struct toutlineextraction {
+    tradiilist shown, right, left;
+    bool valid = false;
+};
 
 class tomafileobj {
 public:
@@ -53,7 +64,11 @@ public:
     // binary data in a record that should hold text. Empty text when nothing
     // is wrong. errorslist is refilled with at most one detail message, which
     // may be the empty text. Needs omalist filled; changes nothing else.
-    std::string goodtrace(bool CheckZ);
+    // When outlines is given, it receives the outline extraction of the
+    // check's first pass (valid when it is what an extraction for display
+    // gives), so that a caller who shows the traces need not decode the
+    // records again.
+    std::string goodtrace(bool CheckZ, toutlineextraction* outlines = nullptr);
     // True when the record list gives a non-empty value for _ApprovedTrace.
     bool TraceisApproved() const;
     // Verdict prefix of the binary-data scan; the offending tag follows it.

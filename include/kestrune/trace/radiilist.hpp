@@ -141,6 +141,10 @@ public:
     std::int32_t upper = 0, lower = 0, nasal = 0, temporal = 0, maxradius = 0;
     double maxradiusangle = 0;
     bool checkinggoodtrace = false;
+    // Set by the decoding when, because checkinggoodtrace is set, it decoded
+    // a record that it would otherwise have left alone; cleared when an
+    // extraction starts.
+    bool decodedforcheckonly = false;
     bool polygondraw = true, borderdraw = true;
     std::string trcfmtstr;
     bool smoothingout = false;
