@@ -252,12 +252,18 @@ int stages(const options& o) {
             oma.readomafile(job);
             oma.omastrtolist();
         });
-        timed(1, [&] { (void)oma.goodtrace(true); });
-        tradiilist radlist, right, left;
-        timed(2, [&] { radlist.extractradiilistfromomalist2(oma.omalist, &right, &left, true); });
-        tstringlist dbglist;
-        timed(3, [&] { right.datatodebuglist(dbglist); });
-        timed(4, [&] { savelinestofile(dbglist, work.path() + "stages_OMAData.csv"); });
+        toutlineextraction outlines;
+        timed(1, [&] { (void)oma.goodtrace(true, &outlines); });
+        // As in the sequence: only when the check's lists cannot be taken.
+        timed(2, [&] {
+            if (!outlines.valid)
+                outlines.shown.extractradiilistfromomalist2(oma.omalist, &outlines.right, &outlines.left, true);
+        });
+        tradiilist& right = outlines.right;
+        tradiilist& left = outlines.left;
+        std::string dump;
+        timed(3, [&] { right.datatodebugtext(dump); });
+        timed(4, [&] { savetexttofile(dump, work.path() + "stages_OMAData.csv"); });
         tstringlist lines;
         timed(5, [&] {
             if (right.binaryformat() || left.binaryformat()) oma.omafileasascii(lines, false, 0, false);

@@ -76,10 +76,10 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         // The right-eye radii, one line per point. A file that could not be
         // read has nothing to say, and must not empty an earlier dump.
         if (result.readable) {
-            tstringlist dbglist;
-            rightlist.datatodebuglist(dbglist);
+            std::string dump;
+            rightlist.datatodebugtext(dump);
             result.dumpfilename = workingfolder + result.source + dumpsuffix;
-            result.dumpwritten = savelinestofile(dbglist, result.dumpfilename);
+            result.dumpwritten = savetexttofile(dump, result.dumpfilename);
         }
 
         // Packed traces are listed as ASCII records; anything else as stored.

@@ -490,6 +490,26 @@ bool writetextline(ttextfile& f, std::string_view line) {
     return code == 0;
 }
 
+bool writetextblock(ttextfile& f, std::string_view text) {
+    if (f.mode_ != ttextfile::tmode::output) {
+        setpending(f.isopen() ? codenotoutput : codenotopen);
+        return false;
+    }
+    int code = f.error_;
+    if (code == 0 && !text.empty()) {
+        if (f.end_ + text.size() <= textbuffersize) {
+            std::memcpy(f.buffer_.get() + f.end_, text.data(), text.size());
+            f.end_ += text.size();
+        } else if (f.flush() == 0) {
+            const int err = writeall(f.fd_, text.data(), text.size());
+            if (err != 0) f.error_ = ioerrorfromerrno(err);
+        }
+        code = f.error_;
+    }
+    setpending(code);
+    return code == 0;
+}
+
 bool endoftextfile(ttextfile& f) {
     if (f.mode_ != ttextfile::tmode::input) return true;
     if (!f.skiplf()) return true;
@@ -504,7 +524,25 @@ tpausefunction setretrypause(tpausefunction pause) {
 
 // ---- saving lines ----
 
-bool savelinestofile(const tstringlist& t, const std::string& filename) {
+namespace {
+
+// Whether text holds a line beginning with "R=" (a trace record).
+bool holdstracelines(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.compare(at, 2, "R=") == 0) return true;
+        const std::size_t eol = text.find('\n', at);
+        if (eol == std::string_view::npos) break;
+        at = eol + 1;
+    }
+    return false;
+}
+
+// The save of savelinestofile and savetexttofile: write(f) writes the
+// content and returns false once a write has failed (its code kept in
+// QVTLibiostatus); tracelines tells whether the content holds trace lines,
+// for the warning of an ".oma" or ".iso" name.
+template <typename Write, typename Tracelines>
+bool savethroughtemp(const std::string& filename, Write write, Tracelines tracelines) {
     try {
         const std::string_view ext = extensionof(filename);
         const bool scanfortraces = sametext(ext, ".oma") || sametext(ext, ".iso");
@@ -512,27 +550,17 @@ bool savelinestofile(const tstringlist& t, const std::string& filename) {
         QVTLibiostatus = 0;
         // Written in place, a file that fails part-way (a full disk, a
         // killed process) would leave a truncated file where a good one
-        // stood; so every list goes through a temporary name, except to a
+        // stood; so every save goes through a temporary name, except to a
         // name that renaming cannot replace (a device, say).
         const bool throughtemp = forcesavelinestorename.load() || replaceablebyrename(filename);
         const std::string writename = throughtemp ? filename + ".$$$" : filename;
 
         bool saved = false;
-        bool tracelines = false;
+        bool warn = false;
         ttextfile f;
         if (opentextfileforwrite(f, writename, false)) {
-            bool written = true;
-            for (const std::string& line : t) {
-                writetextline(f, line);
-                if (scanfortraces && line.size() >= 2 && line[0] == 'R' && line[1] == '=') tracelines = true;
-                if (const int code = clearioresult(); code != 0) {
-                    QVTLibiostatus = code;
-                    // The file is broken from here on; further lines
-                    // would fail the same way.
-                    written = false;
-                    break;
-                }
-            }
+            bool written = write(f);
+            warn = scanfortraces && tracelines();
             if (!closetextfile(f)) written = false;
             saved = written;
             if (throughtemp) {
@@ -545,11 +573,45 @@ bool savelinestofile(const tstringlist& t, const std::string& filename) {
                 forcesavelinestorename = false;
             }
         }
-        if (tracelines) ShowWarning("Saving OMA file as a text file", "");
+        if (warn) ShowWarning("Saving OMA file as a text file", "");
         return saved;
     } catch (...) {
         return false;
     }
+}
+
+// Keeps a failed write's code in QVTLibiostatus; false after a failure.
+bool keptwrite() {
+    if (const int code = clearioresult(); code != 0) {
+        QVTLibiostatus = code;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool savelinestofile(const tstringlist& t, const std::string& filename) {
+    bool tracelines = false;
+    const auto write = [&](ttextfile& f) {
+        for (const std::string& line : t) {
+            writetextline(f, line);
+            if (line.size() >= 2 && line[0] == 'R' && line[1] == '=') tracelines = true;
+            // The file is broken from here on; further lines would fail
+            // the same way.
+            if (!keptwrite()) return false;
+        }
+        return true;
+    };
+    return savethroughtemp(filename, write, [&] { return tracelines; });
+}
+
+bool savetexttofile(std::string_view text, const std::string& filename) {
+    const auto write = [&](ttextfile& f) {
+        writetextblock(f, text);
+        return keptwrite();
+    };
+    return savethroughtemp(filename, write, [&] { return holdstracelines(text); });
 }
 
 // ---- files ----

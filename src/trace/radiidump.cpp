@@ -89,14 +89,14 @@ private:
     char separator_;
 };
 
-}  // namespace
-
-void tradiilist::datatodebuglist(tstringlist& dbglist) {
-    dbglist.clear();
+// Writes the dump's lines through add(line): a header line and one line per
+// point in angle order. Sorts the points and rebuilds xlist and ylist.
+template <typename Addline>
+void writedebuglines(tradiilist& list, Addline add) {
     // Puts the points in angle order, so the lines come out sorted too; the
     // numbers behind the coordinate lists are kept for the lines.
     tshapepoints points;
-    kestrune::makexylists(*this, points);
+    kestrune::makexylists(list, points);
     const int n = static_cast<int>(points.angle.size());
     if (n <= 0) return;
 
@@ -106,11 +106,9 @@ void tradiilist::datatodebuglist(tstringlist& dbglist) {
     const char decimal = QVTFormatsettings().DecimalSeparator;
     tstringlist fields;
     std::string header;
-    dbglist.reserve(n + 1);
-
     for (const char* name : {"Number", "Angle", "Radius", "X", "Y"}) fields.add(name);
     listtodelimitedstr(fields, header, separator);
-    dbglist.add(std::move(header));
+    add(std::string_view(header), n);
 
     // One line per point, written into one buffer with no text made per
     // field: this runs once per point of a trace that may hold millions.
@@ -126,8 +124,29 @@ void tradiilist::datatodebuglist(tstringlist& dbglist) {
         line.addwholewithdecimals(points.radius[k], decimal);
         line.addwholewithdecimals(points.x[k], decimal);
         line.addwholewithdecimals(points.y[k], decimal);
-        dbglist.add(std::string(line.text()));
+        add(line.text(), n);
     }
+}
+
+}  // namespace
+
+void tradiilist::datatodebuglist(tstringlist& dbglist) {
+    dbglist.clear();
+    writedebuglines(*this, [&dbglist](std::string_view line, int points) {
+        if (dbglist.empty()) dbglist.reserve(points + 1);
+        dbglist.add(std::string(line));
+    });
+}
+
+void tradiilist::datatodebugtext(std::string& text) {
+    text.clear();
+    writedebuglines(*this, [&text](std::string_view line, int points) {
+        // Room for every line at once: a line is rarely longer than 40
+        // characters.
+        if (text.empty()) text.reserve(static_cast<std::size_t>(points + 1) * 40);
+        text.append(line);
+        text.append("\r\n");
+    });
 }
 
 }  // namespace kestrune

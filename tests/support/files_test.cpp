@@ -536,6 +536,63 @@ TEST_F(FilesTest, SavingTraceLinesAsOmaOrIsoWarnsOnceAfterWriting) {
     }
 }
 
+// Saving the lines joined into one text (each followed by CR LF) does what
+// saving them line by line does: the same bytes in place, the same result,
+// the same code and the same warning, also past the write buffer and when a
+// write fails part-way.
+TEST_F(FilesTest, SavingJoinedTextIsSavingItsLines) {
+    const struct {
+        const char* name;
+        tstringlist t;
+        rlim_t sizelimit;  // 0: none
+    } cases[] = {
+        {"dump.csv", numberedlines(3), 0},
+        {"job.oma", lines({"JOB=1", "TRCFMT=1;400;E;R;F", "R=2500;2501"}), 0},
+        {"job.oma", lines({"R=1", "JOB=1"}), 0},
+        {"job.oma", lines({"JOB=1", " R=1", "XR=2"}), 0},
+        {"job.csv", lines({"R=1"}), 0},
+        {"empty.csv", tstringlist(), 0},
+        {"big.csv", numberedlines(20000), 0},
+        {"cut.csv", numberedlines(20000), 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.t.count()));
+        struct outcome {
+            bool saved;
+            int code;
+            std::string content;
+            std::size_t messages;
+            bool templeft;
+        };
+        const auto save = [&](const auto& saver) {
+            const std::string target = path(c.name);
+            write_file(target, "earlier\r\n");
+            messages_.clear();
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            const auto oldsignal = std::signal(SIGXFSZ, SIG_IGN);
+            if (c.sizelimit != 0) {
+                rlimit small = old;
+                small.rlim_cur = c.sizelimit;
+                setrlimit(RLIMIT_FSIZE, &small);
+            }
+            const bool saved = saver(target);
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldsignal);
+            return outcome{saved, QVTLibiostatus.load(), read_file(target), messages_.size(),
+                           fs::exists(target + ".$$$")};
+        };
+        const outcome bylines = save([&](const std::string& target) { return savelinestofile(c.t, target); });
+        const outcome astext = save([&](const std::string& target) { return savetexttofile(crlfjoined(c.t), target); });
+        EXPECT_EQ(astext.saved, bylines.saved);
+        EXPECT_EQ(astext.code, bylines.code);
+        EXPECT_EQ(astext.content, bylines.content);
+        EXPECT_EQ(astext.messages, bylines.messages);
+        EXPECT_FALSE(astext.templeft);
+        EXPECT_EQ(astext.content, c.sizelimit ? "earlier\r\n" : crlfjoined(c.t));
+    }
+}
+
 TEST_F(FilesTest, RealFilesReadLineByLineAndSavedAgainKeepEveryByte) {
     const fs::path samples = testing::real_samples_dir();
     if (samples.empty()) GTEST_SKIP() << "no real sample files";

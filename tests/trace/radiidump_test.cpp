@@ -78,6 +78,37 @@ TEST_F(RadiiDump, HeaderThenOneLinePerPointWithRegionalSeparators) {
     }
 }
 
+// The dump as one text is the dump's lines, each followed by CR LF, and it
+// leaves the list as the line dump does (sorted, coordinate lists rebuilt).
+TEST_F(RadiiDump, TextIsTheLinesEachFollowedByCrLf) {
+    tradiilist unordered;
+    for (const double angle : {270.0, 90.0, 180.0, 12.125}) unordered.addradiilist(angle, 2000);
+    tradiilist wide;
+    wide.addradiilist(180, 99999);
+    const struct {
+        const char* name;
+        tradiilist list;
+    } lists[] = {{"empty", tradiilist()}, {"circle", circle(400, 2500)}, {"unordered", unordered}, {"wide", wide}};
+    for (const char* separators : {".,", ",;", ",,"}) {
+        QVTFormatsettings().DecimalSeparator = separators[0];
+        QVTFormatsettings().ListSeparator = separators[1];
+        for (const auto& c : lists) {
+            SCOPED_TRACE(std::string(c.name) + " " + separators);
+            tradiilist bylines = c.list, astext = c.list;
+            tstringlist dbg;
+            bylines.datatodebuglist(dbg);
+            std::string expected;
+            for (const std::string& line : dbg) expected += line + "\r\n";
+            std::string text = "left over";
+            astext.datatodebugtext(text);
+            EXPECT_EQ(text, expected);
+            EXPECT_EQ(astext.radiilist, bylines.radiilist);
+            EXPECT_EQ(astext.xlist, bylines.xlist);
+            EXPECT_EQ(astext.ylist, bylines.ylist);
+        }
+    }
+}
+
 TEST_F(RadiiDump, OutOfOrderPointsAreDumpedAndLeftSorted) {
     tradiilist l;
     l.addradiilist(270, 2000);

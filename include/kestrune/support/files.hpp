@@ -97,6 +97,7 @@ private:
     friend bool closetextfile(ttextfile& f);
     friend bool readtextline(ttextfile& f, std::string& line);
     friend bool writetextline(ttextfile& f, std::string_view line);
+    friend bool writetextblock(ttextfile& f, std::string_view text);
     friend bool endoftextfile(ttextfile& f);
 
     int close() noexcept;    // the code of flushing and closing
@@ -135,6 +136,10 @@ bool readtextline(ttextfile& f, std::string& line);
 // for buffered data may also surface only at closetextfile.
 bool writetextline(ttextfile& f, std::string_view line);
 
+// Writes text as it stands, its line breaks included; errors as for
+// writetextline.
+bool writetextblock(ttextfile& f, std::string_view text);
+
 // True when nothing more can be read (also when the file is not open for
 // reading).
 bool endoftextfile(ttextfile& f);
@@ -165,6 +170,11 @@ tpausefunction setretrypause(tpausefunction pause);
 // Returns true when every line was written and the file is in place. No
 // message is shown for failures; their codes are left in QVTLibiostatus.
 bool savelinestofile(const tstringlist& t, const std::string& filename);
+
+// The same for text that holds its line breaks already (the lines joined,
+// each followed by CR LF, say): written in one piece, saved as above, and
+// the warning given when a line of it begins with "R=".
+bool savetexttofile(std::string_view text, const std::string& filename);
 
 // ---- files ----
 

@@ -277,6 +277,9 @@ public:
     // in angle order: index, angle, radius, x, y. Nothing, not even the header,
     // for a list without points. Sorts the points and rebuilds xlist and ylist.
     void datatodebuglist(tstringlist& dbglist);
+    // The same lines as one text (emptied first), each line followed by CR LF
+    // as savelinestofile writes them.
+    void datatodebugtext(std::string& text);
 
     // ---- geometry, copy, mirror image, resampling (shape/geometry.cpp) ----
     void makexylists();              // sorts the points, rebuilds xlist and ylist
