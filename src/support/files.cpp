@@ -126,12 +126,15 @@ tpausefunction& pausefunction() {
     return pause;
 }
 
-// Renames without ever replacing an existing entry.
-int realrename(const std::string& from, const std::string& to) {
+// Renames; an existing entry under the new name is replaced (in one step)
+// only when replace is set.
+int realrename(const std::string& from, const std::string& to, bool replace) {
     if (badname(from) || badname(to)) return codeinvalidname;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (replace ? ::rename(from.c_str(), to.c_str()) == 0
+                : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
     int err = errno;
-    if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+    if (!replace && (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP)) {
         // The file system cannot rename without replacing: a hard link
         // claims the new name atomically, then the old name goes.
         if (::link(from.c_str(), to.c_str()) == 0) {
@@ -162,13 +165,13 @@ trenamefunction& renamefunction() {
     return rename;
 }
 
-int dorename(const std::string& from, const std::string& to) {
+int dorename(const std::string& from, const std::string& to, bool replace = false) {
     trenamefunction rename;
     {
         std::lock_guard<std::mutex> lock(hookmutex());
         rename = renamefunction();
     }
-    return rename(from, to);
+    return rename(from, to, replace);
 }
 
 int dodelete(const std::string& name) {
@@ -206,9 +209,6 @@ std::string_view extensionof(std::string_view s) {
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
-// Moves the freshly written temporary file onto target. The earlier target
-// is kept under the backup name until the new file is in place, and put back
-// when the new one cannot be moved there, so its content is never lost.
 // Whether a save may go through a temporary name: renaming replaces the name
 // itself, which is right for a regular file or a name not taken yet, but
 // would put a plain file where a device, a pipe or a symbolic link stood.
@@ -218,30 +218,18 @@ bool replaceablebyrename(const std::string& name) {
     return S_ISREG(st.st_mode);
 }
 
+// Moves the freshly written temporary file onto target. rename(2) replaces
+// the name in one step, so at every moment it holds either the earlier file
+// or the new one, never nothing; when the move fails the earlier file stays
+// and so does the temporary one with the new content.
 bool movetempintoplace(const std::string& temp, const std::string& target) {
-    const std::string backup = target + ".$save";
     // The new file takes the place of the old one with its permissions.
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
+    // A backup that a save interrupted long ago left behind is cleared away.
+    const std::string backup = target + ".$save";
     if (fileexists(backup)) dodelete(backup);
-    if (fileexists(backup)) {
-        // The old backup will not go: copy the new content over the target.
-        return QVTcopyanddeletefile(temp, target) == 0;
-    }
-    if (!fileexists(target)) return dorename(temp, target) == 0;
-    if (dorename(target, backup) != 0) {
-        // The target could not be moved aside; this only works if it has
-        // vanished meanwhile. The temporary file stays otherwise.
-        return dorename(temp, target) == 0;
-    }
-    if (dorename(temp, target) == 0) {
-        dodelete(backup);
-        return true;
-    }
-    // Put the earlier content back; if even that fails it stays under the
-    // backup name. The new content stays in the temporary file.
-    dorename(backup, target);
-    return false;
+    return dorename(temp, target, true) == 0;
 }
 
 std::mutex& parametersmutex() {

@@ -156,10 +156,12 @@ tpausefunction setretrypause(tpausefunction pause);
 //
 // The lines are written to the name followed by ".$$$" first and then moved
 // into place, so that a write failing part-way never leaves a truncated file
-// where a good one stood; the earlier file is kept under the name followed by
-// ".$save" until the new one is in place, and put back if the new one cannot
-// be moved there (the ".$$$" file then stays). A ".$$$" file whose writing
-// failed never replaces the target; it is removed. The new file keeps the
+// where a good one stood. The move replaces the name in one step: it holds
+// the earlier file or the new one at every moment; when the move fails the
+// earlier file stays (and the ".$$$" file with the new content). A backup
+// under the name followed by ".$save" that an earlier save left behind is
+// removed. A ".$$$" file whose writing failed never replaces the target; it
+// is removed. The new file keeps the
 // earlier one's permissions. Only a name that renaming cannot replace (a
 // device, a pipe, a symbolic link) is written directly, unless
 // forcesavelinestorename is set.
@@ -195,10 +197,11 @@ int deletefile(const std::string& N);
 // existing name fails (183) and changes nothing. Returns 0 or the code.
 int renamefile(const std::string& a, const std::string& b);
 
-// The rename operation renamefile uses, returning 0 or a code. Tests replace
-// it to make a rename fail; an empty function brings back the real one.
-// Returns the function it replaces.
-using trenamefunction = std::function<int(const std::string& from, const std::string& to)>;
+// The rename operation renamefile and the saves use, returning 0 or a code;
+// replace says whether an existing entry under the new name may be replaced.
+// Tests replace it to make a rename fail; an empty function brings back the
+// real one. Returns the function it replaces.
+using trenamefunction = std::function<int(const std::string& from, const std::string& to, bool replace)>;
 trenamefunction setrenamefunction(trenamefunction rename);
 
 // ---- the program and its command line ----
