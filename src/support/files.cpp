@@ -485,7 +485,9 @@ bool writetextblock(ttextfile& f, std::string_view text) {
     }
     int code = f.error_;
     if (code == 0 && !text.empty()) {
-        if (f.end_ + text.size() <= textbuffersize) {
+        // Into the buffer when it fits beside what is there; a text that
+        // would fill it goes out as it stands, without a copy.
+        if (f.end_ + text.size() <= textbuffersize && text.size() < textbuffersize / 4) {
             std::memcpy(f.buffer_.get() + f.end_, text.data(), text.size());
             f.end_ += text.size();
         } else if (f.flush() == 0) {
