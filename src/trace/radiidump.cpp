@@ -1,5 +1,6 @@
 // The radii dump: the points of a radii list as comma-separated lines, for
 // inspecting how a trace was decoded.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -15,40 +16,40 @@ namespace kestrune {
 namespace {
 
 // The fields of one line are written into a fixed buffer: a line of five
-// fields of at most 24 characters each, separators and quotes, fits.
+// fields of at most 32 characters each, separators and quotes, fits.
 constexpr std::size_t kLineCapacity = 192;
 
-// Appends one field, with the separator before every field but the first,
-// and quoted when it holds the separator (a decimal comma where the list
-// separator is a comma as well), as the delimited-list writer does.
+// Writes the fields of one line, with the separator before every field but
+// the first, and a field quoted when it holds the separator (a decimal comma
+// where the list separator is a comma as well), as the delimited-list writer
+// does. Numbers are written straight into the line.
 class linebuilder {
 public:
-    explicit linebuilder(char separator) : separator_(separator) {}
+    linebuilder(char separator, char decimal)
+        : separator_(separator),
+          decimal_(decimal),
+          // A number written here holds digits, a minus sign and the decimal
+          // mark only; unless the separator is one of those, no such field
+          // needs quotes and none is searched.
+          numbersquoted_(separator == decimal || separator == '-' || (separator >= '0' && separator <= '9')) {}
 
     void clear() { size_ = 0; }
     std::string_view text() const { return std::string_view(buffer_, size_); }
 
-    void addinteger(std::int32_t v) {
-        char field[16];
-        const auto res = std::to_chars(field, field + sizeof field, v);
-        addfield(field, static_cast<std::size_t>(res.ptr - field));
-    }
+    void addinteger(std::int32_t v) { endnumber(writeint(startfield(), v)); }
 
     // A whole number with two decimals, as xrealtostr writes it.
-    void addwholewithdecimals(std::int32_t v, char decimal) {
-        char field[24];
-        const auto res = std::to_chars(field, field + sizeof field, v);
-        char* end = res.ptr;
-        *end++ = decimal;
-        *end++ = '0';
-        *end++ = '0';
-        addfield(field, static_cast<std::size_t>(end - field));
+    void addwholewithdecimals(std::int32_t v) {
+        char* p = writeint(startfield(), v);
+        *p++ = decimal_;
+        *p++ = '0';
+        *p++ = '0';
+        endnumber(p);
     }
 
     // A real as xrealtostr writes it: two decimals, rounded once from the
     // binary value, no sign on a value written as zero.
-    void addreal(double v, char decimal) {
-        char field[kRealCharsCapacity];
+    void addreal(double v) {
         // An angle of the usual element layout is the double nearest to a
         // number of thousandths; unless its last digit is 5 (a tie in
         // decimal, settled by the binary value), the two decimals follow
@@ -56,42 +57,54 @@ public:
         if (v >= 0 && v < 1e6) {
             const auto t = static_cast<std::int64_t>(std::llround(v * 1000));
             if (static_cast<double>(t) / 1000 == v && t % 10 != 5) {
-                const std::int64_t hundredths = (t + 5) / 10;
-                auto res = std::to_chars(field, field + sizeof field, hundredths / 100);
-                char* end = res.ptr;
-                *end++ = decimal;
-                *end++ = static_cast<char>('0' + hundredths % 100 / 10);
-                *end++ = static_cast<char>('0' + hundredths % 10);
-                addfield(field, static_cast<std::size_t>(end - field));
+                const auto hundredths = static_cast<std::int32_t>((t + 5) / 10);
+                char* p = writeint(startfield(), hundredths / 100);
+                *p++ = decimal_;
+                *p++ = static_cast<char>('0' + hundredths % 100 / 10);
+                *p++ = static_cast<char>('0' + hundredths % 10);
+                endnumber(p);
                 return;
             }
         }
-        if (const std::size_t n = realtochars(v, decimal, field)) {
-            addfield(field, n);
-            return;
+        char field[kRealCharsCapacity];
+        std::size_t n = realtochars(v, decimal_, field);
+        std::string text;
+        if (n == 0) {
+            text = xrealtostr(v);
+            n = std::min(text.size(), sizeof field);
+            std::memcpy(field, text.data(), n);
         }
-        const std::string text = xrealtostr(v);
-        addfield(text.data(), std::min(text.size(), sizeof field));
+        char* p = startfield();
+        std::memcpy(p, field, n);
+        endfield(p + n, true);
     }
 
 private:
-    void addfield(const char* field, std::size_t n) {
+    static char* writeint(char* p, std::int32_t v) { return std::to_chars(p, p + 12, v).ptr; }
+
+    char* startfield() {
         if (size_ > 0) buffer_[size_++] = separator_;
-        // A field is a handful of characters: a plain loop costs less than
-        // a call to memchr.
-        bool quote = false;
-        if (n > 0 && field[0] != '"') {
-            for (std::size_t k = 0; k < n && !quote; ++k) quote = field[k] == separator_;
-        }
-        if (quote) buffer_[size_++] = '"';
-        std::memcpy(buffer_ + size_, field, n);
-        size_ += n;
-        if (quote) buffer_[size_++] = '"';
+        fieldstart_ = size_;
+        return buffer_ + size_;
+    }
+    void endnumber(char* end) { endfield(end, numbersquoted_); }
+    void endfield(char* end, bool mayneedquotes) {
+        size_ = static_cast<std::size_t>(end - buffer_);
+        if (!mayneedquotes) return;
+        const std::string_view field(buffer_ + fieldstart_, size_ - fieldstart_);
+        if (field.empty() || field[0] == '"' || field.find(separator_) == std::string_view::npos) return;
+        std::memmove(buffer_ + fieldstart_ + 1, buffer_ + fieldstart_, field.size());
+        buffer_[fieldstart_] = '"';
+        buffer_[size_ + 1] = '"';
+        size_ += 2;
     }
 
     char buffer_[kLineCapacity];
     std::size_t size_ = 0;
-    char separator_;
+    std::size_t fieldstart_ = 0;
+    const char separator_;
+    const char decimal_;
+    const bool numbersquoted_;
 };
 
 // Writes the dump's lines through add(line): a header line and one line per
@@ -120,15 +133,15 @@ void writedebuglines(tradiilist& list, Addline add) {
     // The angle and radius are those the element accessors read, and the
     // coordinates those of xlist and ylist (which may be wider than an
     // element's radius field: the numbers are taken, not their text).
-    linebuilder line(separator);
+    linebuilder line(separator, decimal);
     for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
         line.clear();
         line.addinteger(i);
-        line.addreal(points.angle[k], decimal);
-        line.addwholewithdecimals(points.radius[k], decimal);
-        line.addwholewithdecimals(points.x[k], decimal);
-        line.addwholewithdecimals(points.y[k], decimal);
+        line.addreal(points.angle[k]);
+        line.addwholewithdecimals(points.radius[k]);
+        line.addwholewithdecimals(points.x[k]);
+        line.addwholewithdecimals(points.y[k]);
         add(line.text(), n);
     }
 }
