@@ -365,12 +365,26 @@ std::string checkdecimalseparator(std::string_view s) {
 
 namespace {
 
-// Reads s as a real in the process-wide number format: an optional sign,
-// digits with at most one decimal separator, an optional exponent. The text
-// first has its decimal mark adapted and is trimmed. False when the text is
-// empty or does not read as a whole; infinities and NaN are not numbers here.
-bool readextended(std::string_view s, long double& value) {
-    value = 0;
+// A number text as readextended takes it: the decimal mark adapted, the text
+// trimmed and checked, and, for a plain decimal of at most 18 digits (no
+// exponent), its digits as a whole number and the count of them after the
+// mark.
+struct tnumbertext {
+    char small[64];
+    std::string large;
+    char* buf = small;
+    std::size_t n = 0;
+    bool plain = false;
+    bool negative = false;
+    std::uint64_t mantissa = 0;
+    int decimals = 0;
+};
+
+// Reads s in the process-wide number format: an optional sign, digits with at
+// most one decimal separator, an optional exponent. The text first has its
+// decimal mark adapted and is trimmed. False when the text is empty or does
+// not read as a whole.
+bool scannumber(std::string_view s, tnumbertext& text) {
     if (s.empty()) return false;
     const std::size_t swap = markswapposition(s);
     const std::string_view t = trimview(s);
@@ -378,13 +392,13 @@ bool readextended(std::string_view s, long double& value) {
     if (n == 0) return false;
 
     // Numbers are short: work on a copy on the stack unless the text is long.
-    char small[64];
-    std::string large;
-    char* buf = small;
-    if (n > sizeof small) {
-        large.resize(n);
-        buf = large.data();
+    char* buf = text.small;
+    if (n > sizeof text.small) {
+        text.large.resize(n);
+        buf = text.large.data();
     }
+    text.buf = buf;
+    text.n = n;
     t.copy(buf, n);
     // A swapped mark is never a blank, so it lies inside the trimmed text.
     if (swap != std::string_view::npos)
@@ -392,16 +406,27 @@ bool readextended(std::string_view s, long double& value) {
 
     const char sep = UserFormatsettings().DecimalSeparator;
     std::size_t i = 0;
+    text.negative = buf[i] == '-';
     if (buf[i] == '+' || buf[i] == '-') ++i;
     std::size_t mantissadigits = 0;
-    while (i < n && isdigitchar(buf[i])) ++i, ++mantissadigits;
+    std::uint64_t mantissa = 0;
+    int decimals = 0;
+    while (i < n && isdigitchar(buf[i])) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(buf[i] - '0');
+        ++i, ++mantissadigits;
+    }
     if (i < n && buf[i] == sep) {
         buf[i] = '.';  // from_chars reads the point only
         ++i;
-        while (i < n && isdigitchar(buf[i])) ++i, ++mantissadigits;
+        while (i < n && isdigitchar(buf[i])) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(buf[i] - '0');
+            ++i, ++mantissadigits, ++decimals;
+        }
     }
     if (mantissadigits == 0) return false;
+    bool exponent = false;
     if (i < n && (buf[i] == 'e' || buf[i] == 'E')) {
+        exponent = true;
         ++i;
         if (i < n && (buf[i] == '+' || buf[i] == '-')) ++i;
         std::size_t expdigits = 0;
@@ -409,12 +434,35 @@ bool readextended(std::string_view s, long double& value) {
         if (expdigits == 0) return false;
     }
     if (i != n) return false;
+    // Up to 18 digits the whole number cannot have overflowed.
+    text.plain = !exponent && mantissadigits <= 18;
+    text.mantissa = mantissa;
+    text.decimals = decimals;
+    return true;
+}
 
+// Reads s as scannumber takes it; infinities and NaN are not numbers here.
+bool readextended(std::string_view s, long double& value) {
+    value = 0;
+    tnumbertext text;
+    if (!scannumber(s, text)) return false;
+    if (text.plain) {
+        // The digits and a power of ten up to 10^18 are exact as long
+        // doubles, and one division rounds correctly: the value from_chars
+        // gives, without the general conversion.
+        static constexpr long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                                 1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                                 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
+        const long double v = static_cast<long double>(text.mantissa) / powers[text.decimals];
+        value = text.negative ? -v : v;
+        return true;
+    }
+    const char* buf = text.buf;
     // from_chars takes no leading "+".
     const char* first = buf[0] == '+' ? buf + 1 : buf;
     long double v = 0;
-    const auto res = std::from_chars(first, buf + n, v, std::chars_format::general);
-    if (res.ec != std::errc() || res.ptr != buf + n || !std::isfinite(v)) return false;
+    const auto res = std::from_chars(first, buf + text.n, v, std::chars_format::general);
+    if (res.ec != std::errc() || res.ptr != buf + text.n || !std::isfinite(v)) return false;
     value = v;
     return true;
 }
@@ -450,6 +498,18 @@ double xstrtoreal(std::string_view s) {
 
 std::int32_t xstrtoint2(std::string_view s) {
     try {
+        tnumbertext text;
+        if (!scannumber(s, text)) return 0;
+        if (text.plain && text.decimals <= 2) {
+            // Hundredths of a plain decimal with at most two decimals are a
+            // whole number: exactly what rounding the value times 100 gives.
+            if (text.mantissa > 99999999999ull) return 0;  // far outside the range either way
+            const std::int64_t scale = text.decimals == 0 ? 100 : text.decimals == 1 ? 10 : 1;
+            std::int64_t hundredths = static_cast<std::int64_t>(text.mantissa) * scale;
+            if (text.negative) hundredths = -hundredths;
+            if (hundredths < INT32_MIN || hundredths > INT32_MAX) return 0;
+            return static_cast<std::int32_t>(hundredths);
+        }
         long double v = 0;
         if (!readextended(s, v)) return 0;
         return roundtoint32(v * 100.0L);

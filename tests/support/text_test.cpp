@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -375,6 +376,34 @@ TEST_F(TextTest, ReadingRealsAtTheLimitsOfThirtyTwoBits) {
             EXPECT_DOUBLE_EQ(xstrtoreal(c.text), c.real) << c.text;
             EXPECT_EQ(xstrtoint2(c.text), c.hundredths) << c.text;
             EXPECT_EQ(xstrtoint0(c.text), c.rounded) << c.text;
+        }
+    }
+}
+
+// A plain decimal (no exponent, at most 18 digits) is read by a quicker
+// route than one with an exponent; "e0" after the text takes the general
+// route to the same number, so the two must agree to the last bit.
+TEST_F(TextTest, PlainDecimalsReadAsTheGeneralRouteReadsThem) {
+    std::mt19937_64 random(20261210);
+    std::vector<std::string> texts = {"0", "-0", "-0.00", "1.40", "3.25", "-22.00", "0.005", "1.005", "2.675",
+                                      "21474836.47", "21474836.48", "-21474836.48", "-21474836.49",
+                                      "999999999999999999", "99999999999.99", "100000000000", "0.1", "0.7"};
+    for (int k = 0; k < 20000; ++k) {
+        const int digits = 1 + static_cast<int>(random() % 18);
+        std::string t = random() % 2 ? "-" : "";
+        for (int d = 0; d < digits; ++d) t += static_cast<char>('0' + random() % 10);
+        const int decimals = static_cast<int>(random() % static_cast<unsigned>(digits));
+        if (decimals > 0) t.insert(t.size() - static_cast<std::size_t>(decimals), ".");
+        texts.push_back(t);
+    }
+    for (char mark : {'.', ','}) {
+        setregionalsettings(mark);
+        for (const std::string& t : texts) {
+            const std::string general = t + "e0";
+            const double quick = xstrtoreal(t), slow = xstrtoreal(general);
+            ASSERT_EQ(std::memcmp(&quick, &slow, sizeof quick), 0) << t << " mark " << mark;
+            ASSERT_EQ(xstrtoint2(t), xstrtoint2(general)) << t << " mark " << mark;
+            ASSERT_EQ(xstrtoint0(t), xstrtoint0(general)) << t << " mark " << mark;
         }
     }
 }
