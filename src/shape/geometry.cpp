@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "kestrune/shape/sincosmemo.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
@@ -74,8 +75,14 @@ void buildxylists(tradiilist& list, tshapepoints* keep) {
     p.y.resize(n);
     list.xlist.reserve(static_cast<int>(n));
     list.ylist.reserve(static_cast<int>(n));
+    // polartoxy, point by point, with the sines and cosines from the memo.
+    tsincosmemo& memo = threadsincosmemo();
     for (std::size_t i = 0; i < n; ++i) {
-        polartoxy(p.angle[i], p.radius[i], p.x[i], p.y[i]);
+        double s, c;
+        memo.get(i, p.angle[i] * kRadPerDeg, s, c);
+        const double r = static_cast<double>(p.radius[i]);
+        p.x[i] = roundtoint32(c * r);
+        p.y[i] = roundtoint32(r * s);
         list.xlist.addpoint(p.angle[i], p.x[i]);
         list.ylist.addpoint(p.angle[i], p.y[i]);
     }
