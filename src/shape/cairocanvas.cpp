@@ -96,9 +96,21 @@ void walkpixelline(tpoint a, tpoint b, int width, int height, Run&& run) {
             run(static_cast<int>(runminor), lo, 1, len);
         inrun = false;
     };
+    // The minor offset of step i is (2im + n) / 2n, rounded down: kept as a
+    // quotient and remainder that each step adds 2m to (2m <= 2n, so at most
+    // one carry), one division for the whole line.
+    std::int64_t quot = (2 * ilo * m + n) / (2 * n);
+    std::int64_t rem = (2 * ilo * m + n) % (2 * n);
     for (std::int64_t i = ilo; i <= ihi; ++i) {
+        if (i > ilo) {
+            rem += 2 * m;
+            if (rem >= 2 * n) {
+                rem -= 2 * n;
+                ++quot;
+            }
+        }
         const std::int64_t maj = maj0 + smaj * i;
-        const std::int64_t minor = min0 + smin * ((2 * i * m + n) / (2 * n));
+        const std::int64_t minor = min0 + smin * quot;
         if (minor < 0 || minor >= minlimit) {
             flush();
             continue;
@@ -266,13 +278,23 @@ void tcairocanvas::dorectangle(const trect& rect) {
     strokepen(true);
 }
 
-void tcairocanvas::dopolygon(std::span<const tpoint> points) {
-    if (points.size() < 2) return;
-    cairo_new_path(cr_);
-    for (const tpoint& p0 : points) {
+void tcairocanvas::dopolygon(std::span<const tpoint> given) {
+    if (given.size() < 2) return;
+    // A traced outline on a small bitmap puts most of its points on the same
+    // pixel as the point before. Such a point adds nothing: Cairo skips a
+    // line to the current point itself (but for the one right after the
+    // start, which it drops with the next line), and the outline of a
+    // zero-length edge has no pixels. So they are left out here, before
+    // costing a call each, and the path Cairo builds stays the same.
+    vertices_.clear();
+    vertices_.reserve(given.size());
+    for (const tpoint& p0 : given) {
         const tpoint p = clamppoint(p0);
-        cairo_line_to(cr_, p.x + 0.5, p.y + 0.5);
+        if (vertices_.empty() || !(p == vertices_.back())) vertices_.push_back(p);
     }
+    const std::span<const tpoint> points(vertices_);
+    cairo_new_path(cr_);
+    for (const tpoint& p : points) cairo_line_to(cr_, p.x + 0.5, p.y + 0.5);
     cairo_close_path(cr_);
     setsource(brushcolor());
     if (pixelexact_ && penwidth() == 1) {

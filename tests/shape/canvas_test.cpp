@@ -319,6 +319,98 @@ TEST(CairoCanvas, PolygonOutlineWrittenIntoTheSurfaceHasTheBytesOfACairoFill) {
     }
 }
 
+// Whether pixel (px, py) belongs to the one-pixel line from a towards b, by
+// the canvas's rule taken literally: along the longer axis the pixel lies
+// 0..n-1 steps from a, and across it the ideal line at that step rounded to
+// the nearest pixel, halves away from a.
+bool onpixelline(tpoint a, tpoint b, int px, int py) {
+    const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
+    const bool xmajor = std::llabs(dx) >= std::llabs(dy);
+    const std::int64_t n = xmajor ? std::llabs(dx) : std::llabs(dy);
+    if (n == 0) return false;
+    const std::int64_t major = xmajor ? px - a.x : py - a.y;
+    const std::int64_t i = (xmajor ? dx : dy) < 0 ? -major : major;
+    if (i < 0 || i >= n) return false;
+    const std::int64_t m = xmajor ? std::llabs(dy) : std::llabs(dx);
+    const std::int64_t offset = static_cast<std::int64_t>(std::floor((static_cast<double>(i) * m) / n + 0.5));
+    const std::int64_t minor = (xmajor ? dy : dx) < 0 ? -offset : offset;
+    return (xmajor ? py - a.y : px - a.x) == minor;
+}
+
+TEST(CairoCanvas, PolygonIsCairosFillOfEveryVertexUnderEveryEdgeLine) {
+    // The canvas leaves out vertices that repeat the one before and writes
+    // the outline into the pixels itself. Against that: Cairo's fill of the
+    // path through every vertex as given, then every pixel of every edge line
+    // (found pixel by pixel from the rule) filled by Cairo in the pen colour.
+    // The bytes must agree, for polygons that cross themselves, retrace
+    // edges, spike, repeat vertices, run off the bitmap or reach millions of
+    // pixels away.
+    constexpr int kSize = 60;
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](int lo, int hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(hi - lo + 1));
+    };
+    std::vector<std::vector<tpoint>> polygons;
+    for (int k = 0; k < 400; ++k) {
+        const int kind = k % 4;
+        const int count = kind == 3 ? 400 : next(2, 30);
+        std::vector<tpoint> p;
+        for (int i = 0; i < count; ++i) {
+            tpoint v;
+            if (kind == 0) {
+                v = {next(-10, kSize + 10), next(-10, kSize + 10)};  // small and nearby
+            } else if (kind == 1) {
+                v = {next(0, kSize), next(0, kSize)};
+                if (next(0, 3) == 0) v = {next(-4000000, 4000000), next(-4000000, 4000000)};  // far spikes
+            } else if (kind == 2) {
+                v = {next(-300, 300), next(-300, 300)};  // long edges across the bitmap
+            } else {
+                const double a = 2 * M_PI * i / count;  // a traced outline: most points repeat
+                v = {static_cast<int>(std::lround(30 + 22 * std::cos(a) + next(-1, 1))),
+                     static_cast<int>(std::lround(30 + 17 * std::sin(a) + next(-1, 1)))};
+            }
+            p.push_back(v);
+            while (next(0, 2) == 0) p.push_back(v);  // repeats
+        }
+        polygons.push_back(std::move(p));
+    }
+    polygons.push_back({{5, 5}, {5, 5}});
+    polygons.push_back({{5, 5}, {5, 5}, {5, 5}, {9, 9}, {5, 5}});
+    polygons.push_back({{7, 3}, {7, 3}, {40, 3}, {40, 50}, {7, 3}});
+
+    const std::int32_t pen = 0x00204080, brush = 0x00A0C0E0;
+    for (std::size_t k = 0; k < polygons.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<tpoint>& points = polygons[k];
+        rawsurface canvas(CAIRO_FORMAT_RGB24, kSize, kSize), reference(CAIRO_FORMAT_RGB24, kSize, kSize);
+        {
+            tcairocanvas t(canvas.cr);
+            t.setpencolor(pen);
+            t.setbrushcolor(brush);
+            t.Polygon(points);
+        }
+        cairo_t* cr = reference.cr;
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        for (const tpoint& v : points) cairo_line_to(cr, v.x + 0.5, v.y + 0.5);
+        cairo_close_path(cr);
+        cairo_set_source_rgb(cr, (brush & 0xFF) / 255.0, ((brush >> 8) & 0xFF) / 255.0, ((brush >> 16) & 0xFF) / 255.0);
+        cairo_fill(cr);
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x)
+                for (std::size_t i = 0; i < points.size(); ++i)
+                    if (onpixelline(points[i], points[(i + 1) % points.size()], x, y)) {
+                        cairo_rectangle(cr, x, y, 1, 1);
+                        break;
+                    }
+        cairo_set_source_rgb(cr, (pen & 0xFF) / 255.0, ((pen >> 8) & 0xFF) / 255.0, ((pen >> 16) & 0xFF) / 255.0);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+        ASSERT_EQ(canvas.bytes(), reference.bytes());
+    }
+}
+
 TEST(CairoCanvas, PolygonOutlineKeepsToTheClipAndTheSurfaceOffset) {
     // Where a clip or a device offset stands between the canvas and the
     // pixels, the outline is not written past them.

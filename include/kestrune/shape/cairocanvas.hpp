@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "kestrune/shape/canvas.hpp"
 
@@ -51,6 +52,8 @@ private:
     bool plotoutline(std::span<const tpoint> points);
 
     cairo_t* cr_;
+    // A polygon's vertices, clamped, without repeats of the one before.
+    std::vector<tpoint> vertices_;
     bool pixelexact_ = false;
     int surfacewidth_ = 0, surfaceheight_ = 0;
 };
