@@ -201,14 +201,10 @@ void tcairocanvas::addpixelline(tpoint a, tpoint b) {
     });
 }
 
-// Writes the one-pixel outline of a polygon straight into the image surface:
-// as a path it took a rectangle for every run of pixels, hundreds for a
-// traced outline, and Cairo's fill of them cost more than the rest of the
-// picture. The first run is filled by Cairo and its pixel value copied to the
-// others, so the bytes are those a fill writes. Only where nothing stands
-// between the canvas and the surface's pixels (no clip, no group, an operator
-// for which an opaque pen replaces the pixel); false leaves it to the path.
-bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
+// Whether the canvas may write the surface's pixels itself: nothing stands
+// between it and the memory (no clip, no group, no device offset or scale,
+// an operator for which an opaque colour replaces the pixel).
+bool tcairocanvas::directwritable() const {
     cairo_surface_t* target = cairo_get_target(cr_);
     if (cairo_get_group_target(cr_) != target) return false;
     const cairo_format_t format = cairo_image_surface_get_format(target);
@@ -225,13 +221,80 @@ bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
                            clip->rectangles[0].x + clip->rectangles[0].width >= surfacewidth_ &&
                            clip->rectangles[0].y + clip->rectangles[0].height >= surfaceheight_;
     cairo_rectangle_list_destroy(clip);
-    if (!unclipped) return false;
+    return unclipped;
+}
 
-    const std::size_t n = points.size();
-    const auto eachrun = [&](auto&& run) {
-        for (std::size_t i = 0; i < n; ++i)
-            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_, run);
+// The value Cairo writes into this surface for an opaque colour. The first
+// time a colour is asked for, Cairo fills pixel (x, y) with it and the value
+// is read back, so (x, y) must lie on the surface and the caller must write
+// that pixel again; the last few colours are then answered from memory.
+// False after an error.
+bool tcairocanvas::pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value) {
+    const std::uint32_t rgb = static_cast<std::uint32_t>(color) & 0xFFFFFFu;
+    for (const knowncolor& k : knowncolors_)
+        if (k.used && k.rgb == rgb) {
+            value = k.value;
+            return true;
+        }
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, x, y, 1, 1);
+    setsource(color);
+    cairo_fill(cr_);
+    int stride = 0;
+    const std::uint32_t* pixels = surfacepixels(stride);
+    if (!pixels) return false;
+    value = pixels[static_cast<std::ptrdiff_t>(y) * stride + x];
+    knowncolors_[nextknown_] = {true, rgb, value};
+    nextknown_ = (nextknown_ + 1) % knowncolors_.size();
+    return true;
+}
+
+// The surface's pixels, flushed for writing, and the row length in pixels;
+// null after an error.
+std::uint32_t* tcairocanvas::surfacepixels(int& stride) {
+    cairo_surface_t* target = cairo_get_target(cr_);
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int bytes = cairo_image_surface_get_stride(target);
+    if (!data || cairo_status(cr_) != CAIRO_STATUS_SUCCESS || bytes % 4 != 0) return nullptr;
+    stride = bytes / 4;
+    return reinterpret_cast<std::uint32_t*>(data);
+}
+
+// A rectangle's cells (the brush) and its one-pixel frame (the pen) written
+// into the pixels: the very cells Cairo's fills of those whole-pixel boxes
+// cover, with the values it writes. Only where directwritable(); false
+// after an error, with nothing written.
+bool tcairocanvas::writerectangle(const trect& r) {
+    const int l = std::max(r.left, 0), t = std::max(r.top, 0);
+    const int rr = std::min(r.right, surfacewidth_), b = std::min(r.bottom, surfaceheight_);
+    if (rr <= l || b <= t) return true;  // nothing of it on the bitmap
+    std::uint32_t brush = 0, pen = 0;
+    if (!pixelvalue(brushcolor(), l, t, brush) || !pixelvalue(pencolor(), l, t, pen)) return false;
+    int stride = 0;
+    std::uint32_t* pixels = surfacepixels(stride);
+    if (!pixels) return false;
+    const auto cells = [&](int x0, int y0, int x1, int y1, std::uint32_t value) {
+        x0 = std::max(x0, l), y0 = std::max(y0, t), x1 = std::min(x1, rr), y1 = std::min(y1, b);
+        for (int y = y0; y < y1; ++y)
+            if (x1 > x0) std::fill_n(pixels + static_cast<std::ptrdiff_t>(y) * stride + x0, x1 - x0, value);
     };
+    cells(r.left, r.top, r.right, r.bottom, brush);
+    cells(r.left, r.top, r.right, r.top + 1, pen);
+    cells(r.left, r.bottom - 1, r.right, r.bottom, pen);
+    cells(r.left, r.top, r.left + 1, r.bottom, pen);
+    cells(r.right - 1, r.top, r.right, r.bottom, pen);
+    cairo_surface_mark_dirty(cairo_get_target(cr_));
+    return true;
+}
+
+// Writes the one-pixel outline of a polygon straight into the image surface:
+// as a path it took a rectangle for every run of pixels, hundreds for a
+// traced outline, and Cairo's fill of them cost more than the rest of the
+// picture. The pen's pixel value is Cairo's own (pixelvalue), so the bytes
+// are those a fill writes. Only where directwritable(); false after an error.
+bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
+    const std::size_t n = points.size();
     int firstx = -1, firsty = -1;
     for (std::size_t i = 0; i < n && firstx < 0; ++i) {
         walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
@@ -241,28 +304,25 @@ bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
     }
     if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
 
-    cairo_new_path(cr_);
-    cairo_rectangle(cr_, firstx, firsty, 1, 1);
-    setsource(pencolor());
-    cairo_fill(cr_);
-    cairo_surface_flush(target);
-    unsigned char* data = cairo_image_surface_get_data(target);
-    const int stride = cairo_image_surface_get_stride(target);
-    if (!data || cairo_status(cr_) != CAIRO_STATUS_SUCCESS) return false;
-    const auto row = [&](int y) {
-        return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    };
-    const std::uint32_t pixel = row(firsty)[firstx];
-    eachrun([&](int l, int t, int w, int h) {
-        for (int y = t; y < t + h; ++y) std::fill_n(row(y) + l, w, pixel);
-    });
-    cairo_surface_mark_dirty(target);
+    std::uint32_t pixel = 0;
+    int stride = 0;
+    if (!pixelvalue(pencolor(), firstx, firsty, pixel)) return false;
+    std::uint32_t* pixels = surfacepixels(stride);
+    if (!pixels) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
+                      [&](int l, int t, int w, int h) {
+                          for (int y = t; y < t + h; ++y)
+                              std::fill_n(pixels + static_cast<std::ptrdiff_t>(y) * stride + l, w, pixel);
+                      });
+    cairo_surface_mark_dirty(cairo_get_target(cr_));
     return true;
 }
 
 void tcairocanvas::dorectangle(const trect& rect) {
     const trect r = normalised(rect);
     if (r.right <= r.left || r.bottom <= r.top) return;
+    if (pixelexact_ && penwidth() == 1 && directwritable() && writerectangle(r)) return;
     fillcells(r.left, r.top, r.right, r.bottom, brushcolor());
     if (pixelexact_ && penwidth() == 1) {
         const std::int32_t pen = pencolor();
@@ -299,11 +359,11 @@ void tcairocanvas::dopolygon(std::span<const tpoint> given) {
     setsource(brushcolor());
     if (pixelexact_ && penwidth() == 1) {
         cairo_fill(cr_);
+        if (directwritable() && plotoutline(points)) return;
         // The outline's pixels in one fill rather than one per edge. The
         // rectangles all turn the same way and the pen is opaque, so their
         // union under the nonzero rule sets the very pixels that filling each
         // edge on its own sets (the even-odd rule would clear overlaps).
-        if (plotoutline(points)) return;
         cairo_new_path(cr_);
         for (std::size_t i = 0; i < points.size(); ++i)
             addpixelline(points[i], points[(i + 1) % points.size()]);

@@ -433,6 +433,42 @@ TEST(CairoCanvas, PolygonIsCairosFillOfEveryVertexUnderEveryEdgeLine) {
     }
 }
 
+TEST(CairoCanvas, RectanglesWrittenIntoTheSurfaceHaveTheBytesOfCairoFills) {
+    // A bitmap's rectangles (cells and frame) are written straight into its
+    // pixels, with the values Cairo wrote the last few times each colour was
+    // used; under a clip that hides nothing but is no rectangle they go
+    // through Cairo. A long run of rectangles, on and off the bitmap, thin
+    // and huge, in more colours than are remembered, must leave the same
+    // bytes both ways, in each image format.
+    std::uint32_t seed = 777;
+    const auto next = [&seed](int lo, int hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(hi - lo + 1));
+    };
+    const std::int32_t colors[] = {0, 0x00FFFFFF, 0x00E1D0D1, 0x7F204080, 0x000000FF, 0x00FF0000, 0x00010203};
+    for (const cairo_format_t format : {CAIRO_FORMAT_RGB24, CAIRO_FORMAT_ARGB32}) {
+        SCOPED_TRACE(format);
+        rawsurface direct(format, 50, 40), path(format, 50, 40);
+        cairo_arc(path.cr, 25, 20, 200, 0, 2 * M_PI);
+        cairo_clip(path.cr);
+        tcairocanvas a(direct.cr), b(path.cr);
+        for (int k = 0; k < 300; ++k) {
+            const int kind = k % 3;
+            int l = next(-10, 55), t = next(-10, 45), r = next(-10, 55), btm = next(-10, 45);
+            if (kind == 1) r = l + next(0, 2), btm = t + next(0, 2);  // thin and empty ones
+            if (kind == 2 && k % 2) l = -3000000, r = 3000000;        // reaching far off
+            const std::int32_t brush = colors[next(0, 6)], pen = colors[next(0, 6)];
+            for (tcairocanvas* c : {&a, &b}) {
+                c->setbrushcolor(brush);
+                c->setpencolor(pen);
+                c->Rectangle(l, t, r, btm);
+            }
+            ASSERT_EQ(differentpixels(direct, path), "") << k << ": " << l << "," << t << "," << r << "," << btm;
+        }
+        EXPECT_NE(direct.bytes(), rawsurface(format, 50, 40).bytes());
+    }
+}
+
 TEST(CairoCanvas, PolygonOutlineKeepsToTheClipAndTheSurfaceOffset) {
     // Where a clip or a device offset stands between the canvas and the
     // pixels, the outline is not written past them.

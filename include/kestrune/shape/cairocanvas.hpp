@@ -14,6 +14,7 @@
 
 #include <cairo.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -47,13 +48,26 @@ private:
     // rectangles, drawing nothing.
     void addpixelline(tpoint from, tpoint to);
     void fillcells(int l, int t, int r, int b, std::int32_t color);
-    // The pixel outline of a polygon written into the surface; false when
-    // the surface cannot be written directly.
+    // Writing the pixels directly, where nothing stands in between.
+    bool directwritable() const;
+    bool pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value);
+    std::uint32_t* surfacepixels(int& stride);
+    // A rectangle's cells and frame, and the pixel outline of a polygon,
+    // written into the surface (only where directwritable()); false after
+    // an error.
+    bool writerectangle(const trect& r);
     bool plotoutline(std::span<const tpoint> points);
 
     cairo_t* cr_;
     // A polygon's vertices, clamped, without repeats of the one before.
     std::vector<tpoint> vertices_;
+    // The last few colours (0x00BBGGRR) with the values Cairo wrote for them.
+    struct knowncolor {
+        bool used = false;
+        std::uint32_t rgb = 0, value = 0;
+    };
+    std::array<knowncolor, 4> knowncolors_{};
+    std::size_t nextknown_ = 0;
     bool pixelexact_ = false;
     int surfacewidth_ = 0, surfaceheight_ = 0;
 };
