@@ -143,6 +143,13 @@ tcairocanvas::tcairocanvas(cairo_t* cr) : cr_(cr) {
     }
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
+}
+
+// The face and options of the text, set on the first text only: most
+// pictures have none, and setting them up costs as much as a fill.
+void tcairocanvas::setupfont() {
+    if (fontready_) return;
+    fontready_ = true;
     cairo_select_font_face(cr_, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_font_options_t* fo = cairo_font_options_create();
     cairo_font_options_set_antialias(fo, CAIRO_ANTIALIAS_NONE);
@@ -422,6 +429,7 @@ void tcairocanvas::dotextrect(const trect& rect, std::string_view text, unsigned
     const std::string utf8 = latin1toutf8(text);
     if (utf8.empty() || r.right <= r.left || r.bottom <= r.top) return;
 
+    setupfont();
     cairo_save(cr_);
     cairo_new_path(cr_);
     cairo_rectangle(cr_, r.left, r.top, static_cast<double>(r.right) - r.left,

@@ -42,6 +42,7 @@ protected:
 
 private:
     void setsource(std::int32_t color);
+    void setupfont();
     void strokepen(bool closedshape);
     void pixelline(tpoint from, tpoint to);   // one-pixel line on a bitmap
     // Adds the pixels of pixelline(from, to) to the current path as
@@ -69,6 +70,7 @@ private:
     std::array<knowncolor, 4> knowncolors_{};
     std::size_t nextknown_ = 0;
     bool pixelexact_ = false;
+    bool fontready_ = false;
     int surfacewidth_ = 0, surfaceheight_ = 0;
 };
 
