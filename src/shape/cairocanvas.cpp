@@ -236,13 +236,19 @@ bool tcairocanvas::directwritable() const {
 // is read back, so (x, y) must lie on the surface and the caller must write
 // that pixel again; the last few colours are then answered from memory.
 // False after an error.
-bool tcairocanvas::pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value) {
+bool tcairocanvas::knownvalue(std::int32_t color, std::uint32_t& value) const {
     const std::uint32_t rgb = static_cast<std::uint32_t>(color) & 0xFFFFFFu;
     for (const knowncolor& k : knowncolors_)
         if (k.used && k.rgb == rgb) {
             value = k.value;
             return true;
         }
+    return false;
+}
+
+bool tcairocanvas::pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value) {
+    if (knownvalue(color, value)) return true;
+    const std::uint32_t rgb = static_cast<std::uint32_t>(color) & 0xFFFFFFu;
     cairo_new_path(cr_);
     cairo_rectangle(cr_, x, y, 1, 1);
     setsource(color);
@@ -302,18 +308,20 @@ bool tcairocanvas::writerectangle(const trect& r) {
 // are those a fill writes. Only where directwritable(); false after an error.
 bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
     const std::size_t n = points.size();
-    int firstx = -1, firsty = -1;
-    for (std::size_t i = 0; i < n && firstx < 0; ++i) {
-        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
-                      [&](int l, int t, int, int) {
-                          if (firstx < 0) firstx = l, firsty = t;
-                      });
-    }
-    if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
-
     std::uint32_t pixel = 0;
+    if (!knownvalue(pencolor(), pixel)) {
+        // A new pen: Cairo fills the outline's first pixel on the bitmap.
+        int firstx = -1, firsty = -1;
+        for (std::size_t i = 0; i < n && firstx < 0; ++i) {
+            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
+                          [&](int l, int t, int, int) {
+                              if (firstx < 0) firstx = l, firsty = t;
+                          });
+        }
+        if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
+        if (!pixelvalue(pencolor(), firstx, firsty, pixel)) return false;
+    }
     int stride = 0;
-    if (!pixelvalue(pencolor(), firstx, firsty, pixel)) return false;
     std::uint32_t* pixels = surfacepixels(stride);
     if (!pixels) return false;
     for (std::size_t i = 0; i < n; ++i)

@@ -406,14 +406,26 @@ TEST(CairoCanvas, PolygonIsCairosFillOfEveryVertexUnderEveryEdgeLine) {
         SCOPED_TRACE(k);
         const std::vector<tpoint>& points = polygons[k];
         rawsurface canvas(CAIRO_FORMAT_RGB24, kSize, kSize), reference(CAIRO_FORMAT_RGB24, kSize, kSize);
+        // Every other polygon comes after a framed box in the same pen, so
+        // that the canvas knows the pen's pixel value before the outline.
+        const bool framed = k % 2 == 1;
         {
             tcairocanvas t(canvas.cr);
             t.setpencolor(pen);
+            if (framed) t.Rectangle(0, 0, kSize, kSize);
             t.setbrushcolor(brush);
             t.Polygon(points);
         }
         cairo_t* cr = reference.cr;
         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        if (framed) {
+            cairo_set_source_rgb(cr, (pen & 0xFF) / 255.0, ((pen >> 8) & 0xFF) / 255.0, ((pen >> 16) & 0xFF) / 255.0);
+            cairo_rectangle(cr, 0, 0, kSize, kSize);
+            cairo_fill(cr);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_rectangle(cr, 1, 1, kSize - 2, kSize - 2);
+            cairo_fill(cr);
+        }
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
         for (const tpoint& v : points) cairo_line_to(cr, v.x + 0.5, v.y + 0.5);
         cairo_close_path(cr);

@@ -51,6 +51,7 @@ private:
     void fillcells(int l, int t, int r, int b, std::int32_t color);
     // Writing the pixels directly, where nothing stands in between.
     bool directwritable() const;
+    bool knownvalue(std::int32_t color, std::uint32_t& value) const;
     bool pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value);
     std::uint32_t* surfacepixels(int& stride);
     // A rectangle's cells and frame, and the pixel outline of a polygon,
