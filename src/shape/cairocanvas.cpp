@@ -96,9 +96,21 @@ void walkpixelline(tpoint a, tpoint b, int width, int height, Run&& run) {
             run(static_cast<int>(runminor), lo, 1, len);
         inrun = false;
     };
+    // The minor offset of step i is (2im + n) / 2n, rounded down: kept as a
+    // quotient and remainder that each step adds 2m to (2m <= 2n, so at most
+    // one carry), one division for the whole line.
+    std::int64_t quot = (2 * ilo * m + n) / (2 * n);
+    std::int64_t rem = (2 * ilo * m + n) % (2 * n);
     for (std::int64_t i = ilo; i <= ihi; ++i) {
+        if (i > ilo) {
+            rem += 2 * m;
+            if (rem >= 2 * n) {
+                rem -= 2 * n;
+                ++quot;
+            }
+        }
         const std::int64_t maj = maj0 + smaj * i;
-        const std::int64_t minor = min0 + smin * ((2 * i * m + n) / (2 * n));
+        const std::int64_t minor = min0 + smin * quot;
         if (minor < 0 || minor >= minlimit) {
             flush();
             continue;
@@ -131,6 +143,13 @@ tcairocanvas::tcairocanvas(cairo_t* cr) : cr_(cr) {
     }
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
+}
+
+// The face and options of the text, set on the first text only: most
+// pictures have none, and setting them up costs as much as a fill.
+void tcairocanvas::setupfont() {
+    if (fontready_) return;
+    fontready_ = true;
     cairo_select_font_face(cr_, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_font_options_t* fo = cairo_font_options_create();
     cairo_font_options_set_antialias(fo, CAIRO_ANTIALIAS_NONE);
@@ -189,14 +208,10 @@ void tcairocanvas::addpixelline(tpoint a, tpoint b) {
     });
 }
 
-// Writes the one-pixel outline of a polygon straight into the image surface:
-// as a path it took a rectangle for every run of pixels, hundreds for a
-// traced outline, and Cairo's fill of them cost more than the rest of the
-// picture. The first run is filled by Cairo and its pixel value copied to the
-// others, so the bytes are those a fill writes. Only where nothing stands
-// between the canvas and the surface's pixels (no clip, no group, an operator
-// for which an opaque pen replaces the pixel); false leaves it to the path.
-bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
+// Whether the canvas may write the surface's pixels itself: nothing stands
+// between it and the memory (no clip, no group, no device offset or scale,
+// an operator for which an opaque colour replaces the pixel).
+bool tcairocanvas::directwritable() const {
     cairo_surface_t* target = cairo_get_target(cr_);
     if (cairo_get_group_target(cr_) != target) return false;
     const cairo_format_t format = cairo_image_surface_get_format(target);
@@ -213,44 +228,116 @@ bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
                            clip->rectangles[0].x + clip->rectangles[0].width >= surfacewidth_ &&
                            clip->rectangles[0].y + clip->rectangles[0].height >= surfaceheight_;
     cairo_rectangle_list_destroy(clip);
-    if (!unclipped) return false;
+    return unclipped;
+}
 
-    const std::size_t n = points.size();
-    const auto eachrun = [&](auto&& run) {
-        for (std::size_t i = 0; i < n; ++i)
-            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_, run);
-    };
-    int firstx = -1, firsty = -1;
-    for (std::size_t i = 0; i < n && firstx < 0; ++i) {
-        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
-                      [&](int l, int t, int, int) {
-                          if (firstx < 0) firstx = l, firsty = t;
-                      });
-    }
-    if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
+// The value Cairo writes into this surface for an opaque colour. The first
+// time a colour is asked for, Cairo fills pixel (x, y) with it and the value
+// is read back, so (x, y) must lie on the surface and the caller must write
+// that pixel again; the last few colours are then answered from memory.
+// False after an error.
+bool tcairocanvas::knownvalue(std::int32_t color, std::uint32_t& value) const {
+    const std::uint32_t rgb = static_cast<std::uint32_t>(color) & 0xFFFFFFu;
+    for (const knowncolor& k : knowncolors_)
+        if (k.used && k.rgb == rgb) {
+            value = k.value;
+            return true;
+        }
+    return false;
+}
 
+bool tcairocanvas::pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value) {
+    if (knownvalue(color, value)) return true;
+    const std::uint32_t rgb = static_cast<std::uint32_t>(color) & 0xFFFFFFu;
     cairo_new_path(cr_);
-    cairo_rectangle(cr_, firstx, firsty, 1, 1);
-    setsource(pencolor());
+    cairo_rectangle(cr_, x, y, 1, 1);
+    setsource(color);
     cairo_fill(cr_);
+    int stride = 0;
+    const std::uint32_t* pixels = surfacepixels(stride);
+    if (!pixels) return false;
+    value = pixels[static_cast<std::ptrdiff_t>(y) * stride + x];
+    knowncolors_[nextknown_] = {true, rgb, value};
+    nextknown_ = (nextknown_ + 1) % knowncolors_.size();
+    return true;
+}
+
+// The surface's pixels, flushed for writing, and the row length in pixels;
+// null after an error.
+std::uint32_t* tcairocanvas::surfacepixels(int& stride) {
+    cairo_surface_t* target = cairo_get_target(cr_);
     cairo_surface_flush(target);
     unsigned char* data = cairo_image_surface_get_data(target);
-    const int stride = cairo_image_surface_get_stride(target);
-    if (!data || cairo_status(cr_) != CAIRO_STATUS_SUCCESS) return false;
-    const auto row = [&](int y) {
-        return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    const int bytes = cairo_image_surface_get_stride(target);
+    if (!data || cairo_status(cr_) != CAIRO_STATUS_SUCCESS || bytes % 4 != 0) return nullptr;
+    stride = bytes / 4;
+    return reinterpret_cast<std::uint32_t*>(data);
+}
+
+// A rectangle's cells (the brush) and its one-pixel frame (the pen) written
+// into the pixels: the very cells Cairo's fills of those whole-pixel boxes
+// cover, with the values it writes. Only where directwritable(); false
+// after an error, with nothing written.
+bool tcairocanvas::writerectangle(const trect& r) {
+    const int l = std::max(r.left, 0), t = std::max(r.top, 0);
+    const int rr = std::min(r.right, surfacewidth_), b = std::min(r.bottom, surfaceheight_);
+    if (rr <= l || b <= t) return true;  // nothing of it on the bitmap
+    std::uint32_t brush = 0, pen = 0;
+    if (!pixelvalue(brushcolor(), l, t, brush) || !pixelvalue(pencolor(), l, t, pen)) return false;
+    int stride = 0;
+    std::uint32_t* pixels = surfacepixels(stride);
+    if (!pixels) return false;
+    const auto cells = [&](int x0, int y0, int x1, int y1, std::uint32_t value) {
+        x0 = std::max(x0, l), y0 = std::max(y0, t), x1 = std::min(x1, rr), y1 = std::min(y1, b);
+        for (int y = y0; y < y1; ++y)
+            if (x1 > x0) std::fill_n(pixels + static_cast<std::ptrdiff_t>(y) * stride + x0, x1 - x0, value);
     };
-    const std::uint32_t pixel = row(firsty)[firstx];
-    eachrun([&](int l, int t, int w, int h) {
-        for (int y = t; y < t + h; ++y) std::fill_n(row(y) + l, w, pixel);
-    });
-    cairo_surface_mark_dirty(target);
+    cells(r.left, r.top, r.right, r.bottom, brush);
+    cells(r.left, r.top, r.right, r.top + 1, pen);
+    cells(r.left, r.bottom - 1, r.right, r.bottom, pen);
+    cells(r.left, r.top, r.left + 1, r.bottom, pen);
+    cells(r.right - 1, r.top, r.right, r.bottom, pen);
+    cairo_surface_mark_dirty(cairo_get_target(cr_));
+    return true;
+}
+
+// Writes the one-pixel outline of a polygon straight into the image surface:
+// as a path it took a rectangle for every run of pixels, hundreds for a
+// traced outline, and Cairo's fill of them cost more than the rest of the
+// picture. The pen's pixel value is Cairo's own (pixelvalue), so the bytes
+// are those a fill writes. Only where directwritable(); false after an error.
+bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
+    const std::size_t n = points.size();
+    std::uint32_t pixel = 0;
+    if (!knownvalue(pencolor(), pixel)) {
+        // A new pen: Cairo fills the outline's first pixel on the bitmap.
+        int firstx = -1, firsty = -1;
+        for (std::size_t i = 0; i < n && firstx < 0; ++i) {
+            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
+                          [&](int l, int t, int, int) {
+                              if (firstx < 0) firstx = l, firsty = t;
+                          });
+        }
+        if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
+        if (!pixelvalue(pencolor(), firstx, firsty, pixel)) return false;
+    }
+    int stride = 0;
+    std::uint32_t* pixels = surfacepixels(stride);
+    if (!pixels) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
+                      [&](int l, int t, int w, int h) {
+                          for (int y = t; y < t + h; ++y)
+                              std::fill_n(pixels + static_cast<std::ptrdiff_t>(y) * stride + l, w, pixel);
+                      });
+    cairo_surface_mark_dirty(cairo_get_target(cr_));
     return true;
 }
 
 void tcairocanvas::dorectangle(const trect& rect) {
     const trect r = normalised(rect);
     if (r.right <= r.left || r.bottom <= r.top) return;
+    if (pixelexact_ && penwidth() == 1 && directwritable() && writerectangle(r)) return;
     fillcells(r.left, r.top, r.right, r.bottom, brushcolor());
     if (pixelexact_ && penwidth() == 1) {
         const std::int32_t pen = pencolor();
@@ -266,22 +353,32 @@ void tcairocanvas::dorectangle(const trect& rect) {
     strokepen(true);
 }
 
-void tcairocanvas::dopolygon(std::span<const tpoint> points) {
-    if (points.size() < 2) return;
-    cairo_new_path(cr_);
-    for (const tpoint& p0 : points) {
+void tcairocanvas::dopolygon(std::span<const tpoint> given) {
+    if (given.size() < 2) return;
+    // A traced outline on a small bitmap puts most of its points on the same
+    // pixel as the point before. Such a point adds nothing: Cairo skips a
+    // line to the current point itself (but for the one right after the
+    // start, which it drops with the next line), and the outline of a
+    // zero-length edge has no pixels. So they are left out here, before
+    // costing a call each, and the path Cairo builds stays the same.
+    vertices_.clear();
+    vertices_.reserve(given.size());
+    for (const tpoint& p0 : given) {
         const tpoint p = clamppoint(p0);
-        cairo_line_to(cr_, p.x + 0.5, p.y + 0.5);
+        if (vertices_.empty() || !(p == vertices_.back())) vertices_.push_back(p);
     }
+    const std::span<const tpoint> points(vertices_);
+    cairo_new_path(cr_);
+    for (const tpoint& p : points) cairo_line_to(cr_, p.x + 0.5, p.y + 0.5);
     cairo_close_path(cr_);
     setsource(brushcolor());
     if (pixelexact_ && penwidth() == 1) {
         cairo_fill(cr_);
+        if (directwritable() && plotoutline(points)) return;
         // The outline's pixels in one fill rather than one per edge. The
         // rectangles all turn the same way and the pen is opaque, so their
         // union under the nonzero rule sets the very pixels that filling each
         // edge on its own sets (the even-odd rule would clear overlaps).
-        if (plotoutline(points)) return;
         cairo_new_path(cr_);
         for (std::size_t i = 0; i < points.size(); ++i)
             addpixelline(points[i], points[(i + 1) % points.size()]);
@@ -340,6 +437,7 @@ void tcairocanvas::dotextrect(const trect& rect, std::string_view text, unsigned
     const std::string utf8 = latin1toutf8(text);
     if (utf8.empty() || r.right <= r.left || r.bottom <= r.top) return;
 
+    setupfont();
     cairo_save(cr_);
     cairo_new_path(cr_);
     cairo_rectangle(cr_, r.left, r.top, static_cast<double>(r.right) - r.left,

@@ -5,10 +5,14 @@
 #include <cairo.h>
 #include <fcntl.h>
 #include <jpeglib.h>
+// The library's message codes; it needs jpeglib.h before it.
+#include <jerror.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <csetjmp>
@@ -16,6 +20,8 @@
 #include <cstdio>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "kestrune/shape/cairocanvas.hpp"
 #include "kestrune/trace/radiilist.hpp"
@@ -26,78 +32,122 @@ namespace kestrune {
 
 namespace {
 
+using tbytes = std::vector<unsigned char>;
+
+// ---- the bytes of a picture, made in memory ----
+
+// Each thread keeps the buffer of its last picture, so the next one is
+// encoded without asking the allocator for memory again. A buffer grown
+// past this is let go after use.
+constexpr std::size_t kKeptBufferBytes = std::size_t{1} << 20;
+
+thread_local tbytes sparebuffer;
+
+// Borrows the thread's spare buffer, empty; a nested borrower gets a new one.
+class tpicturebuffer {
+public:
+    tpicturebuffer() : bytes(std::exchange(sparebuffer, tbytes())) { bytes.clear(); }
+    ~tpicturebuffer() {
+        if (bytes.capacity() <= kKeptBufferBytes && bytes.capacity() > sparebuffer.capacity())
+            sparebuffer = std::move(bytes);
+    }
+    tpicturebuffer(const tpicturebuffer&) = delete;
+    tpicturebuffer& operator=(const tpicturebuffer&) = delete;
+    tbytes bytes;
+};
+
+// Appends for Cairo's stream writers; never lets an exception into Cairo.
+cairo_status_t appendbytes(void* closure, const unsigned char* data, unsigned int length) {
+    try {
+        auto* out = static_cast<tbytes*>(closure);
+        out->insert(out->end(), data, data + length);
+        return CAIRO_STATUS_SUCCESS;
+    } catch (...) {
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+}
+
 // ---- writing through a temporary file ----
 
 // A name for a temporary file beside the target: hidden, unlikely to clash,
-// different for every call in this process.
+// different for every call in this process. The creation refuses an existing
+// name, so a clash (a forked copy of the process, say) costs only a retry.
 std::string temporaryname(const std::string& filename) {
     static std::atomic<std::uint64_t> counter{0};
+    static const std::uint64_t process = static_cast<std::uint64_t>(::getpid()) << 32;
     const auto now = static_cast<std::uint64_t>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::uint64_t mix =
-        now ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    const std::uint64_t mix = now ^ process ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(mix));
     return "." + filename + suffix + ".tmp";
 }
 
-// Makes sure the folder of target exists and that target may be replaced.
-bool preparetarget(const fs::path& target) {
-    std::error_code ec;
-    if (target.empty() || !target.has_filename()) return false;
-    const fs::path folder = target.parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, ec)) {
-        ec.clear();
-        fs::create_directories(folder, ec);
-        if (ec || !fs::is_directory(folder, ec)) return false;
+// Whether target may be replaced: a folder of that name, or a file the user
+// made read-only, keeps what it is. A name that cannot be looked up (missing,
+// or in a missing folder) may be written.
+bool mayreplace(const fs::path& target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) return true;
+    if (S_ISDIR(st.st_mode)) return false;
+    return ::access(target.c_str(), W_OK) == 0;
+}
+
+// Creates a new temporary file in folder for a picture called name; -1 when
+// none can be made. temp receives its path.
+int createtemporary(const fs::path& folder, const std::string& name, fs::path& temp) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temp = folder / temporaryname(name);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
-    const fs::file_status st = fs::status(target, ec);
-    if (fs::exists(st)) {
-        if (fs::is_directory(st)) return false;
-        // A file the user made read-only keeps its picture.
-        if (::access(target.c_str(), W_OK) != 0) return false;
+    return -1;
+}
+
+bool writeall(int fd, const tbytes& bytes) {
+    const unsigned char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
     }
     return true;
 }
 
-// Runs body on a temporary file in the target's folder and, when body and
-// every write succeed, renames the file over target. Anything else removes the
-// temporary file and leaves target as it was.
+// Makes the picture's bytes with body and, when that succeeds, writes them to
+// a new temporary file in the target's folder (creating missing folders) and
+// renames it over target. Any failure removes the temporary file and leaves
+// target as it was. The rename replaces a symbolic link of that name rather
+// than writing through it.
 template <class Body>
 bool writereplacing(const fs::path& target, Body&& body) {
-    if (!preparetarget(target)) return false;
+    if (target.empty() || !target.has_filename()) return false;
+    if (!mayreplace(target)) return false;
+    tpicturebuffer buffer;
+    if (!body(buffer.bytes)) return false;
+
     const fs::path folder = target.parent_path();
     const std::string name = target.filename().string();
     fs::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = folder / temporaryname(name);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+    int fd = createtemporary(folder, name, temp);
+    if (fd < 0 && errno == ENOENT && !folder.empty()) {
+        // The folder is missing: make the chain, then try once more.
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (ec || !fs::is_directory(folder, ec)) return false;
+        fd = createtemporary(folder, name, temp);
     }
     if (fd < 0) return false;
-    std::FILE* f = ::fdopen(fd, "wb");
-    if (!f) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    bool ok = false;
-    try {
-        ok = body(f);
-    } catch (...) {
-        ok = false;
-    }
-    if (std::fflush(f) != 0 || std::ferror(f)) ok = false;
-    if (std::fclose(f) != 0) ok = false;
+    bool ok = writeall(fd, buffer.bytes);
+    if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(temp.c_str());
     return ok;
-}
-
-cairo_status_t writetofile(void* closure, const unsigned char* data, unsigned int length) {
-    auto* f = static_cast<std::FILE*>(closure);
-    return std::fwrite(data, 1, length, f) == length ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
 // ---- JPEG ----
@@ -116,50 +166,147 @@ struct jpegerror {
 
 void jpegoutputmessage(j_common_ptr) {}
 
-// Encodes an RGB24 image surface into f. Only plain C objects live in this
+// The encoder's output goes into a byte buffer, grown as it fills.
+struct jpegbufferdest {
+    jpeg_destination_mgr mgr;  // first, so the library's pointer is ours
+    tbytes* out;
+};
+
+constexpr std::size_t kFirstJpegBytes = 16384;
+
+void bufferdestinit(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<jpegbufferdest*>(cinfo->dest);
+    bool grown = true;
+    try {
+        dest->out->resize(std::max(dest->out->capacity(), kFirstJpegBytes));
+    } catch (...) {
+        grown = false;
+    }
+    if (!grown) {
+        cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+        cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
+    dest->mgr.next_output_byte = dest->out->data();
+    dest->mgr.free_in_buffer = dest->out->size();
+}
+
+// Called with the buffer full: doubles it.
+boolean bufferdestgrow(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<jpegbufferdest*>(cinfo->dest);
+    const std::size_t used = dest->out->size();
+    bool grown = true;
+    try {
+        dest->out->resize(used * 2);
+    } catch (...) {
+        grown = false;
+    }
+    if (!grown) {
+        cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+        cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
+    dest->mgr.next_output_byte = dest->out->data() + used;
+    dest->mgr.free_in_buffer = dest->out->size() - used;
+    return TRUE;
+}
+
+void bufferdestterm(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<jpegbufferdest*>(cinfo->dest);
+    dest->out->resize(dest->out->size() - dest->mgr.free_in_buffer);
+}
+
+// The pixel layout of Cairo's RGB24 in memory, as the JPEG library names it:
+// each pixel a native 32-bit word 0x00RRGGBB. Without the library's extended
+// colour spaces the rows are converted to RGB first.
+#ifdef JCS_EXTENSIONS
+constexpr J_COLOR_SPACE kSurfaceColorSpace =
+    std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+constexpr int kSurfaceComponents = 4;
+#else
+constexpr J_COLOR_SPACE kSurfaceColorSpace = JCS_RGB;
+constexpr int kSurfaceComponents = 3;
+#endif
+
+// One compressor per thread, set up once (defaults, quality 90) and used for
+// every picture: the settings stay with it between pictures, and setting
+// them up again, tables included, cost as much as a tenth of the encoding.
+// After an error it is destroyed and set up afresh for the next picture.
+struct tjpegcompressor {
+    jpeg_compress_struct cinfo{};
+    jpegerror err{};
+    jpegbufferdest dest{};
+    bool ready = false;
+
+    ~tjpegcompressor() {
+        if (ready) jpeg_destroy_compress(&cinfo);
+    }
+};
+
+thread_local tjpegcompressor compressor;
+
+// Encodes an RGB24 image surface into out. Only plain C objects live in this
 // function, so the jump back from an error skips no destructor.
-bool encodejpeg(cairo_surface_t* surface, std::FILE* f) {
+bool encodejpeg(cairo_surface_t* surface, tbytes& out) {
     const int width = cairo_image_surface_get_width(surface);
     const int height = cairo_image_surface_get_height(surface);
     const int stride = cairo_image_surface_get_stride(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
     if (!data || width <= 0 || height <= 0) return false;
 
-    jpeg_compress_struct cinfo{};
-    jpegerror err{};
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jpegerrorexit;
-    err.mgr.output_message = jpegoutputmessage;
-    if (setjmp(err.jump) != 0) {
+    tjpegcompressor& c = compressor;
+    jpeg_compress_struct& cinfo = c.cinfo;
+    if (setjmp(c.err.jump) != 0) {
         jpeg_destroy_compress(&cinfo);
+        c.ready = false;
         return false;
     }
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
+    if (!c.ready) {
+        cinfo = jpeg_compress_struct{};
+        cinfo.err = jpeg_std_error(&c.err.mgr);
+        c.err.mgr.error_exit = jpegerrorexit;
+        c.err.mgr.output_message = jpegoutputmessage;
+        jpeg_create_compress(&cinfo);
+        c.ready = true;
+        c.dest.mgr.init_destination = bufferdestinit;
+        c.dest.mgr.empty_output_buffer = bufferdestgrow;
+        c.dest.mgr.term_destination = bufferdestterm;
+        cinfo.dest = &c.dest.mgr;
+        cinfo.input_components = kSurfaceComponents;
+        cinfo.in_color_space = kSurfaceColorSpace;
+        jpeg_set_defaults(&cinfo);
+        jpeg_set_quality(&cinfo, 90, TRUE);
+    }
+    c.dest.out = &out;
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
+#ifdef JCS_EXTENSIONS
+    // The surface's rows go to the encoder as they are, a batch at a time.
+    constexpr int kBatch = 64;
+    JSAMPROW rows[kBatch];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int first = static_cast<int>(cinfo.next_scanline);
+        const int count = std::min(kBatch, height - first);
+        for (int k = 0; k < count; ++k) rows[k] = data + static_cast<std::ptrdiff_t>(first + k) * stride;
+        jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(count));
+    }
+#else
     // The row buffer belongs to the encoder's memory pool and goes with it.
     JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                 static_cast<JDIMENSION>(width) * 3, 1);
     while (cinfo.next_scanline < cinfo.image_height) {
         const auto* src = reinterpret_cast<const std::uint32_t*>(
             data + static_cast<std::ptrdiff_t>(cinfo.next_scanline) * stride);
-        JSAMPROW out = row[0];
+        JSAMPROW rgb = row[0];
         for (int x = 0; x < width; ++x) {
             const std::uint32_t v = src[x];
-            out[3 * x] = static_cast<JSAMPLE>((v >> 16) & 0xFF);
-            out[3 * x + 1] = static_cast<JSAMPLE>((v >> 8) & 0xFF);
-            out[3 * x + 2] = static_cast<JSAMPLE>(v & 0xFF);
+            rgb[3 * x] = static_cast<JSAMPLE>((v >> 16) & 0xFF);
+            rgb[3 * x + 1] = static_cast<JSAMPLE>((v >> 8) & 0xFF);
+            rgb[3 * x + 2] = static_cast<JSAMPLE>(v & 0xFF);
         }
         jpeg_write_scanlines(&cinfo, row, 1);
     }
+#endif
     jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
     return true;
 }
 
@@ -178,7 +325,7 @@ bool writejpeg(const tcairobitmap& bitmap, const fs::path& filename) {
     try {
         if (!bitmap.ok()) return false;
         cairo_surface_t* surface = bitmap.surface();
-        return writereplacing(filename, [surface](std::FILE* f) { return encodejpeg(surface, f); });
+        return writereplacing(filename, [surface](tbytes& out) { return encodejpeg(surface, out); });
     } catch (...) {
         return false;
     }
@@ -188,8 +335,8 @@ bool writepng(const tcairobitmap& bitmap, const fs::path& filename) {
     try {
         if (!bitmap.ok()) return false;
         cairo_surface_t* surface = bitmap.surface();
-        return writereplacing(filename, [surface](std::FILE* f) {
-            return cairo_surface_write_to_png_stream(surface, writetofile, f) == CAIRO_STATUS_SUCCESS;
+        return writereplacing(filename, [surface](tbytes& out) {
+            return cairo_surface_write_to_png_stream(surface, appendbytes, &out) == CAIRO_STATUS_SUCCESS;
         });
     } catch (...) {
         return false;
@@ -200,8 +347,8 @@ bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw,
               const fs::path& filename) {
     try {
         if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return false;
-        return writereplacing(filename, [&](std::FILE* f) {
-            cairo_surface_t* surface = cairo_svg_surface_create_for_stream(writetofile, f, width, height);
+        return writereplacing(filename, [&](tbytes& out) {
+            cairo_surface_t* surface = cairo_svg_surface_create_for_stream(appendbytes, &out, width, height);
             cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
             cairo_t* cr = cairo_create(surface);
             cairo_set_source_rgb(cr, 1, 1, 1);

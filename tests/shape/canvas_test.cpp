@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <utility>
@@ -283,6 +284,27 @@ struct rawsurface {
     }
 };
 
+// The pixels in which two surfaces of one size differ, as "x,y:value/value"
+// (at most ten); empty when they are the same.
+std::string differentpixels(const rawsurface& a, const rawsurface& b) {
+    const std::vector<unsigned char> da = a.bytes(), db = b.bytes();
+    const int stride = cairo_image_surface_get_stride(a.surface);
+    const int width = cairo_image_surface_get_width(a.surface);
+    std::string out;
+    int shown = 0;
+    for (std::size_t row = 0; row * stride < da.size() && shown < 10; ++row)
+        for (int x = 0; x < width && shown < 10; ++x) {
+            const auto* pa = reinterpret_cast<const std::uint32_t*>(da.data() + row * stride) + x;
+            const auto* pb = reinterpret_cast<const std::uint32_t*>(db.data() + row * stride) + x;
+            if (*pa == *pb) continue;
+            char text[64];
+            std::snprintf(text, sizeof text, "%d,%zu:%08x/%08x ", x, row, *pa, *pb);
+            out += text;
+            ++shown;
+        }
+    return out;
+}
+
 TEST(CairoCanvas, PolygonOutlineWrittenIntoTheSurfaceHasTheBytesOfACairoFill) {
     // A bitmap's polygon outline is written straight into its pixels; under a
     // clip that is no rectangle (here a disc larger than the bitmap, so it
@@ -316,6 +338,146 @@ TEST(CairoCanvas, PolygonOutlineWrittenIntoTheSurfaceHasTheBytesOfACairoFill) {
             EXPECT_EQ(direct.bytes(), path.bytes());
             EXPECT_NE(direct.bytes(), rawsurface(format, 105, 105).bytes());
         }
+    }
+}
+
+// Whether pixel (px, py) belongs to the one-pixel line from a towards b, by
+// the canvas's rule taken literally: along the longer axis the pixel lies
+// 0..n-1 steps from a, and across it the ideal line at that step rounded to
+// the nearest pixel, halves away from a.
+bool onpixelline(tpoint a, tpoint b, int px, int py) {
+    const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
+    const bool xmajor = std::llabs(dx) >= std::llabs(dy);
+    const std::int64_t n = xmajor ? std::llabs(dx) : std::llabs(dy);
+    if (n == 0) return false;
+    const std::int64_t major = xmajor ? px - a.x : py - a.y;
+    const std::int64_t i = (xmajor ? dx : dy) < 0 ? -major : major;
+    if (i < 0 || i >= n) return false;
+    const std::int64_t m = xmajor ? std::llabs(dy) : std::llabs(dx);
+    const std::int64_t offset = static_cast<std::int64_t>(std::floor((static_cast<double>(i) * m) / n + 0.5));
+    const std::int64_t minor = (xmajor ? dy : dx) < 0 ? -offset : offset;
+    return (xmajor ? py - a.y : px - a.x) == minor;
+}
+
+TEST(CairoCanvas, PolygonIsCairosFillOfEveryVertexUnderEveryEdgeLine) {
+    // The canvas leaves out vertices that repeat the one before and writes
+    // the outline into the pixels itself. Against that: Cairo's fill of the
+    // path through every vertex as given, then every pixel of every edge line
+    // (found pixel by pixel from the rule) filled by Cairo in the pen colour.
+    // The bytes must agree, for polygons that cross themselves, retrace
+    // edges, spike, repeat vertices, run off the bitmap or reach millions of
+    // pixels away.
+    constexpr int kSize = 60;
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](int lo, int hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(hi - lo + 1));
+    };
+    std::vector<std::vector<tpoint>> polygons;
+    for (int k = 0; k < 400; ++k) {
+        const int kind = k % 4;
+        const int count = kind == 3 ? 400 : next(2, 30);
+        std::vector<tpoint> p;
+        for (int i = 0; i < count; ++i) {
+            tpoint v;
+            if (kind == 0) {
+                v = {next(-10, kSize + 10), next(-10, kSize + 10)};  // small and nearby
+            } else if (kind == 1) {
+                v = {next(0, kSize), next(0, kSize)};
+                if (next(0, 3) == 0) v = {next(-4000000, 4000000), next(-4000000, 4000000)};  // far spikes
+            } else if (kind == 2) {
+                v = {next(-300, 300), next(-300, 300)};  // long edges across the bitmap
+            } else {
+                const double a = 2 * M_PI * i / count;  // a traced outline: most points repeat
+                v = {static_cast<int>(std::lround(30 + 22 * std::cos(a) + next(-1, 1))),
+                     static_cast<int>(std::lround(30 + 17 * std::sin(a) + next(-1, 1)))};
+            }
+            p.push_back(v);
+            while (next(0, 2) == 0) p.push_back(v);  // repeats
+        }
+        polygons.push_back(std::move(p));
+    }
+    polygons.push_back({{5, 5}, {5, 5}});
+    polygons.push_back({{5, 5}, {5, 5}, {5, 5}, {9, 9}, {5, 5}});
+    polygons.push_back({{7, 3}, {7, 3}, {40, 3}, {40, 50}, {7, 3}});
+
+    const std::int32_t pen = 0x00204080, brush = 0x00A0C0E0;
+    for (std::size_t k = 0; k < polygons.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<tpoint>& points = polygons[k];
+        rawsurface canvas(CAIRO_FORMAT_RGB24, kSize, kSize), reference(CAIRO_FORMAT_RGB24, kSize, kSize);
+        // Every other polygon comes after a framed box in the same pen, so
+        // that the canvas knows the pen's pixel value before the outline.
+        const bool framed = k % 2 == 1;
+        {
+            tcairocanvas t(canvas.cr);
+            t.setpencolor(pen);
+            if (framed) t.Rectangle(0, 0, kSize, kSize);
+            t.setbrushcolor(brush);
+            t.Polygon(points);
+        }
+        cairo_t* cr = reference.cr;
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        if (framed) {
+            cairo_set_source_rgb(cr, (pen & 0xFF) / 255.0, ((pen >> 8) & 0xFF) / 255.0, ((pen >> 16) & 0xFF) / 255.0);
+            cairo_rectangle(cr, 0, 0, kSize, kSize);
+            cairo_fill(cr);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_rectangle(cr, 1, 1, kSize - 2, kSize - 2);
+            cairo_fill(cr);
+        }
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        for (const tpoint& v : points) cairo_line_to(cr, v.x + 0.5, v.y + 0.5);
+        cairo_close_path(cr);
+        cairo_set_source_rgb(cr, (brush & 0xFF) / 255.0, ((brush >> 8) & 0xFF) / 255.0, ((brush >> 16) & 0xFF) / 255.0);
+        cairo_fill(cr);
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x)
+                for (std::size_t i = 0; i < points.size(); ++i)
+                    if (onpixelline(points[i], points[(i + 1) % points.size()], x, y)) {
+                        cairo_rectangle(cr, x, y, 1, 1);
+                        break;
+                    }
+        cairo_set_source_rgb(cr, (pen & 0xFF) / 255.0, ((pen >> 8) & 0xFF) / 255.0, ((pen >> 16) & 0xFF) / 255.0);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+        ASSERT_EQ(differentpixels(canvas, reference), "");
+    }
+}
+
+TEST(CairoCanvas, RectanglesWrittenIntoTheSurfaceHaveTheBytesOfCairoFills) {
+    // A bitmap's rectangles (cells and frame) are written straight into its
+    // pixels, with the values Cairo wrote the last few times each colour was
+    // used; under a clip that hides nothing but is no rectangle they go
+    // through Cairo. A long run of rectangles, on and off the bitmap, thin
+    // and huge, in more colours than are remembered, must leave the same
+    // bytes both ways, in each image format.
+    std::uint32_t seed = 777;
+    const auto next = [&seed](int lo, int hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(hi - lo + 1));
+    };
+    const std::int32_t colors[] = {0, 0x00FFFFFF, 0x00E1D0D1, 0x7F204080, 0x000000FF, 0x00FF0000, 0x00010203};
+    for (const cairo_format_t format : {CAIRO_FORMAT_RGB24, CAIRO_FORMAT_ARGB32}) {
+        SCOPED_TRACE(format);
+        rawsurface direct(format, 50, 40), path(format, 50, 40);
+        cairo_arc(path.cr, 25, 20, 200, 0, 2 * M_PI);
+        cairo_clip(path.cr);
+        tcairocanvas a(direct.cr), b(path.cr);
+        for (int k = 0; k < 300; ++k) {
+            const int kind = k % 3;
+            int l = next(-10, 55), t = next(-10, 45), r = next(-10, 55), btm = next(-10, 45);
+            if (kind == 1) r = l + next(0, 2), btm = t + next(0, 2);  // thin and empty ones
+            if (kind == 2 && k % 2) l = -3000000, r = 3000000;        // reaching far off
+            const std::int32_t brush = colors[next(0, 6)], pen = colors[next(0, 6)];
+            for (tcairocanvas* c : {&a, &b}) {
+                c->setbrushcolor(brush);
+                c->setpencolor(pen);
+                c->Rectangle(l, t, r, btm);
+            }
+            ASSERT_EQ(differentpixels(direct, path), "") << k << ": " << l << "," << t << "," << r << "," << btm;
+        }
+        EXPECT_NE(direct.bytes(), rawsurface(format, 50, 40).bytes());
     }
 }
 

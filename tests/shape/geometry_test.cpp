@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -192,6 +193,35 @@ TEST(PolarToXY, RoundsHalvesToEvenAndSaturates) {
     EXPECT_EQ(roundtoint32(std::nan("")), 0);
     polartoxy(180, INT32_MIN, x, y);  // -(-2^31) does not fit
     EXPECT_EQ(x, INT32_MAX);
+}
+
+// roundtoint32 rounds the usual sizes without the library; at every border
+// of that quick way (halves, the neighbours of halves, 2^30, the 32-bit
+// limits) it must give what nearbyint and saturation give.
+TEST(Geometry, RoundToInt32IsNearbyintSaturated) {
+    const auto reference = [](double v) -> std::int32_t {
+        if (std::isnan(v)) return 0;
+        const double r = std::nearbyint(v);
+        if (r >= 2147483647.0) return INT32_MAX;
+        if (r <= -2147483648.0) return INT32_MIN;
+        return static_cast<std::int32_t>(r);
+    };
+    std::vector<double> values{0.0, -0.0, 5e-324, -5e-324, 0.49999999999999994, -0.49999999999999994,
+                               0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 1e-9, 1234567.5, -7654321.5,
+                               0x1p30, -0x1p30, 0x1p30 - 0.5, -0x1p30 + 0.5, 0x1p30 + 0.5, 0x1p31 - 0.5,
+                               0x1p31 - 1.5, -0x1p31 - 0.5, -0x1p31 + 0.5, 0x1p52, 0x1.8p52, -0x1.8p52,
+                               1e300, -1e300, std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity()};
+    for (double base : {0.0, 1.0, 1000.0, 0x1p29, 0x1p30, 0x1p31}) {
+        for (double frac : {0.25, 0.5, 0.75}) {
+            values.push_back(base + frac);
+            values.push_back(-(base + frac));
+            values.push_back(std::nextafter(base + frac, 0.0));
+            values.push_back(std::nextafter(base + frac, 1e300));
+            values.push_back(-std::nextafter(base + frac, 0.0));
+        }
+    }
+    for (double v : values) EXPECT_EQ(roundtoint32(v), reference(v)) << v;
 }
 
 // ---- box measures ----

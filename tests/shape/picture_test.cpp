@@ -193,6 +193,86 @@ TEST(WriteJpeg, BaselineRgbAtQuality90) {
     EXPECT_EQ(filenames(dir.path()), std::set<std::string>{"pic.jpeg"});
 }
 
+// The bytes a plain use of the JPEG library gives for the bitmap's pixels
+// as RGB rows: defaults, quality 90.
+std::string plainjpeg(const tcairobitmap& bmp) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &mem, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(bmp.width());
+    cinfo.image_height = static_cast<JDIMENSION>(bmp.height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<std::size_t>(bmp.width()) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < bmp.width(); ++x) {
+            const std::int32_t c = bmp.pixel(x, static_cast<int>(cinfo.next_scanline));
+            row[3 * x] = static_cast<unsigned char>(c & 0xFF);
+            row[3 * x + 1] = static_cast<unsigned char>((c >> 8) & 0xFF);
+            row[3 * x + 2] = static_cast<unsigned char>((c >> 16) & 0xFF);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::string bytes(reinterpret_cast<const char*>(mem), size);
+    std::free(mem);
+    return bytes;
+}
+
+// The writer hands the surface's rows to the library as they are and keeps
+// one encoder per thread between pictures; neither may change a byte, for
+// any size or order of sizes (the encoder's state from a larger picture must
+// not leak into a smaller one).
+TEST(WriteJpeg, SameBytesAsAPlainEncodingWhateverCameBefore) {
+    TempDir dir;
+    struct sizecase {
+        int width, height;
+    };
+    int k = 0;
+    for (const sizecase& c : std::vector<sizecase>{
+             {105, 105}, {40, 30}, {105, 105}, {1, 1}, {300, 7}, {7, 300}, {17, 33}, {105, 105}, {640, 480}}) {
+        tcairobitmap bmp(c.width, c.height);
+        paintsample(bmp);
+        tcanvas& t = bmp.canvas();
+        // Colours that differ from pixel to pixel, so every block matters.
+        for (int x = 0; x < c.width; x += 3) {
+            t.setpencolor(static_cast<std::int32_t>(0x10203 * (x + k) + 0x4080C0 * (x % 7)));
+            t.MoveTo(x, 0);
+            t.LineTo(c.width - 1 - x / 2, c.height - 1);
+        }
+        const fs::path p = dir / ("pic" + std::to_string(k++) + ".jpeg");
+        ASSERT_TRUE(writejpeg(bmp, p));
+        EXPECT_EQ(read_file(p), plainjpeg(bmp)) << c.width << "x" << c.height;
+    }
+}
+
+// A symbolic link at the picture's name is replaced by the picture; the file
+// it points to is not written through it.
+TEST(PictureWriters, ReplaceALinkRatherThanWriteThroughIt) {
+    TempDir dir;
+    write_file(dir / "other.txt", "someone else's");
+    fs::create_symlink(dir / "other.txt", dir / "pic.jpeg");
+    fs::create_symlink(dir / "missing.txt", dir / "dangling.png");
+    tcairobitmap bmp(8, 8);
+    ASSERT_TRUE(writejpeg(bmp, dir / "pic.jpeg"));
+    ASSERT_TRUE(writepng(bmp, dir / "dangling.png"));
+    EXPECT_EQ(read_file(dir / "other.txt"), "someone else's");
+    EXPECT_FALSE(fs::is_symlink(dir / "pic.jpeg"));
+    EXPECT_FALSE(fs::is_symlink(dir / "dangling.png"));
+    EXPECT_FALSE(fs::exists(dir / "missing.txt"));
+    EXPECT_TRUE(decodefile(dir / "pic.jpeg").ok);
+    EXPECT_TRUE(pngpicture(dir / "dangling.png").ok());
+}
+
 TEST(WritePng, KeepsEveryPixel) {
     TempDir dir;
     tcairobitmap bmp(40, 30);

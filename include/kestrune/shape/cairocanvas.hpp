@@ -14,8 +14,10 @@
 
 #include <cairo.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "kestrune/shape/canvas.hpp"
 
@@ -40,18 +42,36 @@ protected:
 
 private:
     void setsource(std::int32_t color);
+    void setupfont();
     void strokepen(bool closedshape);
     void pixelline(tpoint from, tpoint to);   // one-pixel line on a bitmap
     // Adds the pixels of pixelline(from, to) to the current path as
     // rectangles, drawing nothing.
     void addpixelline(tpoint from, tpoint to);
     void fillcells(int l, int t, int r, int b, std::int32_t color);
-    // The pixel outline of a polygon written into the surface; false when
-    // the surface cannot be written directly.
+    // Writing the pixels directly, where nothing stands in between.
+    bool directwritable() const;
+    bool knownvalue(std::int32_t color, std::uint32_t& value) const;
+    bool pixelvalue(std::int32_t color, int x, int y, std::uint32_t& value);
+    std::uint32_t* surfacepixels(int& stride);
+    // A rectangle's cells and frame, and the pixel outline of a polygon,
+    // written into the surface (only where directwritable()); false after
+    // an error.
+    bool writerectangle(const trect& r);
     bool plotoutline(std::span<const tpoint> points);
 
     cairo_t* cr_;
+    // A polygon's vertices, clamped, without repeats of the one before.
+    std::vector<tpoint> vertices_;
+    // The last few colours (0x00BBGGRR) with the values Cairo wrote for them.
+    struct knowncolor {
+        bool used = false;
+        std::uint32_t rgb = 0, value = 0;
+    };
+    std::array<knowncolor, 4> knowncolors_{};
+    std::size_t nextknown_ = 0;
     bool pixelexact_ = false;
+    bool fontready_ = false;
     int surfacewidth_ = 0, surfaceheight_ = 0;
 };
 
