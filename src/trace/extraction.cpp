@@ -36,15 +36,33 @@ std::string_view aftersemicolon(std::string_view s) {
 
 // Gives one point its equal-spacing angle by the declared count and adds it.
 // A declared count of 0 leaves no angle to give: the decoding fails.
-bool detailaddradii(tradiilist& r, std::int32_t radius, std::int32_t declared) {
-    if (declared == 0) return false;
-    if (r.readcount() >= kMaxTracePoints) {
+bool detailaddradii(tradiilist& r, std::int32_t radius, tequalspacing& spacing) {
+    if (spacing.spacing() == 0) return false;
+    const int index = r.readcount();
+    if (index >= kMaxTracePoints) {
         r.invalidnumberofpoints = true;
         return false;
     }
-    const double angle = static_cast<double>(r.readcount()) / declared * 360.0;
-    r.addradiilist(angle, radius);
+    r.addequalspaced(index, spacing, radius);
     return true;
+}
+
+// One field of an ASCII trace record as xstrtoint reads it. A field of one
+// to nine digits and nothing else, by far the most common, is read here;
+// any other text goes to xstrtoint.
+std::int32_t asciiradius(const char* from, const char* to) {
+    const std::ptrdiff_t n = to - from;
+    if (n >= 1 && n <= 9) {
+        std::int32_t v = 0;
+        const char* p = from;
+        for (; p != to; ++p) {
+            const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+            if (d > 9) break;
+            v = v * 10 + static_cast<std::int32_t>(d);
+        }
+        if (p == to) return v;
+    }
+    return xstrtoint(std::string_view(from, static_cast<std::size_t>(n)));
 }
 
 // An angle record's value (hundredths of a degree) as a stored angle,
@@ -149,10 +167,13 @@ void traceextractor::processradii() {
         if (count >= numberofpoints_) {
             result_.radiilist.reserve(count);
             const bool useangles = rightanglelist_.readcount() > 0;
+            tequalspacing spacing(count);
             for (int i = 0; i < count; ++i) {
-                const double angle = useangles ? rightanglelist_.extractradiuselement(i) / 100.0
-                                               : static_cast<double>(i) / count * 360.0;
-                result_.addradiilist(angle, right_->extractradiuselement(i));
+                if (useangles) {
+                    result_.addradiilist(rightanglelist_.extractradiuselement(i) / 100.0, right_->extractradiuselement(i));
+                } else {
+                    result_.addequalspaced(i, spacing, right_->extractradiuselement(i));
+                }
             }
             rightlistfound_ = true;
         } else {
@@ -164,10 +185,13 @@ void traceextractor::processradii() {
         const int count = left_->readcount();
         result_.radiilist.reserve(count);
         const bool useangles = leftanglelist_.readcount() > 0;
+        tequalspacing spacing(count);
         for (int i = 0; i < count; ++i) {
-            const double angle = useangles ? leftanglelist_.extractradiuselement(i) / 100.0
-                                           : static_cast<double>(i) / count * 360.0;
-            result_.addradiilist(angle, left_->extractradiuselement(i));
+            if (useangles) {
+                result_.addradiilist(leftanglelist_.extractradiuselement(i) / 100.0, left_->extractradiuselement(i));
+            } else {
+                result_.addequalspaced(i, spacing, left_->extractradiuselement(i));
+            }
         }
         result_.swoplistandangle();
     }
@@ -336,9 +360,10 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     // is taken until points are stored.
     if (have == 0 && declared > 0) r.radiilist.reserve(std::min(declared, kMaxTracePoints));
 
+    tequalspacing spacing(declared);
     const auto addall = [&](const std::vector<std::int32_t>& radii) {
         for (const std::int32_t radius : radii) {
-            if (!detailaddradii(r, radius, declared)) return false;
+            if (!detailaddradii(r, radius, spacing)) return false;
         }
         return true;
     };
@@ -352,13 +377,15 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
         case '1': {
             // ASCII: every ";" ends a point (an empty one reads as 0); the text
             // after the last ";" is a point only when it is not empty.
-            std::size_t start = 0;
-            for (std::size_t k = 0; k < s.size(); ++k) {
-                if (s[k] != ';') continue;
-                if (!detailaddradii(r, xstrtoint(s.substr(start, k - start)), declared)) return false;
-                start = k + 1;
+            const char* p = s.data();
+            const char* const end = p + s.size();
+            while (p != end) {
+                const char* fieldend = p;
+                while (fieldend != end && *fieldend != ';') ++fieldend;
+                if (!detailaddradii(r, asciiradius(p, fieldend), spacing)) return false;
+                if (fieldend == end) break;
+                p = fieldend + 1;
             }
-            if (start < s.size() && !detailaddradii(r, xstrtoint(s.substr(start)), declared)) return false;
             return true;
         }
         case '3':
