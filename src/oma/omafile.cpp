@@ -1,6 +1,8 @@
 #include "kestrune/oma/omafile.hpp"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +21,33 @@ struct separatortable {
 
 constexpr separatortable kSeparators{};
 
+// Every separator is below 32, so text is scanned a word of eight bytes at a
+// time, and only a word holding a byte below 32 is looked at byte by byte.
+constexpr std::size_t kWord = 8;
+
+// Whether any of the eight bytes at p is below 32. (The borrow of the
+// subtraction can mark a byte above a low one as well, never a word
+// without one.)
+inline bool holdslowbyte(const unsigned char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, kWord);
+    return ((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) != 0;
+}
+
+// The first separator at or after p, or end.
+const unsigned char* findseparator(const unsigned char* p, const unsigned char* const end) {
+    const bool* const sep = kSeparators.is;
+    while (static_cast<std::size_t>(end - p) >= kWord) {
+        if (holdslowbyte(p)) {
+            for (std::size_t k = 0; k < kWord; ++k)
+                if (sep[p[k]]) return p + k;
+        }
+        p += kWord;
+    }
+    while (p != end && !sep[*p]) ++p;
+    return p;
+}
+
 // The number of records text splits into: runs of content between separators.
 std::size_t countrecords(const std::string& text) {
     const bool* const sep = kSeparators.is;
@@ -26,10 +55,18 @@ std::size_t countrecords(const std::string& text) {
     const unsigned char* const end = p + text.size();
     std::size_t records = 0;
     bool inrecord = false;
-    for (; p != end; ++p) {
+    while (p != end) {
+        if (static_cast<std::size_t>(end - p) >= kWord && !holdslowbyte(p)) {
+            // Eight bytes of content: a record starts here unless one runs on.
+            records += !inrecord;
+            inrecord = true;
+            p += kWord;
+            continue;
+        }
         const bool content = !sep[*p];
         records += content && !inrecord;
         inrecord = content;
+        ++p;
     }
     return records;
 }
@@ -78,8 +115,10 @@ constexpr std::size_t kMaxInitialBuffer = 256u * 1024 * 1024;
 // reading and keeps what came before it.
 void readall(int fd, const struct stat& st, std::string& bytes) {
     std::size_t capacity = kMinBuffer;
+    // The size of a regular file, 0 when it has none to go by.
+    std::size_t declared = 0;
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        const auto declared = static_cast<std::size_t>(st.st_size);
+        declared = static_cast<std::size_t>(st.st_size);
         // One spare byte lets the final read see the end of the file without
         // growing the buffer.
         if (declared < kMaxInitialBuffer) capacity = declared + 1;
@@ -93,6 +132,10 @@ void readall(int fd, const struct stat& st, std::string& bytes) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         length += static_cast<std::size_t>(n);
+        // A regular file read up to the size fstat gave it is whole: the
+        // further read that would only report its end is saved. (A file
+        // that grows meanwhile gives a snapshot of some moment either way.)
+        if (length == declared) break;
     }
     bytes.resize(length);
 }
@@ -170,7 +213,7 @@ void tomafileobj::omareadtoeol(const std::string& text, std::size_t& chptr, std:
     const unsigned char* p = base + from;
     while (p != end && sep[*p]) ++p;
     const unsigned char* const start = p;
-    while (p != end && !sep[*p]) ++p;
+    p = findseparator(p, end);
     record.assign(reinterpret_cast<const char*>(start), static_cast<std::size_t>(p - start));
     if (p != end) ++p;  // the separator that ended the record is consumed
     chptr = static_cast<std::size_t>(p - base) + 1;
@@ -183,13 +226,25 @@ bool tomafileobj::omastrtolist() {
             // Counting first costs one quick pass and saves regrowing a list
             // of millions of records.
             const std::size_t records = countrecords(omastr);
-            omalist.items().reserve(records);
-            const std::size_t n = omastr.size();
-            std::size_t chptr = 1;
-            std::string record;
-            while (chptr <= n) {
-                omareadtoeol(omastr, chptr, record);
-                if (!record.empty()) omalist.add(std::move(record));
+            auto& items = omalist.items();
+            items.reserve(records);
+            // The records as omareadtoeol reads them one after another: runs
+            // of content, each made a string in the list where it stands (a
+            // list kept sorted places each one itself).
+            const bool* const sep = kSeparators.is;
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(omastr.data());
+            const unsigned char* const end = p + omastr.size();
+            for (;;) {
+                while (p != end && sep[*p]) ++p;
+                if (p == end) break;
+                const unsigned char* const start = p;
+                p = findseparator(p, end);
+                const std::string_view record(reinterpret_cast<const char*>(start), static_cast<std::size_t>(p - start));
+                if (omalist.sorted()) {
+                    omalist.add(std::string(record));
+                } else {
+                    items.emplace_back(record);
+                }
             }
             if (pass > 0 || omalist.count() != 1) break;
             // One record holding "|": the file uses "|" as its record separator.
