@@ -2,6 +2,7 @@
 // the decoding of one trace record value, the angle records as text, the
 // frame data and explode.
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <memory>
 
@@ -38,7 +39,7 @@ std::string_view aftersemicolon(std::string_view s) {
 // A declared count of 0 leaves no angle to give: the decoding fails.
 bool detailaddradii(tradiilist& r, std::int32_t radius, tequalspacing& spacing) {
     if (spacing.spacing() == 0) return false;
-    const int index = r.readcount();
+    const int index = r.radiilist.count();
     if (index >= kMaxTracePoints) {
         r.invalidnumberofpoints = true;
         return false;
@@ -47,22 +48,27 @@ bool detailaddradii(tradiilist& r, std::int32_t radius, tequalspacing& spacing) 
     return true;
 }
 
-// One field of an ASCII trace record as xstrtoint reads it. A field of one
-// to nine digits and nothing else, by far the most common, is read here;
-// any other text goes to xstrtoint.
-std::int32_t asciiradius(const char* from, const char* to) {
-    const std::ptrdiff_t n = to - from;
-    if (n >= 1 && n <= 9) {
-        std::int32_t v = 0;
-        const char* p = from;
-        for (; p != to; ++p) {
-            const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
-            if (d > 9) break;
-            v = v * 10 + static_cast<std::int32_t>(d);
-        }
-        if (p == to) return v;
+// Reads the field of an ASCII trace record that starts at p, as xstrtoint
+// reads it, and returns where it ends (at the ";" after it, or at end). A
+// field of one to nine digits and nothing else, by far the most common, is
+// read in the same pass that finds its end; any other text goes to
+// xstrtoint.
+const char* asciiradius(const char* p, const char* const end, std::int32_t& radius) {
+    const char* q = p;
+    std::uint32_t v = 0;  // wraps on a long run of digits, which is not taken
+    for (; q != end; ++q) {
+        const std::uint32_t d = static_cast<unsigned char>(*q) - static_cast<std::uint32_t>('0');
+        if (d > 9) break;
+        v = v * 10 + d;
     }
-    return xstrtoint(std::string_view(from, static_cast<std::size_t>(n)));
+    const std::ptrdiff_t digits = q - p;
+    if ((q == end || *q == ';') && digits >= 1 && digits <= 9) {
+        radius = static_cast<std::int32_t>(v);
+        return q;
+    }
+    while (q != end && *q != ';') ++q;
+    radius = xstrtoint(std::string_view(p, static_cast<std::size_t>(q - p)));
+    return q;
 }
 
 // An angle record's value (hundredths of a degree) as a stored angle,
@@ -360,7 +366,10 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     // is taken until points are stored.
     if (have == 0 && declared > 0) r.radiilist.reserve(std::min(declared, kMaxTracePoints));
 
-    tequalspacing spacing(declared);
+    // The list keeps the stepping state of its angles from one record to
+    // the next of the same trace.
+    if (r.equalspacing.spacing() != declared) r.equalspacing = tequalspacing(declared);
+    tequalspacing& spacing = r.equalspacing;
     const auto addall = [&](const std::vector<std::int32_t>& radii) {
         for (const std::int32_t radius : radii) {
             if (!detailaddradii(r, radius, spacing)) return false;
@@ -380,9 +389,9 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
             const char* p = s.data();
             const char* const end = p + s.size();
             while (p != end) {
-                const char* fieldend = p;
-                while (fieldend != end && *fieldend != ';') ++fieldend;
-                if (!detailaddradii(r, asciiradius(p, fieldend), spacing)) return false;
+                std::int32_t radius = 0;
+                const char* const fieldend = asciiradius(p, end, radius);
+                if (!detailaddradii(r, radius, spacing)) return false;
                 if (fieldend == end) break;
                 p = fieldend + 1;
             }

@@ -201,6 +201,10 @@ public:
     std::int32_t GridX = 8000, GridY = 8000;
     std::string lastjpegname;
     std::int32_t lastjpegcirc = 0;
+    // The angle stepping of the trace records being decoded into this list
+    // (addOMAradii), kept from one record to the next; it holds no data
+    // of the list.
+    tequalspacing equalspacing{0};
 
     // ---- life cycle (radiilist.cpp) ----
     tradiilist();              // create: runs init once
