@@ -16,6 +16,10 @@ namespace {
 
 constexpr std::size_t kMaxSecondFieldChars = 30;
 
+// Radii gathered (read from a record, or taken from a list) before they are
+// added to a list together.
+constexpr std::size_t kRadiiBatch = 64;
+
 struct recordparts {
     std::string_view tag;    // text before the first "=", or all of it
     std::string_view value;  // text after the first "=", untrimmed
@@ -35,16 +39,19 @@ std::string_view aftersemicolon(std::string_view s) {
     return s.substr(k + 1, kMaxSecondFieldChars);
 }
 
-// Gives one point its equal-spacing angle by the declared count and adds it.
-// A declared count of 0 leaves no angle to give: the decoding fails.
-bool detailaddradii(tradiilist& r, std::int32_t radius, tequalspacing& spacing) {
+// Gives each radius its equal-spacing angle by the declared count (the
+// spacing) and adds it, one after the other. A declared count of 0 leaves no
+// angle to give, and the point bound stops the adding: the decoding fails.
+bool addradii(tradiilist& r, const std::int32_t* radii, std::size_t n, tequalspacing& spacing) {
+    if (n == 0) return true;
     if (spacing.spacing() == 0) return false;
-    const int index = r.radiilist.count();
-    if (index >= kMaxTracePoints) {
+    const int count = r.radiilist.count();
+    const std::size_t room = count >= kMaxTracePoints ? 0 : static_cast<std::size_t>(kMaxTracePoints - count);
+    r.addequalspacedradii(radii, std::min(n, room), spacing);
+    if (n > room) {
         r.invalidnumberofpoints = true;
         return false;
     }
-    r.addequalspaced(index, spacing, radius);
     return true;
 }
 
@@ -128,6 +135,7 @@ public:
 private:
     void readformat(std::string_view value);
     void processradii();
+    void addequallyspaced(const tradiilist& eye, int count);
     void finish();
 
     tradiilist& result_;
@@ -161,6 +169,18 @@ void traceextractor::readformat(std::string_view value) {
     numberofpoints_ = xstrtoint(listentry(traceformatlist_, 1));
 }
 
+// Adds the radii of the first count points of eye to the result list (just
+// emptied, with room for them), point i at i / count * 360 degrees.
+void traceextractor::addequallyspaced(const tradiilist& eye, int count) {
+    tequalspacing spacing(count);
+    std::int32_t batch[kRadiiBatch];
+    for (int i = 0; i < count;) {
+        std::size_t n = 0;
+        for (; n < kRadiiBatch && i < count; ++n, ++i) batch[n] = eye.extractradiuselement(i);
+        result_.addequalspacedradii(batch, n, spacing);
+    }
+}
+
 // Closes a trace block: the block's points go into the result list (so its
 // error flags see them), and a right block counts as found when it holds at
 // least the declared number of points.
@@ -173,13 +193,11 @@ void traceextractor::processradii() {
         if (count >= numberofpoints_) {
             result_.radiilist.reserve(count);
             const bool useangles = rightanglelist_.readcount() > 0;
-            tequalspacing spacing(count);
-            for (int i = 0; i < count; ++i) {
-                if (useangles) {
+            if (useangles) {
+                for (int i = 0; i < count; ++i)
                     result_.addradiilist(rightanglelist_.extractradiuselement(i) / 100.0, right_->extractradiuselement(i));
-                } else {
-                    result_.addequalspaced(i, spacing, right_->extractradiuselement(i));
-                }
+            } else {
+                addequallyspaced(*right_, count);
             }
             rightlistfound_ = true;
         } else {
@@ -191,13 +209,11 @@ void traceextractor::processradii() {
         const int count = left_->readcount();
         result_.radiilist.reserve(count);
         const bool useangles = leftanglelist_.readcount() > 0;
-        tequalspacing spacing(count);
-        for (int i = 0; i < count; ++i) {
-            if (useangles) {
+        if (useangles) {
+            for (int i = 0; i < count; ++i)
                 result_.addradiilist(leftanglelist_.extractradiuselement(i) / 100.0, left_->extractradiuselement(i));
-            } else {
-                result_.addequalspaced(i, spacing, left_->extractradiuselement(i));
-            }
+        } else {
+            addequallyspaced(*left_, count);
         }
         result_.swoplistandangle();
     }
@@ -371,10 +387,7 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     if (r.equalspacing.spacing() != declared) r.equalspacing = tequalspacing(declared);
     tequalspacing& spacing = r.equalspacing;
     const auto addall = [&](const std::vector<std::int32_t>& radii) {
-        for (const std::int32_t radius : radii) {
-            if (!detailaddradii(r, radius, spacing)) return false;
-        }
-        return true;
+        return addradii(r, radii.data(), radii.size(), spacing);
     };
     // Room left below the declared count, for the decoders that stop there;
     // no decoder produces more than one radius past the point bound, which
@@ -386,16 +399,21 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
         case '1': {
             // ASCII: every ";" ends a point (an empty one reads as 0); the text
             // after the last ";" is a point only when it is not empty.
+            // The radii are read in batches and added batch by batch.
+            std::int32_t batch[kRadiiBatch];
+            std::size_t n = 0;
             const char* p = s.data();
             const char* const end = p + s.size();
             while (p != end) {
-                std::int32_t radius = 0;
-                const char* const fieldend = asciiradius(p, end, radius);
-                if (!detailaddradii(r, radius, spacing)) return false;
+                const char* const fieldend = asciiradius(p, end, batch[n]);
+                if (++n == kRadiiBatch) {
+                    if (!addradii(r, batch, n, spacing)) return false;
+                    n = 0;
+                }
                 if (fieldend == end) break;
                 p = fieldend + 1;
             }
-            return true;
+            return addradii(r, batch, n, spacing);
         }
         case '3':
             return addall(decodetrc3(unpackstr(s), room));

@@ -473,6 +473,10 @@ void tradiilist::addequalspaced(std::int64_t index, tequalspacing& spacing, std:
     }
 }
 
+void tradiilist::addequalspacedradii(const std::int32_t* radii, std::size_t n, tequalspacing& spacing) {
+    for (std::size_t k = 0; k < n; ++k) addequalspaced(radiilist.count(), spacing, radii[k]);
+}
+
 std::string tradiilist::combineangleradius(double angle, std::int32_t radius) try {
     // Fixed notation with three decimals, the decimal point always ".",
     // whatever the process locale says (so not printf).

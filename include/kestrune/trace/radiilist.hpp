@@ -217,6 +217,9 @@ public:
     // addradiilist(spacing.angle(index), radius), with the angle taken from
     // the exact fraction where that gives the same element.
     void addequalspaced(std::int64_t index, tequalspacing& spacing, std::int32_t radius);
+    // addequalspaced(readcount(), spacing, radius) for each of the n radii
+    // in turn.
+    void addequalspacedradii(const std::int32_t* radii, std::size_t n, tequalspacing& spacing);
     static std::string combineangleradius(double angle, std::int32_t radius);
     static double extractangle(std::string_view element);
     static std::int32_t extractradius(std::string_view element);
