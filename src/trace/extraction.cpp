@@ -26,9 +26,23 @@ struct recordparts {
 };
 
 recordparts splitrecord(std::string_view record) {
-    const std::size_t eq = record.find('=');
+    // Tags are short: the first bytes are looked at in place before the
+    // library search takes over.
+    constexpr std::size_t kShortTag = 16;
+    const std::size_t head = std::min(record.size(), kShortTag);
+    std::size_t eq = 0;
+    while (eq < head && record[eq] != '=') ++eq;
+    if (eq == head) eq = record.find('=', head);
     if (eq == std::string_view::npos) return {record, {}};
     return {record.substr(0, eq), record.substr(eq + 1)};
+}
+
+// Whether two short texts (tags) are equal, compared in place.
+inline bool sametag(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (a[k] != b[k]) return false;
+    return true;
 }
 
 // The text after the first ";" of s, at most 30 characters; empty when s has
@@ -239,7 +253,7 @@ bool traceextractor::run(const tstringlist& omalist) {
         const std::string_view s1 = record;
         const auto [tag, value] = splitrecord(s1);
         const bool istracedata =
-            (tag == radiustag_ || tag == angletag_) && s1.size() > 2 && !cribfmtfound_;
+            (sametag(tag, radiustag_) || sametag(tag, angletag_)) && s1.size() > 2 && !cribfmtfound_;
 
         // A block is closed before the record that ends it is handled, so it
         // is closed under the format it was read with.
@@ -267,7 +281,7 @@ bool traceextractor::run(const tstringlist& omalist) {
                 rightcirc_ = xstrtoint2(value);
             }
         }
-        if (tag == trcfmttag_) {
+        if (sametag(tag, trcfmttag_)) {
             readformat(value);
             Zform_ = tag == "ZFMT";
             eyechar_ = firstchar(listentry(traceformatlist_, 3));
@@ -285,7 +299,7 @@ bool traceextractor::run(const tstringlist& omalist) {
             uselist_ = eyechar_ == 'R' ? right_ : left_;
             if (!processingradii_) uselist_->clear();
             uselist_->Zdata = Zform_;
-            if (tag == radiustag_) {
+            if (sametag(tag, radiustag_)) {
                 if (!tradiilist::addOMAradii(*uselist_, value, traceformatstr_)) return false;
             } else {
                 anglesfound_ = true;
