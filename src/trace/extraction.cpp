@@ -150,6 +150,8 @@ private:
     void readformat(std::string_view value);
     void processradii();
     void addequallyspaced(const tradiilist& eye, int count);
+    bool readrecords(const tstringlist& omalist);
+    void addpendingright();
     void finish();
 
     tradiilist& result_;
@@ -175,6 +177,9 @@ private:
     std::int32_t rightcirc_ = 0, leftcirc_ = 0;
     bool rightanglesupdated_ = false, leftanglesupdated_ = false;
     bool localright_ = false, localleft_ = false;
+    // The right list's first pendingright_ points belong in the result list
+    // at equal angles but are not stored yet (see processradii).
+    int pendingright_ = 0;
 };
 
 void traceextractor::readformat(std::string_view value) {
@@ -195,6 +200,22 @@ void traceextractor::addequallyspaced(const tradiilist& eye, int count) {
     }
 }
 
+// Stores the points of the right list that processradii left pending in
+// the result list, flags unchanged (they were set then).
+void traceextractor::addpendingright() {
+    if (pendingright_ == 0) return;
+    const int count = pendingright_;
+    pendingright_ = 0;
+    const std::int32_t last = result_.lastradiusadded, maxdiff = result_.maxradiusdiff;
+    const bool badradius = result_.invalidradiifound, badz = result_.invalidzfound;
+    result_.radiilist.reserve(count);
+    addequallyspaced(*right_, count);
+    result_.lastradiusadded = last;
+    result_.maxradiusdiff = maxdiff;
+    result_.invalidradiifound = badradius;
+    result_.invalidzfound = badz;
+}
+
 // Closes a trace block: the block's points go into the result list (so its
 // error flags see them), and a right block counts as found when it holds at
 // least the declared number of points.
@@ -203,15 +224,20 @@ void traceextractor::processradii() {
     const bool righteye = uselist_ == right_;
     if (righteye) {
         result_.radiilist.clear();
+        pendingright_ = 0;
         const int count = right_->readcount();
         if (count >= numberofpoints_) {
-            result_.radiilist.reserve(count);
             const bool useangles = rightanglelist_.readcount() > 0;
             if (useangles) {
+                result_.radiilist.reserve(count);
                 for (int i = 0; i < count; ++i)
                     result_.addradiilist(rightanglelist_.extractradiuselement(i) / 100.0, right_->extractradiuselement(i));
             } else {
-                addequallyspaced(*right_, count);
+                // finish replaces these points by the right list itself, so
+                // only their flags are set now; the points are stored only
+                // when the extraction stops before that (addpendingright).
+                for (int i = 0; i < count; ++i) result_.noteradius(right_->extractradiuselement(i), i == 0);
+                pendingright_ = count;
             }
             rightlistfound_ = true;
         } else {
@@ -220,6 +246,7 @@ void traceextractor::processradii() {
     }
     if (!righteye && !rightlistfound_) {
         result_.radiilist.clear();
+        pendingright_ = 0;
         const int count = left_->readcount();
         result_.radiilist.reserve(count);
         const bool useangles = leftanglelist_.readcount() > 0;
@@ -249,6 +276,22 @@ bool traceextractor::run(const tstringlist& omalist) {
     result_.retracesetting.clear();
     result_.loadedjobnum.clear();
 
+    try {
+        if (!readrecords(omalist)) {
+            addpendingright();
+            return false;
+        }
+        if (processingradii_) processradii();
+    } catch (...) {
+        addpendingright();
+        throw;
+    }
+    finish();
+    return result_.readcount() > 0;
+}
+
+// Reads the records in order; false when one cannot be decoded.
+bool traceextractor::readrecords(const tstringlist& omalist) {
     for (const std::string& record : omalist) {
         const std::string_view s1 = record;
         const auto [tag, value] = splitrecord(s1);
@@ -297,6 +340,9 @@ bool traceextractor::run(const tstringlist& omalist) {
         if (istracedata) {
             // Any eye letter but "R" (also none at all) fills the left list.
             uselist_ = eyechar_ == 'R' ? right_ : left_;
+            // The right list is about to change: points of it still owed to
+            // the result list are stored first.
+            if (uselist_ == right_) addpendingright();
             if (!processingradii_) uselist_->clear();
             uselist_->Zdata = Zform_;
             if (sametag(tag, radiustag_)) {
@@ -310,12 +356,11 @@ bool traceextractor::run(const tstringlist& omalist) {
         }
     }
 
-    if (processingradii_) processradii();
-    finish();
-    return result_.readcount() > 0;
+    return true;
 }
 
 void traceextractor::finish() {
+    pendingright_ = 0;
     result_.radiilist.clear();
     if (uselist_ != nullptr) {
         if (dblfound_) uselist_->dbl = result_.dbl;

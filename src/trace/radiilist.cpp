@@ -422,20 +422,18 @@ void tradiilist::clearerrors() {
 
 // ---- points ----
 
-// The error flags and the step record of one radius added to list (the
-// part of addradiilist that does not depend on the angle).
-static void noteradius(tradiilist& list, std::int32_t radius) {
-    if (list.radiilist.empty()) list.lastradiusadded = 0;
-    if (!list.Zdata && (radius < kMinRadius || radius > kMaxRadius)) list.invalidradiifound = true;
-    if (list.lastradiusadded > 0) {
-        const std::int64_t d = std::llabs(static_cast<std::int64_t>(radius) - list.lastradiusadded);
-        if (list.Zdata && d > kMaxZStep) list.invalidzfound = true;
-        if (!list.Zdata && d > kMaxRadiusStep) list.invalidradiifound = true;
+void tradiilist::noteradius(std::int32_t radius, bool firstpoint) {
+    if (firstpoint) lastradiusadded = 0;
+    if (!Zdata && (radius < kMinRadius || radius > kMaxRadius)) invalidradiifound = true;
+    if (lastradiusadded > 0) {
+        const std::int64_t d = std::llabs(static_cast<std::int64_t>(radius) - lastradiusadded);
+        if (Zdata && d > kMaxZStep) invalidzfound = true;
+        if (!Zdata && d > kMaxRadiusStep) invalidradiifound = true;
         // The step is held in 32 bits; a larger one is kept at the top of
         // that range rather than wrapped.
-        if (d > list.maxradiusdiff) list.maxradiusdiff = d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
+        if (d > maxradiusdiff) maxradiusdiff = d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
     }
-    list.lastradiusadded = radius;
+    lastradiusadded = radius;
 }
 
 void tradiilist::addradiilist(double angle, std::int32_t radius) {
@@ -449,7 +447,7 @@ void tradiilist::addradiilist(double angle, std::int32_t radius) {
     if (angle >= 360) angle = 0;  // a tiny negative angle rounds up to a full turn
     angle += 0.0;                 // -0 becomes 0
 
-    noteradius(*this, radius);
+    noteradius(radius, radiilist.empty());
     try {
         radiilist.addpoint(angle, radius);
     } catch (...) {
@@ -465,7 +463,7 @@ void tradiilist::addequalspaced(std::int64_t index, tequalspacing& spacing, std:
     }
     // The angle lies in 0 <= angle < 360 already, so addradiilist would
     // leave it as it is.
-    noteradius(*this, radius);
+    noteradius(radius, radiilist.empty());
     try {
         radiilist.addstandard(t, radius);
     } catch (...) {

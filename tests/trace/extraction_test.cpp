@@ -528,6 +528,18 @@ TEST_F(Extraction, ResultListLeftByAStoppedExtractionHoldsTheRightEyeAtItsOwnCou
     tradiilist expected;
     for (int i = 0; i < 13; ++i) expected.addradiilist(static_cast<double>(i) / 13 * 360.0, right.extractradiuselement(i));
     expectsamelists(result, expected, "stopped extraction");
+
+    // A second right block that stops the extraction: the result list holds
+    // the first block's points, not the second's.
+    const Radii first = outline(12, 2400);
+    const Records again = concat({trace("1;12;E;R;F", first), trace("1;0;E;R;F", outline(11))});
+    tradiilist stopped, rl, ll;
+    stopped.checkinggoodtrace = true;
+    EXPECT_FALSE(stopped.extractradiilistfromomalist2(listof(again), &rl, &ll, true));
+    EXPECT_EQ(rl.readcount(), 0);
+    tradiilist firstblock;
+    for (int i = 0; i < 12; ++i) firstblock.addradiilist(static_cast<double>(i) / 12 * 360.0, first[static_cast<std::size_t>(i)]);
+    expectsamelists(stopped, firstblock, "second right block stopped");
 }
 
 TEST_F(Extraction, BadFormatTextsStopTheExtraction) {

@@ -214,6 +214,10 @@ public:
 
     // ---- points (radiilist.cpp) ----
     void addradiilist(double angle, std::int32_t radius);
+    // The error flags and the step record that adding radius sets, without
+    // the point: what addradiilist does besides storing it. firstpoint: the
+    // list is empty, so no step is checked.
+    void noteradius(std::int32_t radius, bool firstpoint);
     // addradiilist(spacing.angle(index), radius), with the angle taken from
     // the exact fraction where that gives the same element.
     void addequalspaced(std::int64_t index, tequalspacing& spacing, std::int32_t radius);
