@@ -69,6 +69,27 @@ bool addradii(tradiilist& r, const std::int32_t* radii, std::size_t n, tequalspa
     return true;
 }
 
+// The notation (field 0) and the declared count (field 1) of a format text,
+// as delimitedfield reads them; false when there is no count field. A
+// format text without quotes, the rule, is plain runs between ";" and is
+// read here in one pass; one with a quote goes to delimitedfield.
+bool formatfields(std::string_view formatstr, std::string_view& notation, std::string_view& countfield) {
+    if (formatstr.find('"') != std::string_view::npos) {
+        if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
+        delimitedfield(formatstr, 0, ';', notation);
+        return true;
+    }
+    const std::size_t first = formatstr.find(';');
+    if (first == std::string_view::npos) return false;
+    const std::size_t second = formatstr.find(';', first + 1);
+    // Text after the last ";" is a field only when it is not empty.
+    if (second == std::string_view::npos && first + 1 == formatstr.size()) return false;
+    notation = formatstr.substr(0, first);
+    countfield = second == std::string_view::npos ? formatstr.substr(first + 1)
+                                                  : formatstr.substr(first + 1, second - first - 1);
+    return true;
+}
+
 // Reads the field of an ASCII trace record that starts at p, as xstrtoint
 // reads it, and returns where it ends (at the ";" after it, or at end). A
 // field of one to nine digits and nothing else, by far the most common, is
@@ -428,8 +449,7 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     // The notation and the declared count, read in place: this runs for
     // every record of a trace.
     std::string_view notation, countfield;
-    if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
-    delimitedfield(formatstr, 0, ';', notation);
+    if (!formatfields(formatstr, notation, countfield)) return false;
     const std::int32_t declared = xstrtoint(countfield);
     const int have = r.readcount();
     // A trace stops growing once it has its declared count, unless every

@@ -513,6 +513,34 @@ TEST_F(Extraction, RandomAsciiRecordsDecodeExactlyAsFieldByFieldReading) {
     }
 }
 
+TEST_F(Extraction, FormatTextsAreReadAsDelimitedFields) {
+    // The notation and the count as delimitedfield reads them, quotes and
+    // all, decide what a record gives.
+    const char* const formats[] = {
+        "1;4;E;R;F", "1;4", "1;4;", "1;;E", "1;", "1", ";4;E", ";;", "", " 1;4", "1; 4 ;E",
+        "\"1\";4;E", "1;\"4\";E", "\"1;4\";5;E", "1;\"4;5\";E", "1;\"\";E", "\"\";4", "1;\"", "3;4;E", "x;4",
+    };
+    for (const char* format : formats) {
+        std::string_view notation, countfield;
+        const bool hascount = delimitedfield(format, 1, ';', countfield);
+        delimitedfield(format, 0, ';', notation);
+        tradiilist got, expected;
+        const bool ok = tradiilist::addOMAradii(got, "2500;2510;2520", format);
+        bool expectedok = true;
+        if (*format != '\0') {
+            if (!hascount) {
+                expectedok = false;
+            } else if (notation.empty()) {
+                expectedok = xstrtoint(countfield) <= 0;  // nothing to add, or no notation to add by
+            } else if (notation[0] == '1') {
+                expectedok = decodefieldbyfield(expected, "2500;2510;2520", xstrtoint(countfield));
+            }
+        }
+        EXPECT_EQ(ok, expectedok) << format;
+        if (notation.empty() || notation[0] != '3') expectsamelists(got, expected, format);
+    }
+}
+
 TEST_F(Extraction, ResultListLeftByAStoppedExtractionHoldsTheRightEyeAtItsOwnCount) {
     // The right block holds 13 points against a declared 10 (kept because
     // every record is decoded); the left block's count of 0 then stops the
