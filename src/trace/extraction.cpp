@@ -2,6 +2,7 @@
 // the decoding of one trace record value, the angle records as text, the
 // frame data and explode.
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <memory>
 
@@ -15,15 +16,33 @@ namespace {
 
 constexpr std::size_t kMaxSecondFieldChars = 30;
 
+// Radii gathered (read from a record, or taken from a list) before they are
+// added to a list together.
+constexpr std::size_t kRadiiBatch = 64;
+
 struct recordparts {
     std::string_view tag;    // text before the first "=", or all of it
     std::string_view value;  // text after the first "=", untrimmed
 };
 
 recordparts splitrecord(std::string_view record) {
-    const std::size_t eq = record.find('=');
+    // Tags are short: the first bytes are looked at in place before the
+    // library search takes over.
+    constexpr std::size_t kShortTag = 16;
+    const std::size_t head = std::min(record.size(), kShortTag);
+    std::size_t eq = 0;
+    while (eq < head && record[eq] != '=') ++eq;
+    if (eq == head) eq = record.find('=', head);
     if (eq == std::string_view::npos) return {record, {}};
     return {record.substr(0, eq), record.substr(eq + 1)};
+}
+
+// Whether two short texts (tags) are equal, compared in place.
+inline bool sametag(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (a[k] != b[k]) return false;
+    return true;
 }
 
 // The text after the first ";" of s, at most 30 characters; empty when s has
@@ -34,17 +53,64 @@ std::string_view aftersemicolon(std::string_view s) {
     return s.substr(k + 1, kMaxSecondFieldChars);
 }
 
-// Gives one point its equal-spacing angle by the declared count and adds it.
-// A declared count of 0 leaves no angle to give: the decoding fails.
-bool detailaddradii(tradiilist& r, std::int32_t radius, std::int32_t declared) {
-    if (declared == 0) return false;
-    if (r.readcount() >= kMaxTracePoints) {
+// Gives each radius its equal-spacing angle by the declared count (the
+// spacing) and adds it, one after the other. A declared count of 0 leaves no
+// angle to give, and the point bound stops the adding: the decoding fails.
+bool addradii(tradiilist& r, const std::int32_t* radii, std::size_t n, tequalspacing& spacing) {
+    if (n == 0) return true;
+    if (spacing.spacing() == 0) return false;
+    const int count = r.radiilist.count();
+    const std::size_t room = count >= kMaxTracePoints ? 0 : static_cast<std::size_t>(kMaxTracePoints - count);
+    r.addequalspacedradii(radii, std::min(n, room), spacing);
+    if (n > room) {
         r.invalidnumberofpoints = true;
         return false;
     }
-    const double angle = static_cast<double>(r.readcount()) / declared * 360.0;
-    r.addradiilist(angle, radius);
     return true;
+}
+
+// The notation (field 0) and the declared count (field 1) of a format text,
+// as delimitedfield reads them; false when there is no count field. A
+// format text without quotes, the rule, is plain runs between ";" and is
+// read here in one pass; one with a quote goes to delimitedfield.
+bool formatfields(std::string_view formatstr, std::string_view& notation, std::string_view& countfield) {
+    if (formatstr.find('"') != std::string_view::npos) {
+        if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
+        delimitedfield(formatstr, 0, ';', notation);
+        return true;
+    }
+    const std::size_t first = formatstr.find(';');
+    if (first == std::string_view::npos) return false;
+    const std::size_t second = formatstr.find(';', first + 1);
+    // Text after the last ";" is a field only when it is not empty.
+    if (second == std::string_view::npos && first + 1 == formatstr.size()) return false;
+    notation = formatstr.substr(0, first);
+    countfield = second == std::string_view::npos ? formatstr.substr(first + 1)
+                                                  : formatstr.substr(first + 1, second - first - 1);
+    return true;
+}
+
+// Reads the field of an ASCII trace record that starts at p, as xstrtoint
+// reads it, and returns where it ends (at the ";" after it, or at end). A
+// field of one to nine digits and nothing else, by far the most common, is
+// read in the same pass that finds its end; any other text goes to
+// xstrtoint.
+const char* asciiradius(const char* p, const char* const end, std::int32_t& radius) {
+    const char* q = p;
+    std::uint32_t v = 0;  // wraps on a long run of digits, which is not taken
+    for (; q != end; ++q) {
+        const std::uint32_t d = static_cast<unsigned char>(*q) - static_cast<std::uint32_t>('0');
+        if (d > 9) break;
+        v = v * 10 + d;
+    }
+    const std::ptrdiff_t digits = q - p;
+    if ((q == end || *q == ';') && digits >= 1 && digits <= 9) {
+        radius = static_cast<std::int32_t>(v);
+        return q;
+    }
+    while (q != end && *q != ';') ++q;
+    radius = xstrtoint(std::string_view(p, static_cast<std::size_t>(q - p)));
+    return q;
 }
 
 // An angle record's value (hundredths of a degree) as a stored angle,
@@ -104,6 +170,9 @@ public:
 private:
     void readformat(std::string_view value);
     void processradii();
+    void addequallyspaced(const tradiilist& eye, int count);
+    bool readrecords(const tstringlist& omalist);
+    void addpendingright();
     void finish();
 
     tradiilist& result_;
@@ -129,12 +198,43 @@ private:
     std::int32_t rightcirc_ = 0, leftcirc_ = 0;
     bool rightanglesupdated_ = false, leftanglesupdated_ = false;
     bool localright_ = false, localleft_ = false;
+    // The right list's first pendingright_ points belong in the result list
+    // at equal angles but are not stored yet (see processradii).
+    int pendingright_ = 0;
 };
 
 void traceextractor::readformat(std::string_view value) {
     traceformatstr_.assign(value);
     delimitedstrtolist(value, traceformatlist_, ';');
     numberofpoints_ = xstrtoint(listentry(traceformatlist_, 1));
+}
+
+// Adds the radii of the first count points of eye to the result list (just
+// emptied, with room for them), point i at i / count * 360 degrees.
+void traceextractor::addequallyspaced(const tradiilist& eye, int count) {
+    tequalspacing spacing(count);
+    std::int32_t batch[kRadiiBatch];
+    for (int i = 0; i < count;) {
+        std::size_t n = 0;
+        for (; n < kRadiiBatch && i < count; ++n, ++i) batch[n] = eye.extractradiuselement(i);
+        result_.addequalspacedradii(batch, n, spacing);
+    }
+}
+
+// Stores the points of the right list that processradii left pending in
+// the result list, flags unchanged (they were set then).
+void traceextractor::addpendingright() {
+    if (pendingright_ == 0) return;
+    const int count = pendingright_;
+    pendingright_ = 0;
+    const std::int32_t last = result_.lastradiusadded, maxdiff = result_.maxradiusdiff;
+    const bool badradius = result_.invalidradiifound, badz = result_.invalidzfound;
+    result_.radiilist.reserve(count);
+    addequallyspaced(*right_, count);
+    result_.lastradiusadded = last;
+    result_.maxradiusdiff = maxdiff;
+    result_.invalidradiifound = badradius;
+    result_.invalidzfound = badz;
 }
 
 // Closes a trace block: the block's points go into the result list (so its
@@ -145,14 +245,20 @@ void traceextractor::processradii() {
     const bool righteye = uselist_ == right_;
     if (righteye) {
         result_.radiilist.clear();
+        pendingright_ = 0;
         const int count = right_->readcount();
         if (count >= numberofpoints_) {
-            result_.radiilist.reserve(count);
             const bool useangles = rightanglelist_.readcount() > 0;
-            for (int i = 0; i < count; ++i) {
-                const double angle = useangles ? rightanglelist_.extractradiuselement(i) / 100.0
-                                               : static_cast<double>(i) / count * 360.0;
-                result_.addradiilist(angle, right_->extractradiuselement(i));
+            if (useangles) {
+                result_.radiilist.reserve(count);
+                for (int i = 0; i < count; ++i)
+                    result_.addradiilist(rightanglelist_.extractradiuselement(i) / 100.0, right_->extractradiuselement(i));
+            } else {
+                // finish replaces these points by the right list itself, so
+                // only their flags are set now; the points are stored only
+                // when the extraction stops before that (addpendingright).
+                for (int i = 0; i < count; ++i) result_.noteradius(right_->extractradiuselement(i), i == 0);
+                pendingright_ = count;
             }
             rightlistfound_ = true;
         } else {
@@ -161,13 +267,15 @@ void traceextractor::processradii() {
     }
     if (!righteye && !rightlistfound_) {
         result_.radiilist.clear();
+        pendingright_ = 0;
         const int count = left_->readcount();
         result_.radiilist.reserve(count);
         const bool useangles = leftanglelist_.readcount() > 0;
-        for (int i = 0; i < count; ++i) {
-            const double angle = useangles ? leftanglelist_.extractradiuselement(i) / 100.0
-                                           : static_cast<double>(i) / count * 360.0;
-            result_.addradiilist(angle, left_->extractradiuselement(i));
+        if (useangles) {
+            for (int i = 0; i < count; ++i)
+                result_.addradiilist(leftanglelist_.extractradiuselement(i) / 100.0, left_->extractradiuselement(i));
+        } else {
+            addequallyspaced(*left_, count);
         }
         result_.swoplistandangle();
     }
@@ -190,11 +298,27 @@ bool traceextractor::run(const tstringlist& omalist) {
     result_.retracesetting.clear();
     result_.loadedjobnum.clear();
 
+    try {
+        if (!readrecords(omalist)) {
+            addpendingright();
+            return false;
+        }
+        if (processingradii_) processradii();
+    } catch (...) {
+        addpendingright();
+        throw;
+    }
+    finish();
+    return result_.readcount() > 0;
+}
+
+// Reads the records in order; false when one cannot be decoded.
+bool traceextractor::readrecords(const tstringlist& omalist) {
     for (const std::string& record : omalist) {
         const std::string_view s1 = record;
         const auto [tag, value] = splitrecord(s1);
         const bool istracedata =
-            (tag == radiustag_ || tag == angletag_) && s1.size() > 2 && !cribfmtfound_;
+            (sametag(tag, radiustag_) || sametag(tag, angletag_)) && s1.size() > 2 && !cribfmtfound_;
 
         // A block is closed before the record that ends it is handled, so it
         // is closed under the format it was read with.
@@ -222,7 +346,7 @@ bool traceextractor::run(const tstringlist& omalist) {
                 rightcirc_ = xstrtoint2(value);
             }
         }
-        if (tag == trcfmttag_) {
+        if (sametag(tag, trcfmttag_)) {
             readformat(value);
             Zform_ = tag == "ZFMT";
             eyechar_ = firstchar(listentry(traceformatlist_, 3));
@@ -238,9 +362,12 @@ bool traceextractor::run(const tstringlist& omalist) {
         if (istracedata) {
             // Any eye letter but "R" (also none at all) fills the left list.
             uselist_ = eyechar_ == 'R' ? right_ : left_;
+            // The right list is about to change: points of it still owed to
+            // the result list are stored first.
+            if (uselist_ == right_) addpendingright();
             if (!processingradii_) uselist_->clear();
             uselist_->Zdata = Zform_;
-            if (tag == radiustag_) {
+            if (sametag(tag, radiustag_)) {
                 if (!tradiilist::addOMAradii(*uselist_, value, traceformatstr_)) return false;
             } else {
                 anglesfound_ = true;
@@ -251,12 +378,11 @@ bool traceextractor::run(const tstringlist& omalist) {
         }
     }
 
-    if (processingradii_) processradii();
-    finish();
-    return result_.readcount() > 0;
+    return true;
 }
 
 void traceextractor::finish() {
+    pendingright_ = 0;
     result_.radiilist.clear();
     if (uselist_ != nullptr) {
         if (dblfound_) uselist_->dbl = result_.dbl;
@@ -324,8 +450,7 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     // The notation and the declared count, read in place: this runs for
     // every record of a trace.
     std::string_view notation, countfield;
-    if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
-    delimitedfield(formatstr, 0, ';', notation);
+    if (!formatfields(formatstr, notation, countfield)) return false;
     const std::int32_t declared = xstrtoint(countfield);
     const int have = r.readcount();
     // A trace stops growing once it has its declared count, unless every
@@ -338,11 +463,12 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     // is taken until points are stored.
     if (have == 0 && declared > 0) r.radiilist.reserve(std::min(declared, kMaxTracePoints));
 
+    // The list keeps the stepping state of its angles from one record to
+    // the next of the same trace.
+    if (r.equalspacing.spacing() != declared) r.equalspacing = tequalspacing(declared);
+    tequalspacing& spacing = r.equalspacing;
     const auto addall = [&](const std::vector<std::int32_t>& radii) {
-        for (const std::int32_t radius : radii) {
-            if (!detailaddradii(r, radius, declared)) return false;
-        }
-        return true;
+        return addradii(r, radii.data(), radii.size(), spacing);
     };
     // Room left below the declared count, for the decoders that stop there;
     // no decoder produces more than one radius past the point bound, which
@@ -354,14 +480,21 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
         case '1': {
             // ASCII: every ";" ends a point (an empty one reads as 0); the text
             // after the last ";" is a point only when it is not empty.
-            std::size_t start = 0;
-            for (std::size_t k = 0; k < s.size(); ++k) {
-                if (s[k] != ';') continue;
-                if (!detailaddradii(r, xstrtoint(s.substr(start, k - start)), declared)) return false;
-                start = k + 1;
+            // The radii are read in batches and added batch by batch.
+            std::int32_t batch[kRadiiBatch];
+            std::size_t n = 0;
+            const char* p = s.data();
+            const char* const end = p + s.size();
+            while (p != end) {
+                const char* const fieldend = asciiradius(p, end, batch[n]);
+                if (++n == kRadiiBatch) {
+                    if (!addradii(r, batch, n, spacing)) return false;
+                    n = 0;
+                }
+                if (fieldend == end) break;
+                p = fieldend + 1;
             }
-            if (start < s.size() && !detailaddradii(r, xstrtoint(s.substr(start)), declared)) return false;
-            return true;
+            return addradii(r, batch, n, spacing);
         }
         case '3':
             return addall(decodetrc3(unpackstr(s), room));

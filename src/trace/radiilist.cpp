@@ -200,6 +200,12 @@ std::string tpointlist::radiustext(int i) const {
 
 void tpointlist::add(std::string_view element) { points_.push_back(makeentry(element)); }
 
+bool tpointlist::addstandard(std::int32_t thousandths, std::int32_t radius) {
+    if (!standardradius(radius)) return false;
+    points_.push_back(entry{std::clamp(thousandths, 0, kMaxThousandths), radius});
+    return true;
+}
+
 void tpointlist::addpoint(double angle, std::int32_t radius) {
     std::int32_t t = 0;
     if (standardradius(radius) && fastthousandths(angle, t)) {
@@ -301,6 +307,48 @@ bool operator==(const tpointlist& x, const tpointlist& y) {
     return true;
 }
 
+// ---- equally spaced angles ----
+
+namespace {
+
+// One turn in thousandths of a degree.
+constexpr std::int64_t kTurnThousandths = 360000;
+
+}  // namespace
+
+tequalspacing::tequalspacing(std::int32_t spacing) : spacing_(spacing) {
+    if (spacing_ > 0) {
+        wholestep_ = kTurnThousandths / spacing_;
+        remstep_ = kTurnThousandths % spacing_;
+    }
+}
+
+bool tequalspacing::thousandths(std::int64_t index, std::int32_t& t) {
+    if (spacing_ <= 0 || index < 0 || index >= spacing_) return false;
+    if (index == next_) {
+        whole_ += wholestep_;
+        rem_ += remstep_;
+        if (rem_ >= spacing_) {
+            rem_ -= spacing_;
+            ++whole_;
+        }
+    } else {
+        whole_ = index * kTurnThousandths / spacing_;
+        rem_ = index * kTurnThousandths % spacing_;
+    }
+    next_ = index + 1;
+    // The exact angle in thousandths is whole_ + rem_ / spacing_ (below
+    // 360000). The doubles that addradiilist is given come within 2e-10 of
+    // it, so where the exact fraction is more than 2e-6 from a half, the
+    // stored value (rounded to nearest, in doubt within 1e-6 of a half)
+    // rounds the same way as the exact one; nearer to a half, the caller
+    // does the arithmetic.
+    const std::int64_t offhalf = 2 * rem_ - spacing_;
+    if ((offhalf < 0 ? -offhalf : offhalf) * 250000 <= spacing_) return false;
+    t = static_cast<std::int32_t>(whole_ + (offhalf > 0 ? 1 : 0));
+    return true;
+}
+
 // ---- life cycle ----
 
 tradiilist::tradiilist() {
@@ -374,6 +422,20 @@ void tradiilist::clearerrors() {
 
 // ---- points ----
 
+void tradiilist::noteradius(std::int32_t radius, bool firstpoint) {
+    if (firstpoint) lastradiusadded = 0;
+    if (!Zdata && (radius < kMinRadius || radius > kMaxRadius)) invalidradiifound = true;
+    if (lastradiusadded > 0) {
+        const std::int64_t d = std::llabs(static_cast<std::int64_t>(radius) - lastradiusadded);
+        if (Zdata && d > kMaxZStep) invalidzfound = true;
+        if (!Zdata && d > kMaxRadiusStep) invalidradiifound = true;
+        // The step is held in 32 bits; a larger one is kept at the top of
+        // that range rather than wrapped.
+        if (d > maxradiusdiff) maxradiusdiff = d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
+    }
+    lastradiusadded = radius;
+}
+
 void tradiilist::addradiilist(double angle, std::int32_t radius) {
     // Bring the angle into 0 <= angle < 360. The remainder is exact, so this
     // gives what repeated subtraction of 360 gives, in one step and for any
@@ -385,22 +447,32 @@ void tradiilist::addradiilist(double angle, std::int32_t radius) {
     if (angle >= 360) angle = 0;  // a tiny negative angle rounds up to a full turn
     angle += 0.0;                 // -0 becomes 0
 
-    if (radiilist.empty()) lastradiusadded = 0;
-    if (!Zdata && (radius < kMinRadius || radius > kMaxRadius)) invalidradiifound = true;
-    if (lastradiusadded > 0) {
-        const std::int64_t d = std::llabs(static_cast<std::int64_t>(radius) - lastradiusadded);
-        if (Zdata && d > kMaxZStep) invalidzfound = true;
-        if (!Zdata && d > kMaxRadiusStep) invalidradiifound = true;
-        // The step is held in 32 bits; a larger one is kept at the top of
-        // that range rather than wrapped.
-        if (d > maxradiusdiff) maxradiusdiff = d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
-    }
-    lastradiusadded = radius;
+    noteradius(radius, radiilist.empty());
     try {
         radiilist.addpoint(angle, radius);
     } catch (...) {
         // Out of memory: the point is lost; the list stays usable.
     }
+}
+
+void tradiilist::addequalspaced(std::int64_t index, tequalspacing& spacing, std::int32_t radius) {
+    std::int32_t t = 0;
+    if (!standardradius(radius) || !spacing.thousandths(index, t)) {
+        addradiilist(spacing.angle(index), radius);
+        return;
+    }
+    // The angle lies in 0 <= angle < 360 already, so addradiilist would
+    // leave it as it is.
+    noteradius(radius, radiilist.empty());
+    try {
+        radiilist.addstandard(t, radius);
+    } catch (...) {
+        // Out of memory: the point is lost; the list stays usable.
+    }
+}
+
+void tradiilist::addequalspacedradii(const std::int32_t* radii, std::size_t n, tequalspacing& spacing) {
+    for (std::size_t k = 0; k < n; ++k) addequalspaced(radiilist.count(), spacing, radii[k]);
 }
 
 std::string tradiilist::combineangleradius(double angle, std::int32_t radius) try {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,6 +101,51 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"BarNotSplitWhenTwoRecords", "A=1|B=2\r\nC=3", {"A=1|B=2", "C=3"}},
         SplitCase{"DuplicatesKeptInOrder", "R=1\r\nR=2\r\nR=1", {"R=1", "R=2", "R=1"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The records omareadtoeol reads one after another from text, the empty
+// ones left out: what omastrtolist must give (for text without "|").
+Records readonebyone(const std::string& text) {
+    Records out;
+    std::string record;
+    for (std::size_t chptr = 1; chptr <= text.size();) {
+        tomafileobj::omareadtoeol(text, chptr, record);
+        if (!record.empty()) out.push_back(record);
+    }
+    return out;
+}
+
+TEST_F(OmaFile, RandomTextsSplitAsReadingRecordByRecord) {
+    // Records long and short around the eight bytes the split skips at a
+    // time, of content bytes below 32, at 32, above 127 and plain, between
+    // runs of separators.
+    const std::string separators = "\x06\n\r\x11\x13\x15\x1a\x1c\x1d\x1e";
+    const std::string lowcontent = "\0\x01\x09\x0b\x1b\x1f "s;
+    const std::string highcontent = "\x7f\x80\xa0\xdf\xe0\xff";
+    std::mt19937 rng(7);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        const int records = static_cast<int>(rng() % 30);
+        for (int k = 0; k < records; ++k) {
+            const int length = static_cast<int>(rng() % 40);
+            for (int i = 0; i < length; ++i) {
+                const unsigned kind = rng() % 10;
+                text += kind == 0 ? lowcontent[rng() % lowcontent.size()]
+                      : kind == 1 ? highcontent[rng() % highcontent.size()]
+                                  : static_cast<char>('A' + rng() % 26);
+            }
+            const int seps = static_cast<int>(rng() % 4);
+            for (int i = 0; i < seps; ++i) text += separators[rng() % separators.size()];
+        }
+        const Records expected = readonebyone(text);
+        if (expected.size() == 1) continue;  // no "|" here, but keep clear of the one-record rule
+        EXPECT_EQ(split(text), expected) << "round " << round;
+    }
+}
+
+TEST_F(OmaFile, SplitIntoASortedListPlacesEachRecord) {
+    doc.omalist.setsorted(true);
+    EXPECT_EQ(split("C=3\r\nA=1\r\nB=2\r\nA=0\r\n"), (Records{"A=0", "A=1", "B=2", "C=3"}));
+}
 
 TEST_F(OmaFile, EachOfTheTenSeparatorsEndsARecordAndNoOtherByteDoes) {
     const std::string separators = "\x06\x0a\x0d\x11\x13\x15\x1a\x1c\x1d\x1e";

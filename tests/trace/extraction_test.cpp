@@ -4,12 +4,14 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
+#include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "testsupport.hpp"
@@ -401,6 +403,171 @@ TEST_F(Extraction, AsciiFields) {
         EXPECT_THAT(radiiof(r), ElementsAreArray(c.expected)) << c.value;
         EXPECT_EQ(r.invalidradiifound, c.suspect) << c.value;
     }
+}
+
+// An ASCII record value decoded field by field: each field read with
+// xstrtoint and added through addradiilist at the angle index / declared *
+// 360. addOMAradii reads plain digits itself and takes its angles from an
+// exact fraction; what it stores must be exactly this.
+bool decodefieldbyfield(tradiilist& r, std::string_view value, std::int32_t declared) {
+    if (!(r.readcount() < declared || r.checkinggoodtrace)) return true;
+    const auto addone = [&](std::string_view field) {
+        if (declared == 0) return false;
+        if (r.readcount() >= kMaxTracePoints) {
+            r.invalidnumberofpoints = true;
+            return false;
+        }
+        r.addradiilist(static_cast<double>(r.readcount()) / declared * 360.0, xstrtoint(field));
+        return true;
+    };
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < value.size(); ++k) {
+        if (value[k] != ';') continue;
+        if (!addone(value.substr(start, k - start))) return false;
+        start = k + 1;
+    }
+    return start >= value.size() || addone(value.substr(start));
+}
+
+void expectsamelists(const tradiilist& got, const tradiilist& expected, const std::string& name) {
+    EXPECT_EQ(got.radiilist.items(), expected.radiilist.items()) << name;
+    EXPECT_EQ(got.invalidradiifound, expected.invalidradiifound) << name;
+    EXPECT_EQ(got.invalidzfound, expected.invalidzfound) << name;
+    EXPECT_EQ(got.invalidnumberofpoints, expected.invalidnumberofpoints) << name;
+    EXPECT_EQ(got.maxradiusdiff, expected.maxradiusdiff) << name;
+    EXPECT_EQ(got.lastradiusadded, expected.lastradiusadded) << name;
+}
+
+TEST_F(Extraction, AsciiRecordsDecodeExactlyAsFieldByFieldReading) {
+    struct Case {
+        const char* name;
+        std::string count;  // the count field of the format text
+        Records values;     // record values of one trace, in order
+        bool checking;
+        bool zdata;
+    };
+    const Case cases[] = {
+        {"plain", "12", {"2500;2510;2520;2530;2540", "2550;2560;2570;2580;2590;2600;2610"}, false, false},
+        {"blanks, tabs and signs", "8", {" 2500;2510 ;\t2520;+2530;-2540;- 2550;+-2560;  "}, false, false},
+        {"empty fields", "9", {";;2500;;", ";", "2500;;2510;"}, false, false},
+        {"nine digits and more", "7",
+         {"000002500;0000002500;999999999;1000000000;2147483647;2147483648;-2147483648"}, false, false},
+        {"overflow and wrapping runs of digits", "4",
+         {"99999999999999999999;-2147483649;4294967296;18446744073709551617"}, false, false},
+        {"hexadecimal and junk", "8", {"$9C4;0x9C4;x9C4;25a;25.5;2,5;0x;$"}, false, false},
+        {"radii outside the element layout", "6", {"99999;100000;-9999;-10000;123456789;-5"}, false, false},
+        {"z values", "6", {"0;30;-30;100;151;-2147483648"}, false, true},
+        {"more fields than declared", "3", {"2500;2510;2520;2530;2540"}, false, false},
+        {"surplus records are skipped", "3", {"2500;2510;2520", "2530;2540"}, false, false},
+        {"surplus records when checking go past the turn", "3", {"2500;2510;2520", "2530;2540", "2550"}, true, false},
+        {"fewer fields than declared", "1000", {"2500;2510", "2520"}, false, false},
+        {"counts that put angles on half thousandths", "128", {"2500;2501;2502;2503;2504;2505;2506;2507"}, false, false},
+        {"count of seven", "7", {"2500;2501;2502;2503;2504;2505;2506"}, false, false},
+        {"largest count", "2147483647", {"2500;2501;2502"}, false, false},
+        {"count with blanks and sign", " +5 ", {"2500;2501;2502;2503;2504;2505"}, false, false},
+        {"count of zero", "0", {"2500;2510"}, true, false},
+        {"count of zero, empty record", "0", {""}, true, false},
+        {"negative count", "-4", {"2500;2510;2520"}, true, false},
+        {"count that is not a number", "ten", {"2500;2510"}, true, false},
+    };
+    for (const Case& c : cases) {
+        const std::string format = "1;" + c.count + ";E;R;F";
+        const std::int32_t declared = xstrtoint(c.count);
+        tradiilist got, expected;
+        got.checkinggoodtrace = expected.checkinggoodtrace = c.checking;
+        got.Zdata = expected.Zdata = c.zdata;
+        for (const std::string& value : c.values) {
+            const bool ok = tradiilist::addOMAradii(got, value, format);
+            EXPECT_EQ(ok, decodefieldbyfield(expected, value, declared)) << c.name << ": " << value;
+            if (!ok) break;
+        }
+        expectsamelists(got, expected, c.name);
+    }
+}
+
+TEST_F(Extraction, RandomAsciiRecordsDecodeExactlyAsFieldByFieldReading) {
+    std::mt19937 rng(20261210);
+    const std::vector<std::string> odd = {"", " ", "+", "-", "0", "-0", "$FF", "0x10", "1e3", "2.5", "12a",
+                                          "2147483647", "2147483648", "-2147483648", "0000000001", "100000"};
+    const std::int32_t counts[] = {1, 3, 7, 12, 100, 128, 360, 999, 1000, 1024, 4096};
+    for (int round = 0; round < 300; ++round) {
+        const std::int32_t declared = counts[rng() % std::size(counts)];
+        const bool checking = rng() % 3 == 0;
+        const std::string format = "1;" + std::to_string(declared) + ";E;R;F";
+        tradiilist got, expected;
+        got.checkinggoodtrace = expected.checkinggoodtrace = checking;
+        got.Zdata = expected.Zdata = rng() % 4 == 0;
+        const int records = 1 + static_cast<int>(rng() % 40);
+        for (int k = 0; k < records; ++k) {
+            std::string value;
+            const int fields = static_cast<int>(rng() % 150);
+            for (int f = 0; f < fields; ++f) {
+                if (f > 0) value += ';';
+                value += rng() % 8 == 0 ? odd[rng() % odd.size()] : std::to_string(2000 + rng() % 1000);
+            }
+            if (rng() % 10 == 0) value += ';';
+            const bool ok = tradiilist::addOMAradii(got, value, format);
+            ASSERT_EQ(ok, decodefieldbyfield(expected, value, declared)) << value;
+        }
+        expectsamelists(got, expected, "round " + std::to_string(round));
+    }
+}
+
+TEST_F(Extraction, FormatTextsAreReadAsDelimitedFields) {
+    // The notation and the count as delimitedfield reads them, quotes and
+    // all, decide what a record gives.
+    const char* const formats[] = {
+        "1;4;E;R;F", "1;4", "1;4;", "1;;E", "1;", "1", ";4;E", ";;", "", " 1;4", "1; 4 ;E",
+        "\"1\";4;E", "1;\"4\";E", "\"1;4\";5;E", "1;\"4;5\";E", "1;\"\";E", "\"\";4", "1;\"", "3;4;E", "x;4",
+    };
+    for (const char* format : formats) {
+        std::string_view notation, countfield;
+        const bool hascount = delimitedfield(format, 1, ';', countfield);
+        delimitedfield(format, 0, ';', notation);
+        tradiilist got, expected;
+        const bool ok = tradiilist::addOMAradii(got, "2500;2510;2520", format);
+        bool expectedok = true;
+        if (*format != '\0') {
+            if (!hascount) {
+                expectedok = false;
+            } else if (notation.empty()) {
+                expectedok = xstrtoint(countfield) <= 0;  // nothing to add, or no notation to add by
+            } else if (notation[0] == '1') {
+                expectedok = decodefieldbyfield(expected, "2500;2510;2520", xstrtoint(countfield));
+            }
+        }
+        EXPECT_EQ(ok, expectedok) << format;
+        if (notation.empty() || notation[0] != '3') expectsamelists(got, expected, format);
+    }
+}
+
+TEST_F(Extraction, ResultListLeftByAStoppedExtractionHoldsTheRightEyeAtItsOwnCount) {
+    // The right block holds 13 points against a declared 10 (kept because
+    // every record is decoded); the left block's count of 0 then stops the
+    // extraction, and the result list keeps the right eye as it was copied
+    // in: its radii at i / 13 * 360 degrees.
+    Radii r = outline(13);
+    r[5] = 123456;  // a radius too wide for its field
+    const Records recs = concat({trace("1;10;E;R;F", r), trace("1;0;E;L;F", outline(11))});
+    result.checkinggoodtrace = true;
+    EXPECT_FALSE(run(recs));
+    ASSERT_EQ(right.readcount(), 13);
+
+    tradiilist expected;
+    for (int i = 0; i < 13; ++i) expected.addradiilist(static_cast<double>(i) / 13 * 360.0, right.extractradiuselement(i));
+    expectsamelists(result, expected, "stopped extraction");
+
+    // A second right block that stops the extraction: the result list holds
+    // the first block's points, not the second's.
+    const Radii first = outline(12, 2400);
+    const Records again = concat({trace("1;12;E;R;F", first), trace("1;0;E;R;F", outline(11))});
+    tradiilist stopped, rl, ll;
+    stopped.checkinggoodtrace = true;
+    EXPECT_FALSE(stopped.extractradiilistfromomalist2(listof(again), &rl, &ll, true));
+    EXPECT_EQ(rl.readcount(), 0);
+    tradiilist firstblock;
+    for (int i = 0; i < 12; ++i) firstblock.addradiilist(static_cast<double>(i) / 12 * 360.0, first[static_cast<std::size_t>(i)]);
+    expectsamelists(stopped, firstblock, "second right block stopped");
 }
 
 TEST_F(Extraction, BadFormatTextsStopTheExtraction) {

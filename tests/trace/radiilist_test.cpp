@@ -319,6 +319,76 @@ TEST(RadiiListAdd, FirstPointAfterClearIsNotStepCheckedAndFlagsSurvive) {
     EXPECT_EQ(s.maxradiusdiff, 0);
 }
 
+// ---- points at equally spaced angles ----
+
+// Two lists given the same points, one through addequalspaced and one
+// through addradiilist at the double angle, must hold the same elements and
+// flags. Radii outside the plain layout and steps that trip the checks are
+// part of the run.
+void expectsameasaddradiilist(std::int32_t count, const std::vector<std::int64_t>& indexes, bool zdata) {
+    tequalspacing spacing(count);
+    tradiilist fast, general;
+    fast.Zdata = general.Zdata = zdata;
+    std::int32_t radius = 2500;
+    for (const std::int64_t i : indexes) {
+        radius = i % 97 == 0 ? 123456 : i % 89 == 0 ? -20000 : i % 83 == 0 ? 300 : 2500 + static_cast<std::int32_t>(i % 7);
+        fast.addequalspaced(i, spacing, radius);
+        general.addradiilist(static_cast<double>(i) / count * 360.0, radius);
+    }
+    ASSERT_EQ(fast.radiilist, general.radiilist) << "spacing " << count;
+    EXPECT_EQ(fast.radiilist.items(), general.radiilist.items()) << "spacing " << count;
+    EXPECT_EQ(fast.invalidradiifound, general.invalidradiifound) << "spacing " << count;
+    EXPECT_EQ(fast.invalidzfound, general.invalidzfound) << "spacing " << count;
+    EXPECT_EQ(fast.maxradiusdiff, general.maxradiusdiff) << "spacing " << count;
+    EXPECT_EQ(fast.lastradiusadded, general.lastradiusadded) << "spacing " << count;
+}
+
+TEST(RadiiListEqualSpacing, EveryIndexOfSmallCountsGivesTheElementOfTheDoubleAngle) {
+    // Counts such as 128 put some angles exactly on a half thousandth, where
+    // only the double arithmetic decides.
+    for (std::int32_t count = 1; count <= 1500; ++count) {
+        std::vector<std::int64_t> indexes;
+        for (std::int64_t i = 0; i < count; ++i) indexes.push_back(i);
+        expectsameasaddradiilist(count, indexes, count % 2 == 0);
+    }
+}
+
+TEST(RadiiListEqualSpacing, LargeCountsSkippedIndexesAndIndexesOutsideTheTurn) {
+    const std::int32_t counts[] = {4096, 65536, 100000, 360000, 720000, 999983, 1000000, 16777216,
+                                   std::numeric_limits<std::int32_t>::max(), 0, -1, -360};
+    for (const std::int32_t count : counts) {
+        std::vector<std::int64_t> indexes;
+        // Runs of consecutive indexes, jumps back and forth, the last index
+        // of the turn, and indexes past the turn or below 0 (the surplus
+        // points of a checked trace).
+        for (std::int64_t i = 0; i < 300; ++i) indexes.push_back(i);
+        for (std::int64_t i = 0; i < 50; ++i) indexes.push_back((i * 7919) % (count > 0 ? count : 1000));
+        for (std::int64_t i = 1; i <= 20; ++i) indexes.push_back(static_cast<std::int64_t>(count) - i);
+        for (std::int64_t i = 0; i < 20; ++i) indexes.push_back(static_cast<std::int64_t>(count) + i);
+        indexes.push_back(-1);
+        indexes.push_back(static_cast<std::int64_t>(count) * 3 + 1);
+        expectsameasaddradiilist(count, indexes, false);
+    }
+}
+
+TEST(RadiiListEqualSpacing, ThousandthsDeclinesWhatItCannotTell) {
+    std::int32_t t = -1;
+    tequalspacing none(0);
+    EXPECT_FALSE(none.thousandths(0, t));
+    tequalspacing negative(-4);
+    EXPECT_FALSE(negative.thousandths(0, t));
+    tequalspacing four(4);
+    EXPECT_FALSE(four.thousandths(-1, t));
+    EXPECT_FALSE(four.thousandths(4, t));  // a full turn and more is brought round by addradiilist
+    ASSERT_TRUE(four.thousandths(3, t));
+    EXPECT_EQ(t, 270000);
+    // 128 points: every odd index lies exactly on a half thousandth.
+    tequalspacing halves(128);
+    EXPECT_FALSE(halves.thousandths(1, t));
+    ASSERT_TRUE(halves.thousandths(2, t));
+    EXPECT_EQ(t, 5625);
+}
+
 // ---- format queries ----
 
 TEST(RadiiListFormat, BinaryAndUnevenFormats) {

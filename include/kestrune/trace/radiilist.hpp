@@ -57,6 +57,10 @@ public:
     void add(std::string_view element);
     // Appends tradiilist::combineangleradius(angle, radius).
     void addpoint(double angle, std::int32_t radius);
+    // Appends the element of an angle already in thousandths of a degree
+    // (0 to 999999) and a radius from -9999 to 99999; false, and nothing
+    // appended, for a radius outside that range.
+    bool addstandard(std::int32_t thousandths, std::int32_t radius);
     // Replace element i; nothing when i is out of range.
     void set(int i, std::string_view element);
     void setpoint(int i, double angle, std::int32_t radius);
@@ -94,6 +98,29 @@ private:
 
     std::vector<entry> points_;
     std::vector<std::string> texts_;
+};
+
+// The angles of points spaced equally by a count: point index of spacing
+// lies at index / spacing * 360 degrees. thousandths gives that angle as
+// the point list stores it (computed in doubles, three decimals, as
+// tradiilist::addradiilist stores it), from an exact fraction that is
+// stepped from one index to the next instead of divided out for each point.
+class tequalspacing {
+public:
+    explicit tequalspacing(std::int32_t spacing);
+    std::int32_t spacing() const { return spacing_; }
+    // The double angle index / spacing * 360 as addradiilist is given it.
+    double angle(std::int64_t index) const { return static_cast<double>(index) / spacing_ * 360.0; }
+    // False when index is outside 0 <= index < spacing, or when the exact
+    // angle lies so close to a half thousandth that only the double
+    // arithmetic tells which way it rounds: the caller takes addradiilist.
+    bool thousandths(std::int64_t index, std::int32_t& t);
+
+private:
+    std::int32_t spacing_;
+    std::int64_t wholestep_ = 0, remstep_ = 0;  // 360000 / spacing as whole and remainder
+    std::int64_t next_ = -1;                    // the index whole_ and rem_ belong to
+    std::int64_t whole_ = 0, rem_ = 0;          // index * 360000 / spacing
 };
 
 // Segment marker drawn with a shape.
@@ -178,6 +205,10 @@ public:
     std::int32_t GridX = 8000, GridY = 8000;
     std::string lastjpegname;
     std::int32_t lastjpegcirc = 0;
+    // The angle stepping of the trace records being decoded into this list
+    // (addOMAradii), kept from one record to the next; it holds no data
+    // of the list.
+    tequalspacing equalspacing{0};
 
     // ---- life cycle (radiilist.cpp) ----
     tradiilist();              // create: runs init once
@@ -187,6 +218,16 @@ public:
 
     // ---- points (radiilist.cpp) ----
     void addradiilist(double angle, std::int32_t radius);
+    // The error flags and the step record that adding radius sets, without
+    // the point: what addradiilist does besides storing it. firstpoint: the
+    // list is empty, so no step is checked.
+    void noteradius(std::int32_t radius, bool firstpoint);
+    // addradiilist(spacing.angle(index), radius), with the angle taken from
+    // the exact fraction where that gives the same element.
+    void addequalspaced(std::int64_t index, tequalspacing& spacing, std::int32_t radius);
+    // addequalspaced(readcount(), spacing, radius) for each of the n radii
+    // in turn.
+    void addequalspacedradii(const std::int32_t* radii, std::size_t n, tequalspacing& spacing);
     static std::string combineangleradius(double angle, std::int32_t radius);
     static double extractangle(std::string_view element);
     static std::int32_t extractradius(std::string_view element);
