@@ -83,8 +83,12 @@ void buildxylists(tradiilist& list, tshapepoints* keep) {
         const double r = static_cast<double>(p.radius[i]);
         p.x[i] = roundtoint32(c * r);
         p.y[i] = roundtoint32(r * s);
-        list.xlist.addpoint(p.angle[i], p.x[i]);
-        list.ylist.addpoint(p.angle[i], p.y[i]);
+        // A point in the usual layout hands its angle on as it is held;
+        // addpoint would give back the same thousandths from the real.
+        std::int32_t t = 0;
+        const bool standard = list.radiilist.anglethousandths(static_cast<int>(i), t);
+        if (!standard || !list.xlist.addstandard(t, p.x[i])) list.xlist.addpoint(p.angle[i], p.x[i]);
+        if (!standard || !list.ylist.addstandard(t, p.y[i])) list.ylist.addpoint(p.angle[i], p.y[i]);
     }
 }
 

@@ -47,6 +47,23 @@ public:
         endnumber(p);
     }
 
+    // An angle held in thousandths of a degree, as addreal writes
+    // thousandths / 1000.
+    void addthousandths(std::int32_t t) {
+        // Unless the last digit is 5 (a tie in decimal, settled by the
+        // binary value), the two decimals follow from the thousandths alone.
+        if (t < 0 || t % 10 == 5) {
+            addreal(t / 1000.0);
+            return;
+        }
+        const std::int32_t hundredths = (t + 5) / 10;
+        char* p = writeint(startfield(), hundredths / 100);
+        *p++ = decimal_;
+        *p++ = static_cast<char>('0' + hundredths % 100 / 10);
+        *p++ = static_cast<char>('0' + hundredths % 10);
+        endnumber(p);
+    }
+
     // A real as xrealtostr writes it: two decimals, rounded once from the
     // binary value, no sign on a value written as zero.
     void addreal(double v) {
@@ -138,7 +155,12 @@ void writedebuglines(tradiilist& list, Addline add) {
         const auto k = static_cast<std::size_t>(i);
         line.clear();
         line.addinteger(i);
-        line.addreal(points.angle[k]);
+        std::int32_t t = 0;
+        if (list.radiilist.anglethousandths(i, t)) {
+            line.addthousandths(t);
+        } else {
+            line.addreal(points.angle[k]);
+        }
         line.addwholewithdecimals(points.radius[k]);
         line.addwholewithdecimals(points.x[k]);
         line.addwholewithdecimals(points.y[k]);

@@ -190,6 +190,14 @@ std::int32_t tpointlist::radius(int i) const {
     return e.radius;
 }
 
+bool tpointlist::anglethousandths(int i, std::int32_t& thousandths) const {
+    if (i < 0 || i >= count()) return false;
+    const entry& e = points_[static_cast<std::size_t>(i)];
+    if (e.angle == kTextEntry) return false;
+    thousandths = e.angle;
+    return true;
+}
+
 std::string tpointlist::radiustext(int i) const {
     if (i < 0 || i >= count()) return std::string();
     const entry& e = points_[static_cast<std::size_t>(i)];

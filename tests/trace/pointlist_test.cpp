@@ -38,6 +38,13 @@ void expectreadsastext(const tpointlist& list, int i, const std::string& text) {
     EXPECT_TRUE(angle == fromtext || (std::isnan(angle) && std::isnan(fromtext))) << angle << " " << fromtext;
     EXPECT_EQ(list.radius(i), tradiilist::extractradius(text));
     EXPECT_EQ(list.radiustext(i), text.size() > 7 ? trim(text.substr(7)) : std::string());
+    // An element held as numbers hands out its angle as it is held: the
+    // same angle, and the same text written from it.
+    std::int32_t thousandths = -1;
+    if (list.anglethousandths(i, thousandths)) {
+        EXPECT_EQ(angle, thousandths / 1000.0);
+        EXPECT_EQ(tradiilist::combineangleradius(thousandths / 1000.0, list.radius(i)), text);
+    }
 }
 
 TEST_F(PointList, PointsReadExactlyAsTheirElementTexts) {
@@ -125,6 +132,9 @@ TEST_F(PointList, EveryAngleOfOneTurnReadsAsItsText) {
             const std::string text = list[t];
             ASSERT_EQ(list.angle(t), tradiilist::extractangle(text)) << text << " with " << mark;
             ASSERT_EQ(text, tradiilist::combineangleradius(t / 1000.0, 2500)) << t;
+            std::int32_t held = -1;
+            ASSERT_TRUE(list.anglethousandths(t, held));
+            ASSERT_EQ(held, t);
         }
     }
 }
@@ -149,10 +159,17 @@ TEST_F(PointList, OutOfRangeIndexesGiveNothingAndChangeNothing) {
         EXPECT_EQ(list.angle(i), 0) << i;
         EXPECT_EQ(list.radius(i), 0) << i;
         EXPECT_EQ(list.radiustext(i), "") << i;
+        std::int32_t thousandths = 7;
+        EXPECT_FALSE(list.anglethousandths(i, thousandths)) << i;
+        EXPECT_EQ(thousandths, 7) << i;
         list.set(i, "x");
         list.setpoint(i, 1, 1);
         list.remove(i);
     }
+    std::int32_t thousandths = 0;
+    EXPECT_TRUE(list.anglethousandths(0, thousandths));
+    EXPECT_EQ(thousandths, 10000);
+    EXPECT_FALSE(list.anglethousandths(1, thousandths)) << "a text element has no angle held as a number";
     list.insert(3, "x");
     list.insert(-1, "x");
     EXPECT_THAT(list.items(), ElementsAreArray({" 10.000 2500", "odd"}));

@@ -52,6 +52,10 @@ public:
     // The text after the angle field of element i, without blanks at either
     // end: the whole radius, however wide.
     std::string radiustext(int i) const;
+    // The angle of element i in thousandths of a degree when the element is
+    // in the usual layout (angle(i) is then exactly thousandths / 1000);
+    // false for any other element and when i is out of range.
+    bool anglethousandths(int i, std::int32_t& thousandths) const;
 
     // Appends an element text (any text).
     void add(std::string_view element);
