@@ -18,6 +18,7 @@
 #include "cli.hpp"
 #include "outputnames.hpp"
 #include "kestrune/oma/omafile.hpp"
+#include "kestrune/support/files.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/trcfmt.hpp"
 
@@ -94,21 +95,6 @@ int createtemp(const fs::path& target, fs::path& temp) {
     return -1;
 }
 
-int writeall(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 // Writes bytes to target through a temporary file in the same folder, which
 // replaces target in one step only once it is complete: a failure leaves
 // target as it was and no partial file behind. Returns 0 or the system's
@@ -123,7 +109,7 @@ int replacefile(const fs::path& target, const std::string& bytes) {
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(temp.fd(), st.st_mode & 07777);
 
-    if (const int err = writeall(temp.fd(), bytes); err != 0) return err;
+    if (const int err = writeall(temp.fd(), bytes.data(), bytes.size()); err != 0) return err;
     if (::fsync(temp.fd()) != 0 && errno != EINVAL && errno != EROFS) return errno;
     if (const int err = temp.close(); err != 0) return err;
     if (::rename(temp.path().c_str(), target.c_str()) != 0) return errno;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "kestrune/shape/cairocanvas.hpp"
+#include "kestrune/support/files.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace fs = std::filesystem;
@@ -104,21 +105,6 @@ int createtemporary(const fs::path& folder, const std::string& name, fs::path& t
     return -1;
 }
 
-bool writeall(int fd, const tbytes& bytes) {
-    const unsigned char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Makes the picture's bytes with body and, when that succeeds, writes them to
 // a new temporary file in the target's folder (creating missing folders) and
 // renames it over target. Any failure removes the temporary file and leaves
@@ -143,7 +129,7 @@ bool writereplacing(const fs::path& target, Body&& body) {
         fd = createtemporary(folder, name, temp);
     }
     if (fd < 0) return false;
-    bool ok = writeall(fd, buffer.bytes);
+    bool ok = writeall(fd, buffer.bytes.data(), buffer.bytes.size()) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(temp.c_str());

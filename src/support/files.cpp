@@ -93,19 +93,6 @@ int openretrying(const char* name, int flags, mode_t mode = 0) {
     return fd;
 }
 
-// Writes all of data; 0 or errno.
-int writeall(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
 
 // Closing is not retried after EINTR: the descriptor is gone either way.
 int closefd(int fd) { return ::close(fd) == 0 || errno == EINTR ? 0 : errno; }
@@ -605,6 +592,20 @@ bool savetexttofile(std::string_view text, const std::string& filename) {
 }
 
 // ---- files ----
+
+int writeall(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
 
 int QVTCopyfile(const std::string& fromname, const std::string& toname) {
     if (sametext(fromname, toname)) return -1;

@@ -180,6 +180,10 @@ bool savetexttofile(std::string_view text, const std::string& filename);
 
 // ---- files ----
 
+// Writes all size bytes of data to the open file fd, going on after partial
+// writes and interruptions. Returns 0 or the errno of the failing write.
+int writeall(int fd, const void* data, std::size_t size);
+
 // Copies a file in blocks of 4096 bytes. Returns 0, the code of the last
 // failing step (its message in QVTCopyfileerrormess), or -1 when the two names
 // are equal without regard to case or name the same file (nothing is done).
