@@ -2,6 +2,7 @@
 // records of notation "1", the even resampling of an unevenly spaced trace,
 // and the rewriting of the list's format text.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -34,18 +35,22 @@ std::int32_t anglehundredths(double angle) {
     return static_cast<std::int32_t>(v);
 }
 
-// Collects values into records of at most ten: "TAG=v1;v2;...".
+// Collects whole numbers into records of at most ten: "TAG=v1;v2;...",
+// each number in plain decimal as xinttostr writes it, put straight into
+// the record.
 class recordwriter {
 public:
     recordwriter(std::vector<std::string>& out, std::string_view tag) : out_(out), tag_(tag) {}
-    void add(std::string_view value) {
+    void add(std::int32_t value) {
         if (line_.empty()) {
-            line_.reserve(tag_.size() + 1 + kValuesPerRecord * 6);
+            line_.reserve(tag_.size() + 1 + kValuesPerRecord * kMaxNumberWidth);
             line_.append(tag_).push_back('=');
         } else {
-            line_.push_back(';');
+            line_.push_back(kFieldDelimiter);
         }
-        line_.append(value);
+        char buf[kMaxNumberWidth];
+        const auto res = std::to_chars(buf, buf + sizeof buf, value);
+        line_.append(buf, res.ptr);
         if (++inline_ == kValuesPerRecord) finish();
     }
     void finish() {
@@ -55,6 +60,8 @@ public:
     }
 
 private:
+    // "-2147483648" and a spare character.
+    static constexpr std::size_t kMaxNumberWidth = 12;
     std::vector<std::string>& out_;
     std::string_view tag_;
     std::string line_;
@@ -64,19 +71,17 @@ private:
 void appendradii(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
     recordwriter w(out, trcfmt ? "R" : "Z");
     const int n = list.readcount();
-    for (int k = 0; k < n; ++k) {
-        // The number the field holds, in plain decimal: a damaged field is
-        // written as the value it reads as, and an empty one as 0, so that
-        // no point disappears when the record is read back.
-        w.add(xinttostr(xstrtoint(list.radiilist.radiustext(k))));
-    }
+    // The number the field holds: a damaged field is written as the value
+    // it reads as, and an empty one as 0, so that no point disappears when
+    // the record is read back.
+    for (int k = 0; k < n; ++k) w.add(list.radiilist.radiustextvalue(k));
     w.finish();
 }
 
 void appendangles(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
     recordwriter w(out, trcfmt ? "A" : "ZA");
     const int n = list.readcount();
-    for (int k = 0; k < n; ++k) w.add(xinttostr(anglehundredths(list.extractangleelement(k))));
+    for (int k = 0; k < n; ++k) w.add(anglehundredths(list.extractangleelement(k)));
     w.finish();
 }
 

@@ -52,6 +52,9 @@ public:
     // The text after the angle field of element i, without blanks at either
     // end: the whole radius, however wide.
     std::string radiustext(int i) const;
+    // xstrtoint(radiustext(i)) without making the text: the radius of an
+    // element in the usual layout as it is held.
+    std::int32_t radiustextvalue(int i) const;
 
     // Appends an element text (any text).
     void add(std::string_view element);
