@@ -2,6 +2,7 @@
 // records of notation "1", the even resampling of an unevenly spaced trace,
 // and the rewriting of the list's format text.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -36,35 +37,39 @@ std::int32_t anglehundredths(double angle) {
 }
 
 // Collects whole numbers into records of at most ten: "TAG=v1;v2;...",
-// each number in plain decimal as xinttostr writes it, put straight into
-// the record.
+// each number in plain decimal as xinttostr writes it. A record is put
+// together in a buffer of its largest size and made a string once.
 class recordwriter {
 public:
-    recordwriter(std::vector<std::string>& out, std::string_view tag) : out_(out), tag_(tag) {}
+    // tag is one of the short record tags ("R", "Z", "A", "ZA").
+    recordwriter(std::vector<std::string>& out, std::string_view tag) : out_(out), tag_(tag.substr(0, kMaxTagWidth)) {}
     void add(std::int32_t value) {
-        if (line_.empty()) {
-            line_.reserve(tag_.size() + 1 + kValuesPerRecord * kMaxNumberWidth);
-            line_.append(tag_).push_back('=');
+        if (inline_ == 0) {
+            tag_.copy(buf_.data(), tag_.size());
+            length_ = tag_.size();
+            buf_[length_++] = '=';
         } else {
-            line_.push_back(kFieldDelimiter);
+            buf_[length_++] = kFieldDelimiter;
         }
-        char buf[kMaxNumberWidth];
-        const auto res = std::to_chars(buf, buf + sizeof buf, value);
-        line_.append(buf, res.ptr);
+        // Always room: the buffer holds the tag and ten of the widest numbers.
+        const auto res = std::to_chars(buf_.data() + length_, buf_.data() + buf_.size(), value);
+        length_ = static_cast<std::size_t>(res.ptr - buf_.data());
         if (++inline_ == kValuesPerRecord) finish();
     }
     void finish() {
-        if (!line_.empty()) out_.push_back(std::move(line_));
-        line_.clear();
+        if (inline_ > 0) out_.emplace_back(buf_.data(), length_);
+        length_ = 0;
         inline_ = 0;
     }
 
 private:
-    // "-2147483648" and a spare character.
-    static constexpr std::size_t kMaxNumberWidth = 12;
+    static constexpr std::size_t kMaxTagWidth = 2;
+    // "-2147483648" and the separator before it.
+    static constexpr std::size_t kMaxValueWidth = 12;
     std::vector<std::string>& out_;
     std::string_view tag_;
-    std::string line_;
+    std::array<char, kMaxTagWidth + 1 + kValuesPerRecord * kMaxValueWidth> buf_{};
+    std::size_t length_ = 0;
     int inline_ = 0;
 };
 
