@@ -331,10 +331,12 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         tradiilist& left = traces[leftradii];
         const bool hasoutline = right.readcount() > 0 || left.readcount() > 0;
         // The box is measured only when it is written: findabed also sorts
-        // the points, which the circumference below is taken from.
+        // the points, which the circumference below is taken from. These
+        // traces are dropped afterwards, so their coordinate lists are not
+        // made.
         const auto measure = [&] {
-            right.findabed();
-            left.findabed();
+            right.findabed(false);
+            left.findabed(false);
         };
         if (hasoutline) {
             if (deltachange != 0 || mirroring) {

@@ -327,7 +327,10 @@ public:
 
     // ---- geometry, copy, mirror image, resampling (shape/geometry.cpp) ----
     void makexylists();              // sorts the points, rebuilds xlist and ylist
-    void findabed();                 // box, effective diameter, extremes, radii
+    // Box, effective diameter, extremes, radii; sorts the points and, unless
+    // told otherwise, rebuilds xlist and ylist on the way (without them they
+    // stay as they were, for a caller that only wants the measures).
+    void findabed(bool rebuildxylists = true);
     void findcirc();                 // fcirc from the points; unchanged when empty
     std::int32_t circ();             // omacirc when set, else the computed fcirc
     void swoplistandangle();         // mirror about the 90-270 degree axis
