@@ -330,10 +330,17 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         tradiilist& right = traces[rightradii];
         tradiilist& left = traces[leftradii];
         const bool hasoutline = right.readcount() > 0 || left.readcount() > 0;
-        right.findabed();
-        left.findabed();
+        // The box is measured only when it is written: findabed also sorts
+        // the points, which the circumference below is taken from. These
+        // traces are dropped afterwards, so their coordinate lists are not
+        // made.
+        const auto measure = [&] {
+            right.findabed(false);
+            left.findabed(false);
+        };
         if (hasoutline) {
             if (deltachange != 0 || mirroring) {
+                measure();
                 deleteit(*newlist, "HBOX");
                 deleteit(*newlist, "VBOX");
                 deleteit(*newlist, "CIRC");
@@ -347,6 +354,7 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
                     newlist->setvalue("_RESIZE", std::string(kStampPrefix) + xint2tostr(deltachange));
                 }
             } else if (newlist->indexofname("HBOX") < 0) {
+                measure();
                 newlist->add(makedotchiral("HBOX", xint2tostr(right.a), xint2tostr(left.a)));
                 newlist->add(makedotchiral("VBOX", xint2tostr(right.b), xint2tostr(left.b)));
             }

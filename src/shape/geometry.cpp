@@ -61,11 +61,14 @@ void readpoints(const tradiilist& list, tshapepoints& p) {
     }
 }
 
-// Sorts the points and rebuilds xlist and ylist; the numbers behind them go to
-// keep when it is given, so the caller need not read the lists back.
-void buildxylists(tradiilist& list, tshapepoints* keep) {
-    list.xlist.clear();
-    list.ylist.clear();
+// Sorts the points and rebuilds xlist and ylist (unless lists is false); the
+// numbers behind them go to keep when it is given, so the caller need not
+// read the lists back.
+void buildxylists(tradiilist& list, tshapepoints* keep, bool lists = true) {
+    if (lists) {
+        list.xlist.clear();
+        list.ylist.clear();
+    }
     list.radiilist.sort();  // a list in order is only checked
     tshapepoints local;
     tshapepoints& p = keep ? *keep : local;
@@ -73,8 +76,10 @@ void buildxylists(tradiilist& list, tshapepoints* keep) {
     const std::size_t n = p.angle.size();
     p.x.resize(n);
     p.y.resize(n);
-    list.xlist.reserve(static_cast<int>(n));
-    list.ylist.reserve(static_cast<int>(n));
+    if (lists) {
+        list.xlist.reserve(static_cast<int>(n));
+        list.ylist.reserve(static_cast<int>(n));
+    }
     // polartoxy, point by point, with the sines and cosines from the memo.
     tsincosmemo& memo = threadsincosmemo();
     for (std::size_t i = 0; i < n; ++i) {
@@ -83,6 +88,7 @@ void buildxylists(tradiilist& list, tshapepoints* keep) {
         const double r = static_cast<double>(p.radius[i]);
         p.x[i] = roundtoint32(c * r);
         p.y[i] = roundtoint32(r * s);
+        if (!lists) continue;
         // A point in the usual layout hands its angle on as it is held;
         // addpoint would give back the same thousandths from the real.
         std::int32_t t = 0;
@@ -193,9 +199,9 @@ void tradiilist::makexylists() { buildxylists(*this, nullptr); }
 
 void makexylists(tradiilist& list, tshapepoints& points) { buildxylists(list, &points); }
 
-void tradiilist::findabed() {
+void tradiilist::findabed(bool rebuildxylists) {
     tshapepoints p;
-    buildxylists(*this, &p);
+    buildxylists(*this, &p, rebuildxylists);
 
     maxa = mina = maxb = minb = 0;
     maxradius = 0;

@@ -2,6 +2,8 @@
 // records of notation "1", the even resampling of an unevenly spaced trace,
 // and the rewriting of the list's format text.
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -34,49 +36,57 @@ std::int32_t anglehundredths(double angle) {
     return static_cast<std::int32_t>(v);
 }
 
-// Collects values into records of at most ten: "TAG=v1;v2;...".
+// Collects whole numbers into records of at most ten: "TAG=v1;v2;...",
+// each number in plain decimal as xinttostr writes it. A record is put
+// together in a buffer of its largest size and made a string once.
 class recordwriter {
 public:
-    recordwriter(std::vector<std::string>& out, std::string_view tag) : out_(out), tag_(tag) {}
-    void add(std::string_view value) {
-        if (line_.empty()) {
-            line_.reserve(tag_.size() + 1 + kValuesPerRecord * 6);
-            line_.append(tag_).push_back('=');
+    // tag is one of the short record tags ("R", "Z", "A", "ZA").
+    recordwriter(std::vector<std::string>& out, std::string_view tag) : out_(out), tag_(tag.substr(0, kMaxTagWidth)) {}
+    void add(std::int32_t value) {
+        if (inline_ == 0) {
+            tag_.copy(buf_.data(), tag_.size());
+            length_ = tag_.size();
+            buf_[length_++] = '=';
         } else {
-            line_.push_back(';');
+            buf_[length_++] = kFieldDelimiter;
         }
-        line_.append(value);
+        // Always room: the buffer holds the tag and ten of the widest numbers.
+        const auto res = std::to_chars(buf_.data() + length_, buf_.data() + buf_.size(), value);
+        length_ = static_cast<std::size_t>(res.ptr - buf_.data());
         if (++inline_ == kValuesPerRecord) finish();
     }
     void finish() {
-        if (!line_.empty()) out_.push_back(std::move(line_));
-        line_.clear();
+        if (inline_ > 0) out_.emplace_back(buf_.data(), length_);
+        length_ = 0;
         inline_ = 0;
     }
 
 private:
+    static constexpr std::size_t kMaxTagWidth = 2;
+    // "-2147483648" and the separator before it.
+    static constexpr std::size_t kMaxValueWidth = 12;
     std::vector<std::string>& out_;
     std::string_view tag_;
-    std::string line_;
+    std::array<char, kMaxTagWidth + 1 + kValuesPerRecord * kMaxValueWidth> buf_{};
+    std::size_t length_ = 0;
     int inline_ = 0;
 };
 
 void appendradii(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
     recordwriter w(out, trcfmt ? "R" : "Z");
     const int n = list.readcount();
-    for (int k = 0; k < n; ++k) {
-        // The number the field holds, in plain decimal: a damaged field is
-        // written as the value it reads as, and an empty one as 0, so that
-        // no point disappears when the record is read back.
-        w.add(xinttostr(xstrtoint(list.radiilist.radiustext(k))));
-    }
+    // The number the field holds: a damaged field is written as the value
+    // it reads as, and an empty one as 0, so that no point disappears when
+    // the record is read back.
+    for (int k = 0; k < n; ++k) w.add(list.radiilist.radiustextvalue(k));
     w.finish();
 }
 
 void appendangles(const tradiilist& list, std::vector<std::string>& out, bool trcfmt) {
     recordwriter w(out, trcfmt ? "A" : "ZA");
     const int n = list.readcount();
-    for (int k = 0; k < n; ++k) w.add(xinttostr(anglehundredths(list.extractangleelement(k))));
+    for (int k = 0; k < n; ++k) w.add(anglehundredths(list.extractangleelement(k)));
     w.finish();
 }
 

@@ -206,6 +206,13 @@ std::string tpointlist::radiustext(int i) const {
     return text.size() <= kAngleWidth ? std::string() : trim(text.substr(kAngleWidth));
 }
 
+std::int32_t tpointlist::radiustextvalue(int i) const {
+    if (i < 0 || i >= count()) return 0;
+    const entry& e = points_[static_cast<std::size_t>(i)];
+    if (e.angle != kTextEntry) return e.radius;
+    return xstrtoint(radiustext(i));
+}
+
 void tpointlist::add(std::string_view element) { points_.push_back(makeentry(element)); }
 
 bool tpointlist::addstandard(std::int32_t thousandths, std::int32_t radius) {

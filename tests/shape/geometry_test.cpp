@@ -261,6 +261,25 @@ TEST(FindABED, BoxOfAnalyticShapes) {
         EXPECT_EQ(l.mina, -l.temporal);
         EXPECT_EQ(l.a, l.maxa - l.mina);
         EXPECT_EQ(l.b, l.maxb - l.minb);
+
+        // Without the coordinate lists: the same measures and the same
+        // sorted points, and xlist and ylist left as they were.
+        tradiilist q = c.make();
+        q.xlist.add("kept");
+        q.findabed(false);
+        EXPECT_EQ(q.radiilist, l.radiilist);
+        EXPECT_EQ(q.xlist.items(), std::vector<std::string>{"kept"});
+        EXPECT_TRUE(q.ylist.empty());
+        const auto measures = [](const tradiilist& t) {
+            return std::vector<double>{
+                static_cast<double>(t.a), static_cast<double>(t.b), static_cast<double>(t.ed),
+                static_cast<double>(t.edangle), static_cast<double>(t.upper), static_cast<double>(t.lower),
+                static_cast<double>(t.nasal), static_cast<double>(t.temporal), static_cast<double>(t.maxa),
+                static_cast<double>(t.mina), static_cast<double>(t.maxb), static_cast<double>(t.minb),
+                static_cast<double>(t.maxradius), t.maxradiusangle, static_cast<double>(t.longestradius),
+                static_cast<double>(t.longestradiusangle)};
+        };
+        EXPECT_EQ(measures(q), measures(l));
     }
 }
 

@@ -277,6 +277,22 @@ TEST_F(Conversions, ChangeFormatText) {
 
 // ---- hostile content ----
 
+TEST_F(Conversions, RecordsOfTheWidestNumbersAreWrittenWhole) {
+    // Eleven points whose radius and angle both come out as -2147483648:
+    // a full record of the longest tag and the widest numbers, then one
+    // more record for the last point.
+    tradiilist r;
+    r.trcfmtstr = "1;11;U;R";
+    tstringlist elements;
+    for (int k = 0; k < 11; ++k) elements.add(" -1e300-2147483648");
+    r.radiilist = elements;
+    tstringlist out;
+    ASSERT_TRUE(r.makeasciiradiilist(out, false));
+    std::string ten;
+    for (int k = 0; k < 10; ++k) ten += (k == 0 ? "" : ";") + std::string("-2147483648");
+    EXPECT_THAT(recordsof(out), ElementsAre("Z=" + ten, "Z=-2147483648", "ZA=" + ten, "ZA=-2147483648"));
+}
+
 TEST_F(Conversions, HostileElementsNeitherCrashNorOverflow) {
     tradiilist r;
     r.trcfmtstr = "1;6;U;R";

@@ -37,7 +37,9 @@ void expectreadsastext(const tpointlist& list, int i, const std::string& text) {
     // Bit for bit, NaN included.
     EXPECT_TRUE(angle == fromtext || (std::isnan(angle) && std::isnan(fromtext))) << angle << " " << fromtext;
     EXPECT_EQ(list.radius(i), tradiilist::extractradius(text));
-    EXPECT_EQ(list.radiustext(i), text.size() > 7 ? trim(text.substr(7)) : std::string());
+    const std::string radiustext = text.size() > 7 ? trim(text.substr(7)) : std::string();
+    EXPECT_EQ(list.radiustext(i), radiustext);
+    EXPECT_EQ(list.radiustextvalue(i), xstrtoint(radiustext));
     // An element held as numbers hands out its angle as it is held: the
     // same angle, and the same text written from it.
     std::int32_t thousandths = -1;
@@ -117,6 +119,7 @@ TEST_F(PointList, RandomPointsReadExactlyAsTheirElementTexts) {
         ASSERT_EQ(list[i], texts[static_cast<std::size_t>(i)]) << i;
         ASSERT_EQ(list.angle(i), tradiilist::extractangle(texts[static_cast<std::size_t>(i)])) << texts[static_cast<std::size_t>(i)];
         ASSERT_EQ(list.radius(i), tradiilist::extractradius(texts[static_cast<std::size_t>(i)])) << texts[static_cast<std::size_t>(i)];
+        ASSERT_EQ(list.radiustextvalue(i), xstrtoint(list.radiustext(i))) << texts[static_cast<std::size_t>(i)];
     }
 }
 
@@ -162,6 +165,7 @@ TEST_F(PointList, OutOfRangeIndexesGiveNothingAndChangeNothing) {
         std::int32_t thousandths = 7;
         EXPECT_FALSE(list.anglethousandths(i, thousandths)) << i;
         EXPECT_EQ(thousandths, 7) << i;
+        EXPECT_EQ(list.radiustextvalue(i), 0) << i;
         list.set(i, "x");
         list.setpoint(i, 1, 1);
         list.remove(i);

@@ -56,6 +56,9 @@ public:
     // in the usual layout (angle(i) is then exactly thousandths / 1000);
     // false for any other element and when i is out of range.
     bool anglethousandths(int i, std::int32_t& thousandths) const;
+    // xstrtoint(radiustext(i)) without making the text: the radius of an
+    // element in the usual layout as it is held.
+    std::int32_t radiustextvalue(int i) const;
 
     // Appends an element text (any text).
     void add(std::string_view element);
@@ -328,7 +331,10 @@ public:
 
     // ---- geometry, copy, mirror image, resampling (shape/geometry.cpp) ----
     void makexylists();              // sorts the points, rebuilds xlist and ylist
-    void findabed();                 // box, effective diameter, extremes, radii
+    // Box, effective diameter, extremes, radii; sorts the points and, unless
+    // told otherwise, rebuilds xlist and ylist on the way (without them they
+    // stay as they were, for a caller that only wants the measures).
+    void findabed(bool rebuildxylists = true);
     void findcirc();                 // fcirc from the points; unchanged when empty
     std::int32_t circ();             // omacirc when set, else the computed fcirc
     void swoplistandangle();         // mirror about the 90-270 degree axis
