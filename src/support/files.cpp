@@ -93,7 +93,6 @@ int openretrying(const char* name, int flags, mode_t mode = 0) {
     return fd;
 }
 
-
 // Closing is not retried after EINTR: the descriptor is gone either way.
 int closefd(int fd) { return ::close(fd) == 0 || errno == EINTR ? 0 : errno; }
 

@@ -441,11 +441,10 @@ bool scannumber(std::string_view s, tnumbertext& text) {
     return true;
 }
 
-// Reads s as scannumber takes it; infinities and NaN are not numbers here.
-bool readextended(std::string_view s, long double& value) {
+// The value of a text scannumber took; infinities and NaN are not numbers
+// here.
+bool numbervalue(const tnumbertext& text, long double& value) {
     value = 0;
-    tnumbertext text;
-    if (!scannumber(s, text)) return false;
     if (text.plain) {
         // The digits and a power of ten up to 10^18 are exact as long
         // doubles, and one division rounds correctly: the value from_chars
@@ -465,6 +464,13 @@ bool readextended(std::string_view s, long double& value) {
     if (res.ec != std::errc() || res.ptr != buf + text.n || !std::isfinite(v)) return false;
     value = v;
     return true;
+}
+
+// Reads s as scannumber takes it; infinities and NaN are not numbers here.
+bool readextended(std::string_view s, long double& value) {
+    value = 0;
+    tnumbertext text;
+    return scannumber(s, text) && numbervalue(text, value);
 }
 
 // Rounds to the nearest whole number, a tie to the even one, and gives 0
@@ -511,7 +517,7 @@ std::int32_t xstrtoint2(std::string_view s) {
             return static_cast<std::int32_t>(hundredths);
         }
         long double v = 0;
-        if (!readextended(s, v)) return 0;
+        if (!numbervalue(text, v)) return 0;
         return roundtoint32(v * 100.0L);
     } catch (...) {
         return 0;

@@ -68,18 +68,12 @@ public:
     // binary value, no sign on a value written as zero.
     void addreal(double v) {
         // An angle of the usual element layout is the double nearest to a
-        // number of thousandths; unless its last digit is 5 (a tie in
-        // decimal, settled by the binary value), the two decimals follow
-        // from the thousandths alone.
+        // number of thousandths, written from those as addthousandths does
+        // (which comes back here for a last digit of 5).
         if (v >= 0 && v < 1e6) {
-            const auto t = static_cast<std::int64_t>(std::llround(v * 1000));
+            const auto t = static_cast<std::int32_t>(std::llround(v * 1000));
             if (static_cast<double>(t) / 1000 == v && t % 10 != 5) {
-                const auto hundredths = static_cast<std::int32_t>((t + 5) / 10);
-                char* p = writeint(startfield(), hundredths / 100);
-                *p++ = decimal_;
-                *p++ = static_cast<char>('0' + hundredths % 100 / 10);
-                *p++ = static_cast<char>('0' + hundredths % 10);
-                endnumber(p);
+                addthousandths(t);
                 return;
             }
         }
