@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
-#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -70,38 +68,14 @@ private:
     bool kept_ = false;
 };
 
-// Creates a new, unique file beside target: a hidden name made of the
-// target's name and a random part.
-int createtemp(const fs::path& target, fs::path& temp) {
-    std::uint64_t seed = static_cast<std::uint64_t>(::getpid()) << 32 ^ static_cast<std::uint64_t>(::time(nullptr));
-    try {
-        seed ^= std::random_device{}();
-    } catch (...) {
-        // No entropy source: the process id and the time still differ.
-    }
-    std::mt19937_64 random(seed);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    // The name is kept short enough for any file system whatever the
-    // target's name.
-    const std::string base = target.filename().string().substr(0, 200);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char part[20];
-        std::snprintf(part, sizeof part, "%016llx", static_cast<unsigned long long>(random()));
-        temp = folder / ("." + base + "." + part + ".tmp");
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
 // Writes bytes to target through a temporary file in the same folder, which
 // replaces target in one step only once it is complete: a failure leaves
 // target as it was and no partial file behind. Returns 0 or the system's
 // error number.
 int replacefile(const fs::path& target, const std::string& bytes) {
     fs::path temppath;
-    const int fd = createtemp(target, temppath);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const int fd = createtemporaryfile(folder, target.filename().string(), temppath);
     if (fd < 0) return errno;
     ttempfile temp(fd, temppath);
 

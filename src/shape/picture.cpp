@@ -3,7 +3,6 @@
 
 #include <cairo-svg.h>
 #include <cairo.h>
-#include <fcntl.h>
 #include <jpeglib.h>
 // The library's message codes; it needs jpeglib.h before it.
 #include <jerror.h>
@@ -11,13 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cerrno>
-#include <chrono>
 #include <csetjmp>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -70,20 +66,6 @@ cairo_status_t appendbytes(void* closure, const unsigned char* data, unsigned in
 
 // ---- writing through a temporary file ----
 
-// A name for a temporary file beside the target: hidden, unlikely to clash,
-// different for every call in this process. The creation refuses an existing
-// name, so a clash (a forked copy of the process, say) costs only a retry.
-std::string temporaryname(const std::string& filename) {
-    static std::atomic<std::uint64_t> counter{0};
-    static const std::uint64_t process = static_cast<std::uint64_t>(::getpid()) << 32;
-    const auto now = static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::uint64_t mix = now ^ process ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(mix));
-    return "." + filename + suffix + ".tmp";
-}
-
 // Whether target may be replaced: a folder of that name, or a file the user
 // made read-only, keeps what it is. A name that cannot be looked up (missing,
 // or in a missing folder) may be written.
@@ -92,17 +74,6 @@ bool mayreplace(const fs::path& target) {
     if (::stat(target.c_str(), &st) != 0) return true;
     if (S_ISDIR(st.st_mode)) return false;
     return ::access(target.c_str(), W_OK) == 0;
-}
-
-// Creates a new temporary file in folder for a picture called name; -1 when
-// none can be made. temp receives its path.
-int createtemporary(const fs::path& folder, const std::string& name, fs::path& temp) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        temp = folder / temporaryname(name);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 // Makes the picture's bytes with body and, when that succeeds, writes them to
@@ -120,13 +91,13 @@ bool writereplacing(const fs::path& target, Body&& body) {
     const fs::path folder = target.parent_path();
     const std::string name = target.filename().string();
     fs::path temp;
-    int fd = createtemporary(folder, name, temp);
+    int fd = createtemporaryfile(folder, name, temp);
     if (fd < 0 && errno == ENOENT && !folder.empty()) {
         // The folder is missing: make the chain, then try once more.
         std::error_code ec;
         fs::create_directories(folder, ec);
         if (ec || !fs::is_directory(folder, ec)) return false;
-        fd = createtemporary(folder, name, temp);
+        fd = createtemporaryfile(folder, name, temp);
     }
     if (fd < 0) return false;
     bool ok = writeall(fd, buffer.bytes.data(), buffer.bytes.size()) == 0;

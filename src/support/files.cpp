@@ -592,6 +592,27 @@ bool savetexttofile(std::string_view text, const std::string& filename) {
 
 // ---- files ----
 
+int createtemporaryfile(const std::filesystem::path& folder, const std::string& name,
+                        std::filesystem::path& temp) {
+    static std::atomic<std::uint64_t> counter{0};
+    const std::string base = name.substr(0, 200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Different for every call in this process; the creation refuses an
+        // existing name, so a clash (with a forked copy of the process, say)
+        // costs only another attempt.
+        const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        const std::uint64_t mix = now ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^
+                                  (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+        char part[24];
+        std::snprintf(part, sizeof part, ".%016llx.tmp", static_cast<unsigned long long>(mix));
+        temp = folder / ("." + base + part);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 int writeall(int fd, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {

@@ -330,6 +330,25 @@ TEST(PictureWriters, NameWithoutFolderGoesToTheCurrentFolder) {
     EXPECT_EQ(filenames(dir.path()), std::set<std::string>{"plain.jpeg"});
 }
 
+// A picture whose name is as long as a file name may be is written: its
+// temporary name is made from a shortened form of it.
+TEST(PictureWriters, LongestNamesAreWritten) {
+    TempDir dir;
+    tcairobitmap bmp(8, 8);
+    const std::string stem(250, 'p');
+    for (const std::string ext : {".jpeg", ".png", ".svg"}) {
+        SCOPED_TRACE(ext);
+        const std::string name = stem.substr(0, 255 - ext.size()) + ext;
+        const fs::path target = dir / name;
+        const bool ok = ext == ".jpeg" ? writejpeg(bmp, target)
+                        : ext == ".png" ? writepng(bmp, target)
+                                        : writesvg(8, 8, [](tcanvas&) { return true; }, target);
+        EXPECT_TRUE(ok);
+        EXPECT_TRUE(fs::is_regular_file(target));
+    }
+    EXPECT_EQ(filenames(dir.path()).size(), 3u) << "no temporary file is left behind";
+}
+
 // A failed write leaves an earlier picture untouched and no temporary file.
 TEST(PictureWriters, FailuresKeepTheOldPicture) {
     TempDir dir;

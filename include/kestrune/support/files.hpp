@@ -33,6 +33,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -179,6 +180,14 @@ bool savelinestofile(const tstringlist& t, const std::string& filename);
 bool savetexttofile(std::string_view text, const std::string& filename);
 
 // ---- files ----
+
+// Creates a new file for writing beside a file called name in folder (the
+// working folder when folder is empty): a hidden name made of name (at most
+// its first 200 bytes, so the name fits any file system) and a random part,
+// never an entry that exists already. Returns the descriptor, temp receiving
+// the path, or -1 with errno set.
+int createtemporaryfile(const std::filesystem::path& folder, const std::string& name,
+                        std::filesystem::path& temp);
 
 // Writes all size bytes of data to the open file fd, going on after partial
 // writes and interruptions. Returns 0 or the errno of the failing write.
