@@ -15,6 +15,7 @@
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/packedwriters.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -65,13 +66,6 @@ std::string packed3(const std::string& tag, const Radii& values) {
     tradiilist r;
     for (std::size_t i = 0; i < values.size(); ++i) r.addradiilist(static_cast<double>(i), values[i]);
     return tag + r.makebinaryradiilist(true).substr(1);
-}
-
-std::string packedb(const Radii& values) {
-    std::string out = "R=" + std::to_string(values[0]) + ",";
-    for (std::size_t i = 1; i < values.size(); ++i)
-        writebyte(out, static_cast<unsigned char>(std::clamp(values[i] - values[i - 1], -127, 127) + 127));
-    return out;
 }
 
 Records ascii(const std::string& tag, const Radii& values) {
@@ -344,7 +338,8 @@ TEST_F(CliPacked, ConvertOfAnUnreadableFile) {
 
 TEST_F(CliPacked, NotationBConvertsToo) {
     const Radii r = outline(360, 2450);
-    write_file(dir_ / "b.oma", filetext({"TRCFMT=B;360;E;R;F", packedb(r), "JOB=9"}));
+    const std::string packed = "R=" + fixtures::escaped(fixtures::encodetrcb(r));
+    write_file(dir_ / "b.oma", filetext({"TRCFMT=B;360;E;R;F", packed, "JOB=9"}));
     ASSERT_EQ(runcli("convert " + quoted(dir_ / "b.oma") + " -o " + quoted(dir_ / "out.oma")).status, 0);
     const tracesof back(dir_ / "out.oma");
     EXPECT_EQ(back.right.trcfmtstr, "1;360;E;R;F");

@@ -15,6 +15,7 @@
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/packedwriters.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
@@ -23,6 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using fixtures::encodetrc4;
+using fixtures::encodetrcb;
+using fixtures::escaped;
 using kestrune::testing::real_samples_dir;
 using kestrune::testing::TempDir;
 using kestrune::testing::write_file;
@@ -44,26 +48,6 @@ std::string packed3(const std::string& tag, const Radii& values) {
     for (std::size_t i = 0; i < values.size(); ++i) r.addradiilist(static_cast<double>(i), values[i]);
     std::string record = r.makebinaryradiilist(true);
     return tag + record.substr(1);  // "R=" becomes tag "="
-}
-
-// Notation "B": the start radius as text, ",", then one byte per step + 127.
-std::string packedb(const Radii& values) {
-    std::string out = "R=" + std::to_string(values[0]) + ",";
-    for (std::size_t i = 1; i < values.size(); ++i)
-        writebyte(out, static_cast<unsigned char>(values[i] - values[i - 1] + 127));
-    return out;
-}
-
-// Notation "4" in its simplest form: absolute 16-bit words, little-endian,
-// and a spare byte (a value never starts in the last byte).
-std::string packed4(const Radii& values) {
-    std::string out = "R=";
-    for (std::int32_t v : values) {
-        writebyte(out, static_cast<unsigned char>(v & 0xFF));
-        writebyte(out, static_cast<unsigned char>((v >> 8) & 0xFF));
-    }
-    writebyte(out, 0);
-    return out;
 }
 
 // ASCII records of tag, ten values each.
@@ -192,8 +176,8 @@ TEST_F(DisplayConversion, EveryPackedNotationReadsBackToTheSameRadii) {
         std::string right, left;
     };
     const tcase cases[] = {{"3", packed3("R", r), packed3("R", l)},
-                           {"B", packedb(r), packedb(l)},
-                           {"4", packed4(r), packed4(l)}};
+                           {"B", "R=" + escaped(encodetrcb(r)), "R=" + escaped(encodetrcb(l))},
+                           {"4", "R=" + escaped(encodetrc4(r)), "R=" + escaped(encodetrc4(l))}};
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.notation);
         const std::string n = c.notation;

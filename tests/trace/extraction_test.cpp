@@ -14,6 +14,7 @@
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/packedwriters.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
@@ -623,20 +624,13 @@ TEST_F(Extraction, EmptyRecordList) {
 
 // ---------------------------------------------------------------- packed traces
 
-// A notation "B" value written from the description: the start radius as
-// text, "," and one escaped byte per step (step + 127).
-std::string encodeb(const Radii& r) {
-    std::string out = std::to_string(r[0]) + ",";
-    for (std::size_t i = 1; i < r.size(); ++i) writebyte(out, static_cast<unsigned char>(r[i] - r[i - 1] + 127));
-    return out;
-}
-
 TEST_F(Extraction, PackedTracesThroughAFile) {
     const Radii r = outline(400, 2400), l = outline(360, 2600);
     tradiilist source;
     for (std::size_t i = 0; i < r.size(); ++i) source.addradiilist(i * 0.9, r[i]);
     std::string file = "JOB=1\r\nTRCFMT=3;400;E;R;F\r\n" + source.makebinaryradiilist(true) + "\r\n";
-    file += "TRCFMT=B;360;E;L;F\r\nR=" + encodeb(l) + "\r\nDBL=18\r\nFRAM=Test\r\nFTYP=2\r\n";
+    file += "TRCFMT=B;360;E;L;F\r\nR=" + fixtures::escaped(fixtures::encodetrcb(l));
+    file += "\r\nDBL=18\r\nFRAM=Test\r\nFTYP=2\r\n";
     TempDir dir;
     write_file(dir / "packed.oma", file);
 

@@ -8,11 +8,15 @@
 
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/packedwriters.hpp"
 
 namespace kestrune {
 namespace {
 
 using ::testing::ElementsAreArray;
+using fixtures::encodetrc4;
+using fixtures::encodetrcb;
+using fixtures::escaped;
 using Radii = std::vector<std::int32_t>;
 
 // Bytes from hexadecimal pairs separated by blanks: "C4 09 1B".
@@ -150,115 +154,6 @@ TEST(PackedTrcB, RadiusNeverOverflows) {
 }
 
 // ---------------------------------------------------------------- notation "4"
-
-// An encoder of notation "4" written from the description of the format, to
-// build streams the decoder has to read: values are written as 4-bit nibbles
-// in stream order, so words and bytes can start in the middle of a byte.
-class trc4writer {
-public:
-    void word(std::int32_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        for (int shift : {12, 8, 4, 0}) nibble((u >> shift) & 0xF);
-    }
-    void byte(std::int32_t v) {
-        const auto u = static_cast<std::uint8_t>(v);
-        nibble(u >> 4);
-        nibble(u & 0xF);
-    }
-    void nib(std::int32_t v) { nibble(static_cast<unsigned>(v) & 0xF); }
-
-    // Words in the byte-aligned stream are little-endian; the nibble stream
-    // above writes high-first, so aligned words are written directly.
-    void alignedword(std::int32_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        byte(u & 0xFF);
-        byte(u >> 8);
-    }
-
-    std::size_t nibbles() const { return count_; }
-    bool aligned() const { return count_ % 2 == 0; }
-
-    // Ends the stream so that every value written is read: a value is never
-    // started in the last byte, so one spare byte follows when needed.
-    std::string finish(bool lastwasnibbleinhighhalf) {
-        if (!aligned() && lastwasnibbleinhighhalf) nib(8);  // a switch, never emitted
-        if (aligned()) bytes_.push_back('\0');
-        return bytes_;
-    }
-
-private:
-    void nibble(unsigned v) {
-        if (count_ % 2 == 0) {
-            bytes_.push_back(static_cast<char>(v << 4));
-        } else {
-            bytes_.back() = static_cast<char>(static_cast<unsigned char>(bytes_.back()) | v);
-        }
-        ++count_;
-    }
-    std::string bytes_;
-    std::size_t count_ = 0;
-};
-
-// Encodes radii with every mode of notation "4": the first radius absolute,
-// steps as increments, changes of step as 4-bit differences, and a return to
-// absolute words for a step too large for a byte.
-std::string encodetrc4(const Radii& radii) {
-    trc4writer w;
-    enum { word, inc, diff } mode = word;
-    bool lastnibblehigh = false;
-    std::int32_t prevstep = 0;
-    // Words must follow the alignment of the position: aligned words are
-    // little-endian, unaligned ones four nibbles high-first.
-    const auto writeword = [&](std::int32_t v) {
-        if (w.aligned()) w.alignedword(v);
-        else w.word(v);
-        lastnibblehigh = false;
-    };
-    for (std::size_t i = 0; i < radii.size(); ++i) {
-        if (i == 0) {
-            writeword(radii[0]);
-            continue;
-        }
-        const std::int32_t step = radii[i] - radii[i - 1];
-        const std::int32_t second = step - prevstep;
-        if (mode == diff && (second < -7 || second > 7)) {
-            w.nib(8);  // back to increments
-            lastnibblehigh = false;
-            mode = inc;
-        }
-        if (mode == diff) {
-            lastnibblehigh = w.aligned();
-            w.nib(second);
-            prevstep = step;
-            continue;
-        }
-        if (step < -126 || step > 127) {
-            if (mode == inc) w.byte(-127);  // to absolute words
-            mode = word;
-            writeword(radii[i]);
-            writeword(-32768);  // to increments
-            mode = inc;
-            prevstep = 0;
-            continue;
-        }
-        if (mode == word) {
-            writeword(-32768);
-            mode = inc;
-        }
-        if (i >= 2 && second >= -7 && second <= 7 && second != 0 && prevstep != 0) {
-            w.byte(-128);  // to differences
-            mode = diff;
-            lastnibblehigh = w.aligned();
-            w.nib(second);
-            prevstep = step;
-            continue;
-        }
-        w.byte(step);
-        lastnibblehigh = false;
-        prevstep = step;
-    }
-    return w.finish(lastnibblehigh);
-}
 
 TEST(PackedTrc4, WorkedStreamAndEdgeCases) {
     struct Case {
@@ -462,16 +357,12 @@ TEST(PackedRecords, WriterBytes) {
 
 TEST(PackedRecords, HandEncodedShapesThroughRecords) {
     // A 400-point outline written as notation "4" and "B" records by the
-    // encoders above and read back through the record decoder.
+    // fixtures' encoders and read back through the record decoder.
     Radii shape;
     for (int i = 0; i < 400; ++i) shape.push_back(2500 + (i % 50 < 25 ? i % 25 : 25 - i % 25) * 3);
 
-    std::string b = "2500,";
-    for (std::size_t i = 1; i < shape.size(); ++i) writebyte(b, static_cast<unsigned char>(shape[i] - shape[i - 1] + 127));
-    std::string four;
-    for (char c : encodetrc4(shape)) writebyte(four, static_cast<unsigned char>(c));
-
-    for (const auto& [format, value] : {std::pair<std::string, std::string>{"B;400;E;R;F", b}, {"4;400;E;R;F", four}}) {
+    for (const auto& [format, value] : {std::pair<std::string, std::string>{"B;400;E;R;F", escaped(encodetrcb(shape))},
+                                        {"4;400;E;R;F", escaped(encodetrc4(shape))}}) {
         tradiilist r;
         ASSERT_TRUE(tradiilist::addOMAradii(r, value, format)) << format;
         EXPECT_THAT(radiiof(r), ElementsAreArray(shape)) << format;
