@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -368,6 +370,35 @@ TEST(PackedRecords, HandEncodedShapesThroughRecords) {
         EXPECT_THAT(radiiof(r), ElementsAreArray(shape)) << format;
         EXPECT_DOUBLE_EQ(r.extractangleelement(1), 0.9) << format;
         EXPECT_FALSE(r.invalidradiifound) << format;
+    }
+}
+
+TEST(PackedRecords, Notation4GivesItsDeclaredCountHoweverItsStreamEnds) {
+    // The last byte of a notation "4" stream may hold the last value (a byte
+    // increment, two 4-bit differences, or one difference in its high half),
+    // or the stream may end with a word, with a byte across its last two
+    // bytes, or with a spare byte. The format declares as many points as
+    // values were written, and each of them must be read, also when the trace
+    // check decodes past the declared count.
+    const Radii small = {2500, 2510, 2521, 2533, 2546, 2560};
+    Radii smooth, jumps;
+    for (int i = 0; i < 512; ++i) {
+        const double t = 2 * std::numbers::pi * i / 512;
+        smooth.push_back(static_cast<std::int32_t>(std::lround(2400 + 350 * std::cos(t) + 120 * std::sin(2 * t))));
+        jumps.push_back(smooth.back() + (i > 100 && i < 140 ? 300 : i > 300 && i < 305 ? -150 : 0));
+    }
+    const Radii* const shapes[] = {&small, &smooth, &jumps};
+    for (const fixtures::trc4end end : fixtures::alltrc4ends) {
+        for (const Radii* shape : shapes) {
+            for (const bool checking : {false, true}) {
+                tradiilist r;
+                r.checkinggoodtrace = checking;
+                const std::string format = "4;" + std::to_string(shape->size()) + ";E;R;F";
+                ASSERT_TRUE(tradiilist::addOMAradii(r, escaped(encodetrc4(*shape, end)), format));
+                EXPECT_THAT(radiiof(r), ElementsAreArray(*shape))
+                    << fixtures::trc4endname(end) << ", " << shape->size() << " points" << (checking ? ", checking" : "");
+            }
+        }
     }
 }
 
