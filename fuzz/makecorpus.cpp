@@ -1,5 +1,7 @@
 // Writes the seed inputs of the fuzz targets: small OMA files in every trace
-// notation, made with the project's own writers, plus drill records.
+// notation, made with the project's own writers and the tests' writers of
+// the packed notations, the corpus of OMA files the tests make, plus drill
+// records.
 //
 //   kestrune-makecorpus OUTDIR [FOLDER...]
 //
@@ -13,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/trace/packedtraces.hpp"
+#include "fixtures/omacorpus.hpp"
+#include "fixtures/packedwriters.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace fs = std::filesystem;
@@ -53,32 +56,8 @@ std::string packed3(const std::vector<std::int32_t>& radii, bool trcfmt) {
     return list.makebinaryradiilist(trcfmt);
 }
 
-// Notation "B": the start radius, ",", then one byte per step (step + 127).
-std::string packedb(const std::string& tag, const std::vector<std::int32_t>& radii) {
-    std::string record = tag + "=" + std::to_string(radii[0]) + ",";
-    for (std::size_t i = 1; i < radii.size(); ++i) {
-        const int step = std::clamp(radii[i] - radii[i - 1], -127, 128);
-        writebyte(record, static_cast<unsigned char>(step + 127));
-    }
-    return record;
-}
-
-// Notation "4": an absolute 16-bit radius, the switch to byte increments,
-// increments, the switch to nibble differences, and differences.
-std::string packed4(const std::string& tag, const std::vector<std::int32_t>& radii) {
-    std::string record = tag + "=";
-    writebyte(record, static_cast<unsigned char>(radii[0] & 0xFF));
-    writebyte(record, static_cast<unsigned char>((radii[0] >> 8) & 0xFF));
-    writebyte(record, 0x00);
-    writebyte(record, 0x80);  // -32768: byte increments from here
-    std::size_t i = 1;
-    for (; i < radii.size() / 2; ++i) {
-        writebyte(record, static_cast<unsigned char>(std::clamp(radii[i] - radii[i - 1], -126, 127)));
-    }
-    writebyte(record, 0x80);  // -128: nibble differences from here
-    for (int k = 0; k < 8; ++k) writebyte(record, static_cast<unsigned char>(k % 2 == 0 ? 0x1F : 0x01));
-    return record;
-}
+// A record of a packed notation's bytes, escaped.
+std::string packed(const std::string& tag, const std::string& bytes) { return tag + "=" + fixtures::escaped(bytes); }
 
 void writefile(const fs::path& path, const std::vector<std::string>& records, const std::string& separator = "\r\n") {
     std::string text;
@@ -131,9 +110,11 @@ int main(int argc, char** argv) {
                   join(header, std::vector<std::string>{"TRCFMT=3;" + count + ";E;R;F", packed3(r, true),
                                                         "TRCFMT=3;" + count + ";E;L;F", packed3(l, true)}));
         writefile(oma / ("packedb-" + count + ".oma"),
-                  join(header, std::vector<std::string>{"TRCFMT=B;" + count + ";E;R;F", packedb("R", r)}));
+                  join(header,
+                       std::vector<std::string>{"TRCFMT=B;" + count + ";E;R;F", packed("R", fixtures::encodetrcb(r))}));
         writefile(oma / ("packed4-" + count + ".oma"),
-                  join(header, std::vector<std::string>{"TRCFMT=4;" + count + ";E;R;F", packed4("R", r)}));
+                  join(header,
+                       std::vector<std::string>{"TRCFMT=4;" + count + ";E;R;F", packed("R", fixtures::encodetrc4(r))}));
 
         std::vector<std::int32_t> z(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) z[static_cast<std::size_t>(i)] = 200 + (i % 7) * 5;
@@ -155,6 +136,8 @@ int main(int argc, char** argv) {
               join(std::vector<std::string>{"TRCFMT=1;40;E;R;F"}, asciirecords("R", r),
                    std::vector<std::string>{"TRCFMT=1;36;E;R;F"}, asciirecords("R", bad),
                    std::vector<std::string>{std::string("FRAM=ab\0cd", 10), "_RESIZED=QVT;100", "_MIRRORED=QVT;1"}));
+
+    fixtures::writeomacorpus(oma);
 
     for (std::size_t k = 0; k < drills.size(); ++k) {
         std::ofstream(drill / ("drill-" + std::to_string(k) + ".txt"), std::ios::binary) << drills[k];
