@@ -96,6 +96,10 @@ std::string trimformatfields(std::string_view value) {
     return out;
 }
 
+bool decodednotation(char notation) {
+    return notation == '1' || notation == '3' || notation == '4' || notation == 'B';
+}
+
 char formateye(std::string_view value) {
     std::string_view field;
     if (!delimitedfield(value, 3, kFieldDelimiter, field)) return '\0';

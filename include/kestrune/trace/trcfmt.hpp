@@ -30,6 +30,10 @@ public:
 // back unchanged; other bytes, control characters too, stay as they are.
 std::string trimformatfields(std::string_view value);
 
+// Whether traces of a notation are decoded into points: "1" (ASCII), "3",
+// "4" and "B". Others, such as "2" or "6", are recognised but not read.
+bool decodednotation(char notation);
+
 // The eye letter of a format value: the first character of its fourth
 // field, blanks around the field removed; '\0' when there is none.
 char formateye(std::string_view value);
