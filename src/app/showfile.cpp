@@ -11,6 +11,7 @@
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
 #include "workingfolder.hpp"
 
 namespace kestrune {
@@ -33,6 +34,15 @@ std::string unreadablereason(const std::string& path) {
 void makepicture(tradiilist& trace, const std::string& filename, int imwidth, int imheight,
                  tshownpicture& picture) {
     picture.points = trace.readcount();
+    picture.format = trace.trcfmtstr;
+    picture.undecoded = trace.undecodednotation();
+    if (picture.undecoded) {
+        ttrcfmtsetting fmt;
+        fmt.decodetrcfmtstr(trace.trcfmtstr);
+        picture.notenotdecoded = "notation ";
+        if (fmt.trcfmtmode != '\0') picture.notenotdecoded += fmt.trcfmtmode;
+        picture.notenotdecoded += ": not decoded";
+    }
     if (picture.points <= minpicturepoints) return;
     picture.filename = filename;
     // Both boxes show their shape as the right eye's is drawn.

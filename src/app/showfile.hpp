@@ -38,6 +38,13 @@ struct tshownpicture {
     // may be there); empty otherwise.
     std::string filename;
     bool written = false;  // the picture file was written
+    // The eye's format text (blanks around its fields removed); empty when
+    // the file has no format record for the eye.
+    std::string format;
+    // The trace is there but in a notation that is not decoded; notenotdecoded
+    // then says so for the picture's place ("notation 6: not decoded").
+    bool undecoded = false;
+    std::string notenotdecoded;
 };
 
 struct tshowfileresult {

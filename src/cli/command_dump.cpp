@@ -41,8 +41,12 @@ int command_dump(const tparsedargs& args, tcontext& ctx) {
         if (!readdocument(file.path, doc, c)) return exitfailure;
         tradiilist radlist, rightlist, leftlist;
         radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);
+        tradiilist& trace = eye == 'L' ? leftlist : rightlist;
+        if (trace.undecodednotation())
+            c.error(file.path + ": the " + (eye == 'L' ? "left" : "right") + " trace (" + trace.trcfmtstr +
+                    ") is in a notation that is not decoded");
         tstringlist dbglist;
-        (eye == 'L' ? leftlist : rightlist).datatodebuglist(dbglist);
+        trace.datatodebuglist(dbglist);
         if (labelled) c.out.line("File: " + file.path);
         for (const std::string& line : dbglist) c.out.line(line);
         return exitok;

@@ -20,6 +20,7 @@ namespace {
 struct teyeinfo {
     std::string format;       // the format record's value, bytes as in the file
     int points = 0;
+    bool undecoded = false;   // the format names a notation that is not decoded
     std::int32_t a = 0, b = 0;
     std::int32_t ed = 0;
     std::int32_t edangle = 0;  // whole degrees
@@ -52,6 +53,7 @@ teyeinfo measure(tradiilist& eye, const tshapequery& query) {
     teyeinfo info;
     info.format = eye.trcfmtstr;
     info.points = eye.readcount();
+    info.undecoded = eye.undecodednotation();
     info.a = eye.a;
     info.b = eye.b;
     info.ed = eye.ed;
@@ -86,11 +88,6 @@ std::string millimetres(std::int32_t hundredths) { return xint2tostr(hundredths)
 void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye, const tshapequery& query) {
     std::string heading(name);
     heading += " eye:";
-    if (eye.points == 0) {
-        ctx.out.line(heading + " no trace");
-        return;
-    }
-    ctx.out.line(heading);
     auto field = [&ctx](std::string_view label, const std::string& value) {
         std::string line = "  ";
         line += label;
@@ -99,6 +96,17 @@ void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye, const t
         line += value;
         ctx.out.line(line);
     };
+    if (eye.points == 0) {
+        // A trace in a notation that is not read is there all the same.
+        if (eye.undecoded) {
+            ctx.out.line(heading);
+            field("Format", eye.format + " (not decoded)");
+        } else {
+            ctx.out.line(heading + " no trace");
+        }
+        return;
+    }
+    ctx.out.line(heading);
     field("Format", eye.format);
     field("Points", std::to_string(eye.points));
     field("A (box width)", millimetres(eye.a));
@@ -183,6 +191,7 @@ nlohmann::ordered_json eyejson(const teyeinfo& eye, const tshapequery& query) {
     nlohmann::ordered_json j;
     j["format"] = latin1toutf8(eye.format);
     j["points"] = eye.points;
+    j["decoded"] = eye.points > 0;
     j["a"] = eye.a;
     j["b"] = eye.b;
     j["ed"] = eye.ed;

@@ -34,6 +34,8 @@ void printpicture(tcontext& ctx, std::string_view eye, const tshownpicture& pict
         line += picture.filename;
     } else if (!picture.filename.empty()) {
         line += "not written (" + picture.filename + ")";
+    } else if (picture.undecoded) {
+        line += "none (" + picture.notenotdecoded + ")";
     } else {
         line += "none (" + std::to_string(picture.points) + " points)";
     }
@@ -77,7 +79,8 @@ int showfile(const std::string& filename, const std::string& workingfolder, bool
 //   Caption: NAME
 //   Label: TEXT                  (the red line; a single space means no fault)
 //   Records: N                   followed by the N lines of the record box
-//   Right picture: PATH | none (N points) | not written (PATH)
+//   Right picture: PATH | none (N points) | none (notation X: not decoded)
+//                  | not written (PATH)
 //   Left picture: ...
 //   Dump: PATH | none
 // Over several files each file's lines follow a line "File: FILE".

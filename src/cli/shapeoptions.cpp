@@ -14,6 +14,7 @@
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune::cli {
 namespace {
@@ -49,11 +50,7 @@ std::string_view valueof(std::string_view record) {
 
 // The eye a format value sends its trace to, as trace extraction reads it:
 // an eye field starting with "R" is the right eye, anything else the left.
-bool forrighteye(std::string_view formatvalue) {
-    tstringlist fields;
-    delimitedstrtolist(formatvalue, fields, ';');
-    return firstchar(listentry(fields, 3)) == 'R';
-}
+bool forrighteye(std::string_view formatvalue) { return formateye(formatvalue) == 'R'; }
 
 // A format value with its notation set to "1": the points are written as
 // ASCII records.
@@ -106,7 +103,7 @@ bool reshapetraces(tstringlist& records, const tshapechange& change) {
         const bool right = forrighteye(valueof(record));
         const int i = tag == "TRCFMT" ? (right ? rightradii : leftradii) : (right ? rightz : leftz);
         tradiilist& list = traces[static_cast<std::size_t>(i)];
-        if (list.readcount() > 0 && list.trcfmtstr.empty()) list.trcfmtstr.assign(valueof(record));
+        if (list.readcount() > 0 && list.trcfmtstr.empty()) list.trcfmtstr = trimformatfields(valueof(record));
     }
 
     for (int i = rightradii; i <= leftz; ++i) {

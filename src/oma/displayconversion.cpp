@@ -49,12 +49,9 @@ char notationof(std::string_view value) {
     return fmt.trcfmtmode;
 }
 
-// Whether a format value sends its trace to the right list: its eye field,
-// as written, starts with "R". Every other trace goes to the left list.
-bool forrighteye(std::string_view value, tstringlist& fields) {
-    delimitedstrtolist(value, fields, kFieldDelimiter);
-    return firstchar(listentry(fields, 3)) == 'R';
-}
+// Whether a format value sends its trace to the right list: its eye field
+// starts with "R". Every other trace goes to the left list.
+bool forrighteye(std::string_view value) { return formateye(value) == 'R'; }
 
 // The current local date and time, written the same way on every system so
 // that a stamp reads and sorts alike wherever the file goes.
@@ -107,16 +104,15 @@ struct recordsurvey {
 
 recordsurvey surveyrecords(const tstringlist& omalist) {
     recordsurvey s;
-    tstringlist fields;
     for (const std::string& record : omalist) {
         if (skipped(record)) continue;
         const std::string_view tag = tagof(record);
         if (istracetag(tag)) s.anytracerecord = true;
         if (tag == "TRCFMT" || tag == "ZFMT") {
             const std::string_view value = valueof(record);
-            const bool right = forrighteye(value, fields);
+            const bool right = forrighteye(value);
             const int index = tag == "TRCFMT" ? (right ? rightradii : leftradii) : (right ? rightz : leftz);
-            s.lastformat[static_cast<std::size_t>(index)].assign(value);
+            s.lastformat[static_cast<std::size_t>(index)] = trimformatfields(value);
         }
     }
     return s;
@@ -260,7 +256,6 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         // no trace.
         {
             std::vector<std::string> questiontags;
-            tstringlist fields;
             bool cribdata = false;
             bool keepoutline = true;
             bool keepz = true;
@@ -271,7 +266,7 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
                 bool keep;
                 if (tag == "TRCFMT" || tag == "ZFMT") {
                     cribdata = false;
-                    const bool right = forrighteye(valueof(record), fields);
+                    const bool right = forrighteye(valueof(record));
                     if (tag == "TRCFMT") {
                         keepoutline = traces[right ? rightradii : leftradii].readcount() == 0;
                         keep = keepoutline;

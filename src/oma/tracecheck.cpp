@@ -6,6 +6,7 @@
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune {
 namespace {
@@ -17,11 +18,36 @@ bool holdsnul(const std::string& record) {
     return std::memchr(record.data(), '\0', record.size()) != nullptr;
 }
 
-// Records whose values may legitimately hold any byte: the trace data
-// records, which carry packed binary notations (angle records are decoded in
-// the notation of their trace, just like radius records).
-bool mayholdbinary(std::string_view tag) {
-    return tag == "R" || tag == "Z" || tag == "A" || tag == "ZA";
+// Whether a format record's value announces a packed (not ASCII) trace.
+bool packedformat(std::string_view value) {
+    ttrcfmtsetting fmt;
+    fmt.decodetrcfmtstr(value);
+    return fmt.trcfmtmode != '1';
+}
+
+// The tag of the last record that holds stray binary data, or false when
+// there is none. Radius records may hold any byte (they carry the packed
+// notations); angle records are decoded in the notation of their trace, so
+// they may hold any byte only when the trace before them is packed: in an
+// ASCII trace a NUL in an angle would silently read as 0.
+bool laststraybinary(const tstringlist& omalist, std::string& lasttag) {
+    bool outlinepacked = false, zpacked = false, found = false;
+    for (const std::string& record : omalist) {
+        const std::string_view r = record;
+        if (r.rfind("TRCFMT=", 0) == 0 || r.rfind("CRIBFMT=", 0) == 0) {
+            outlinepacked = packedformat(r.substr(r.find('=') + 1));
+        } else if (r.rfind("ZFMT=", 0) == 0) {
+            zpacked = packedformat(r.substr(5));
+        }
+        if (!holdsnul(record)) continue;
+        std::string tag = findtagpart(record);
+        if (tag == "R" || tag == "Z") continue;
+        if (tag == "A" && outlinepacked) continue;
+        if (tag == "ZA" && zpacked) continue;
+        lasttag = std::move(tag);
+        found = true;
+    }
+    return found;
 }
 
 }  // namespace
@@ -79,17 +105,11 @@ std::string tomafileobj::goodtrace(bool CheckZ, toutlineextraction* outlines) {
         auto qualifies = [](const tradiilist& eye) {
             return eye.readcount() > kMinCheckedPoints && eye.trcfmtstr != "1";
         };
-        if (verdict.empty() && (qualifies(right) || qualifies(left))) {
+        std::string straytag;
+        if (verdict.empty() && (qualifies(right) || qualifies(left)) && laststraybinary(omalist, straytag)) {
             // The last offending record is the one reported.
-            const auto& records = omalist.items();
-            for (auto it = records.rbegin(); it != records.rend(); ++it) {
-                if (!holdsnul(*it)) continue;
-                std::string tag = findtagpart(*it);
-                if (mayholdbinary(tag)) continue;
-                verdict = kCorruptBinaryData;
-                verdict += tag;
-                break;
-            }
+            verdict = kCorruptBinaryData;
+            verdict += straytag;
         }
     } catch (...) {
         // Out of memory on a hostile file: report what was found so far.

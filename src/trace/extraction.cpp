@@ -10,6 +10,7 @@
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune {
 namespace {
@@ -77,6 +78,7 @@ bool formatfields(std::string_view formatstr, std::string_view& notation, std::s
     if (formatstr.find('"') != std::string_view::npos) {
         if (!delimitedfield(formatstr, 1, ';', countfield)) return false;
         delimitedfield(formatstr, 0, ';', notation);
+        notation = trimview(notation);
         return true;
     }
     const std::size_t first = formatstr.find(';');
@@ -84,7 +86,7 @@ bool formatfields(std::string_view formatstr, std::string_view& notation, std::s
     const std::size_t second = formatstr.find(';', first + 1);
     // Text after the last ";" is a field only when it is not empty.
     if (second == std::string_view::npos && first + 1 == formatstr.size()) return false;
-    notation = formatstr.substr(0, first);
+    notation = trimview(formatstr.substr(0, first));
     countfield = second == std::string_view::npos ? formatstr.substr(first + 1)
                                                   : formatstr.substr(first + 1, second - first - 1);
     return true;
@@ -203,9 +205,11 @@ private:
     int pendingright_ = 0;
 };
 
+// The format text is held with the blanks around its fields removed, so that
+// a padded value reads and reports like a plain one.
 void traceextractor::readformat(std::string_view value) {
-    traceformatstr_.assign(value);
-    delimitedstrtolist(value, traceformatlist_, ';');
+    traceformatstr_ = trimformatfields(value);
+    delimitedstrtolist(traceformatstr_, traceformatlist_, ';');
     numberofpoints_ = xstrtoint(listentry(traceformatlist_, 1));
 }
 
@@ -353,7 +357,7 @@ bool traceextractor::readrecords(const tstringlist& omalist) {
             tradiilist* eye = eyechar_ == 'R' ? right_ : eyechar_ == 'L' ? left_ : nullptr;
             if (eye != nullptr) {
                 if (!eye->trcfmtstr.empty()) eye->multipletrcfmt = true;
-                eye->trcfmtstr.assign(value);
+                eye->trcfmtstr.assign(traceformatstr_);
             }
             cribfmtfound_ = false;
         }
@@ -499,7 +503,7 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
         case '3':
             return addall(decodetrc3(unpackstr(s), room));
         case '4':
-            return addall(converttrcfmt4(unpackstr(s), static_cast<std::size_t>(std::max<std::int64_t>(bound, 1))));
+            return addall(converttrcfmt4(unpackstr(s), room, static_cast<std::size_t>(std::max<std::int64_t>(bound, 1))));
         case 'B':
             return addall(decodetrcb(unpackstr(s), room));
         default:
@@ -546,13 +550,11 @@ bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstrin
     const std::string_view formattag = trcfmt ? "TRCFMT" : "ZFMT";
     const std::string_view angletag = trcfmt ? "A" : "ZA";
     tstringlist* current = nullptr;
-    tstringlist fields;
     bool found = false;
     for (const std::string& record : omalist) {
         const auto [tag, value] = splitrecord(record);
         if (tag == formattag) {
-            delimitedstrtolist(value, fields, ';');
-            current = firstchar(listentry(fields, 3)) == 'R' ? &rightlist : &leftlist;
+            current = formateye(value) == 'R' ? &rightlist : &leftlist;
             current->clear();
         } else if (tag == angletag && record.size() > 2) {
             // An angle record before any format record has no eye.

@@ -50,13 +50,20 @@ class trc4reader {
 public:
     explicit trc4reader(std::string_view bytes) : b_(bytes) {}
 
-    std::vector<std::int32_t> unpack(std::size_t limit) {
+    std::vector<std::int32_t> unpack(std::int64_t room, std::size_t limit) {
         std::vector<std::int32_t> out;
         // Each value takes at least half a byte.
         out.reserve(std::min<std::size_t>(2 * b_.size(), 4096));
         const std::size_t length = b_.size();
-        // i_ is 0-based here; a value is never started in the last byte.
-        while (i_ + 1 < length && out.size() < limit) {
+        // i_ is 0-based here. A value that starts in the last byte is read
+        // only while the trace is still short of its declared points and the
+        // value lies wholly within that byte: encoders end a stream with
+        // nibbles or a byte there, and those are the trace's last points.
+        while (out.size() < limit) {
+            if (i_ + 1 >= length) {
+                const bool short_of_declared = static_cast<std::int64_t>(out.size()) < room;
+                if (i_ >= length || !short_of_declared || !fitsinlastbyte()) break;
+            }
             bool switchflag = false;
             const std::int32_t value = unpackit(switchflag);
             if (switchflag) continue;
@@ -80,6 +87,12 @@ public:
     }
 
 private:
+    // Whether the next value, read at the last byte, needs no byte after it:
+    // a nibble, or a byte on a byte boundary.
+    bool fitsinlastbyte() const {
+        return sizeval_ == nibblesize || (sizeval_ == bytesize && highnibble_);
+    }
+
     // Reads one value of the current width at the current position and
     // advances. Sets switchflag (and changes width and state) when the value
     // is a switch rather than a radius.
@@ -227,8 +240,8 @@ std::vector<std::int32_t> decodetrcb(std::string_view bytes, std::int64_t room) 
     return out;
 }
 
-std::vector<std::int32_t> converttrcfmt4(std::string_view bytes, std::size_t limit) {
-    return trc4reader(bytes).unpack(limit);
+std::vector<std::int32_t> converttrcfmt4(std::string_view bytes, std::int64_t room, std::size_t limit) {
+    return trc4reader(bytes).unpack(room, limit);
 }
 
 std::string tradiilist::makebinaryradiilist(bool trcfmt) const {

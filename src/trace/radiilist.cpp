@@ -545,6 +545,12 @@ bool tradiilist::unevenfmt() const {
     return decodeformat(trcfmtstr).spacing == 'U';
 }
 
+bool tradiilist::undecodednotation() const {
+    if (trcfmtstr.empty()) return false;
+    const char notation = decodeformat(trcfmtstr).trcfmtmode;
+    return notation != '0' && !decodednotation(notation);
+}
+
 // ---- verdict and fixed area ----
 
 bool tradiilist::goodtrace() {

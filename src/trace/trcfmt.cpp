@@ -76,4 +76,34 @@ void ttrcfmtsetting::encodetrcfmtstr(std::string& s) const {
     }
 }
 
+std::string trimformatfields(std::string_view value) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const auto trimblanks = [&](std::string_view field) {
+        while (!field.empty() && blank(field.front())) field.remove_prefix(1);
+        while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+        return field;
+    };
+    std::string out;
+    out.reserve(value.size());
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = value.find(kFieldDelimiter, start);
+        out += trimblanks(value.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) break;
+        out += kFieldDelimiter;
+        start = end + 1;
+    }
+    return out;
+}
+
+bool decodednotation(char notation) {
+    return notation == '1' || notation == '3' || notation == '4' || notation == 'B';
+}
+
+char formateye(std::string_view value) {
+    std::string_view field;
+    if (!delimitedfield(value, 3, kFieldDelimiter, field)) return '\0';
+    return firstof(field);
+}
+
 }  // namespace kestrune

@@ -177,6 +177,24 @@ TEST_F(ShowFileTest, PicturesNeedMoreThanTenPoints) {
     }
 }
 
+TEST_F(ShowFileTest, TracesThatAreNotDecodedAreNamedForThePicturePlace) {
+    const std::string text = "JOB=7\r\nTRCFMT= 6;360;E; R;F\r\nR=QUJDREVGR0hJSktMTU5PUA==\r\n" + asciitrace('L', 36);
+    const tshowfileresult r = showfilesequence(file("six.oma", text).string(), folder);
+    EXPECT_TRUE(r.readable);
+    EXPECT_EQ(r.labeltext, " ");
+    EXPECT_FALSE(r.right.visible);
+    EXPECT_TRUE(r.right.undecoded);
+    EXPECT_EQ(r.right.format, "6;360;E;R;F");
+    EXPECT_EQ(r.right.notenotdecoded, "notation 6: not decoded");
+    // The decoded eye, and an eye without any trace, are not flagged.
+    EXPECT_TRUE(r.left.visible);
+    EXPECT_FALSE(r.left.undecoded);
+    EXPECT_EQ(r.left.notenotdecoded, "");
+    const tshowfileresult none = showfilesequence(file("none.oma", "JOB=7\r\n").string(), folder);
+    EXPECT_FALSE(none.right.undecoded);
+    EXPECT_EQ(none.right.format, "");
+}
+
 TEST_F(ShowFileTest, EachEyeKeepsItsOwnPicture) {
     const std::string right = asciitrace('R', 36, 2500);
     const std::string left = asciitrace('L', 36, 1800);

@@ -370,7 +370,7 @@ TEST(CliInfo, JsonMeasuresOfBothEyes) {
 
     // The keys, in the documented order.
     EXPECT_EQ(keysof(j), (std::vector<std::string>{"file", "verdict", "detail", "right", "left"}));
-    const std::vector<std::string> eyekeys{"format", "points", "a",     "b",   "ed",
+    const std::vector<std::string> eyekeys{"format", "points", "decoded", "a",     "b",   "ed",
                                            "edangle", "circ", "fcirc", "dbl", "drills"};
     EXPECT_EQ(keysof(right), eyekeys);
     EXPECT_EQ(keysof(left), eyekeys);
@@ -416,13 +416,57 @@ TEST(CliInfo, EyeWithoutATraceHasPointsZero) {
     TempDir dir;
     const nlohmann::ordered_json j = infojson(writeoma(dir, "r.oma", concat({{"DBL=17"}, trace('R', circle(400, 2500))})));
     EXPECT_EQ(j["right"]["points"], 400);
-    const nlohmann::ordered_json expectedleft = {{"format", ""}, {"points", 0}, {"a", 0}, {"b", 0}, {"ed", 0},
-                                         {"edangle", 0}, {"circ", 0}, {"fcirc", 0}, {"dbl", 0}, {"drills", 0}};
+    EXPECT_EQ(j["right"]["decoded"], true);
+    const nlohmann::ordered_json expectedleft = {{"format", ""}, {"points", 0}, {"decoded", false}, {"a", 0},
+                                                 {"b", 0}, {"ed", 0}, {"edangle", 0}, {"circ", 0},
+                                                 {"fcirc", 0}, {"dbl", 0}, {"drills", 0}};
     EXPECT_EQ(j["left"], expectedleft);
 
     const nlohmann::ordered_json none = infojson(writeoma(dir, "n.oma", {"JOB=1"}));
     EXPECT_EQ(none["right"]["points"], 0);
     EXPECT_EQ(none["left"]["points"], 0);
+}
+
+TEST(CliInfo, TracesInANotationThatIsNotDecodedAreNamed) {
+    // The trace is there but cannot be read: info names its format, dump
+    // says so on standard error, and the check keeps its verdicts.
+    TempDir dir;
+    struct Case {
+        const char* format;  // of the right eye; the left eye is ASCII
+        bool undecoded;
+    } const cases[] = {
+        {"6;360;E;R;F", true},
+        {"2;400;E;R;F", true},
+        {"  6 ;360;E; R;F", true},
+        {"x;400;E;R;F", true},
+        {"0;0;E;R;F", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        const fs::path file = writeoma(dir, "n.oma", concat({{"TRCFMT="s + c.format, "R=QUJDREVGR0hJSktMTU5PUA=="},
+                                                             trace('L', circle(400, 2500))}));
+        const nlohmann::ordered_json j = infojson(file);
+        EXPECT_EQ(j["right"]["points"], 0);
+        EXPECT_EQ(j["right"]["decoded"], false);
+        EXPECT_EQ(j["left"]["decoded"], true);
+        const tresult text = runcli("info " + quoted(file));
+        ASSERT_EQ(text.status, 0);
+        const std::string format = j["right"]["format"].get<std::string>();
+        if (c.undecoded) {
+            EXPECT_NE(text.out.find("Right eye:\n  Format:                  " + format + " (not decoded)\nLeft eye:\n"),
+                      std::string::npos)
+                << text.out;
+        } else {
+            EXPECT_NE(text.out.find("Right eye: no trace\n"), std::string::npos) << text.out;
+        }
+        const tresult dump = runcli("dump " + quoted(file));
+        EXPECT_EQ(dump.status, 0);
+        EXPECT_EQ(dump.out, "");
+        EXPECT_EQ(dump.err.find("not decoded") != std::string::npos, c.undecoded) << dump.err;
+        // The left eye's dump is not concerned.
+        EXPECT_EQ(runcli("dump --eye L " + quoted(file)).err, "");
+        EXPECT_EQ(runcli("check " + quoted(file)).out, " \n");
+    }
 }
 
 TEST(CliInfo, JsonTextIsUtf8WhateverTheFileHolds) {
@@ -518,6 +562,11 @@ TEST(CliInfo, RealSamplesAgreeWithTheirRecordedBoxAndCircumference) {
         if (entry.path().extension() != ".oma") continue;
         const std::string text = "\n" + testing::read_file(entry.path());
         const nlohmann::ordered_json j = infojson(entry.path());
+        // Every eye of a real file is decoded, but those in notation "6".
+        for (const char* eye : {"right", "left"}) {
+            const bool six = j[eye]["format"].get<std::string>().rfind("6;", 0) == 0;
+            EXPECT_EQ(j[eye]["decoded"], !six) << entry.path() << " " << eye;
+        }
         for (int eye : {0, 1}) {
             const nlohmann::ordered_json& m = j[eye == 0 ? "right" : "left"];
             SCOPED_TRACE(entry.path().filename().string() + (eye == 0 ? " R" : " L"));

@@ -151,6 +151,22 @@ TEST_F(DisplayConversion, PackedRightTraceBecomesAsciiRecords) {
     EXPECT_EQ(doc.omalist.count(), 5);
 }
 
+TEST_F(DisplayConversion, FormatRecordsWithBlanksAroundTheirFieldsReadAsTrimmed) {
+    // Serial logs and some hosts pad the fields; the trace is read and
+    // written as if they were not padded.
+    const Radii r = outline(400), l = outline(400, 2400);
+    tomafileobj padded = document({"TRCFMT=  3;400 ;E; R;F", packed3("R", r), "TRCFMT=3 ; 400;E;L ;F ", packed3("R", l),
+                                   "ZFMT= 3;400;E; L;F", packed3("Z", l)});
+    tomafileobj plain = document({"TRCFMT=3;400;E;R;F", packed3("R", r), "TRCFMT=3;400;E;L;F", packed3("R", l),
+                                  "ZFMT=3;400;E;L;F", packed3("Z", l)});
+    const Records out = converted(padded);
+    Records expected = converted(plain);
+    ASSERT_FALSE(out.empty());
+    // Only the stamps may differ by the clock.
+    EXPECT_EQ(Records(out.begin(), out.end() - 1), Records(expected.begin(), expected.end() - 1));
+    EXPECT_EQ(out[0], "TRCFMT=1;400;E;R;F");
+}
+
 TEST_F(DisplayConversion, BothEyesWithZTracesInTheirOrder) {
     const Radii r = outline(400), l = outline(400, 2450), zr = outline(400, 300), zl = outline(400, 320);
     tomafileobj doc = document({"ZFMT=3;400;E;L;F", packed3("Z", zl), "TRCFMT=3;400;E;L;F", packed3("R", l),

@@ -261,6 +261,46 @@ TEST_F(Extraction, AngleRecordsOutsideOneTurnAreTakenRoundTheCircle) {
     }
 }
 
+TEST_F(Extraction, FormatFieldsWithBlanksAroundThemReadAsTrimmed) {
+    // Each padded value gives what its plain twin gives: the notation, the
+    // count, the eye and (for "U") the angle records.
+    const Radii r = outline(400), l = outline(400, 2300);
+    Records angles;
+    Radii hundredths;
+    for (int i = 0; i < 400; ++i) hundredths.push_back(i * 90);
+    appendascii(angles, hundredths, "A");
+    const struct {
+        const char* plain;
+        const char* padded;
+    } formats[] = {
+        {"1;400;E;R;F", "  1;400 ;E; R;F"},
+        {"1;400;U;R;F", "1 ; 400;U ;R ;F "},
+        {"1;400;E;R;F", "\t1;\t400\t;E;\tR;F"},
+    };
+    for (const auto& f : formats) {
+        const bool uneven = std::string(f.plain).find(";U;") != std::string::npos;
+        const auto records = [&](const char* format) {
+            Records out = trace(format, r);
+            if (uneven) out.insert(out.end(), angles.begin(), angles.end());
+            return concat({out, trace("1; 400 ;E; L ;F", l)});
+        };
+        tradiilist plain, plainright, plainleft, padded, right, left;
+        ASSERT_TRUE(plain.extractradiilistfromomalist2(listof(records(f.plain)), &plainright, &plainleft, true)) << f.padded;
+        ASSERT_TRUE(padded.extractradiilistfromomalist2(listof(records(f.padded)), &right, &left, true)) << f.padded;
+        EXPECT_THAT(radiiof(right), ElementsAreArray(r)) << f.padded;
+        EXPECT_THAT(anglesof(right), ElementsAreArray(anglesof(plainright))) << f.padded;
+        EXPECT_THAT(radiiof(left), ElementsAreArray(l)) << f.padded;
+        // The format text is held trimmed, as a plain one would be.
+        EXPECT_EQ(right.trcfmtstr, f.plain) << f.padded;
+        EXPECT_EQ(left.trcfmtstr, "1;400;E;L;F") << f.padded;
+        EXPECT_FALSE(right.invalidnumberofpoints) << f.padded;
+    }
+    // A packed record with a padded notation and count is decoded.
+    tradiilist packed;
+    ASSERT_TRUE(tradiilist::addOMAradii(packed, "2500," + std::string(9, '\x80'), " B ; 10 ;E;R;F"));
+    EXPECT_EQ(packed.readcount(), 10);
+}
+
 TEST_F(Extraction, CribDataIsNotTraceData) {
     const Radii r = outline(11, 2400), crib = outline(11, 3000), l = outline(11, 2600);
     ASSERT_TRUE(run(concat({trace("1;11;E;R;F", r), trace("1;11;E;R;F", crib, "R", "CRIBFMT"),
@@ -271,7 +311,7 @@ TEST_F(Extraction, CribDataIsNotTraceData) {
 }
 
 TEST_F(Extraction, BlocksWithoutARightEyeLetterFillTheLeftList) {
-    for (const char* format : {"1;11;E;B;F", "1;11;E;r;F", "1;11;E; R;F"}) {
+    for (const char* format : {"1;11;E;B;F", "1;11;E;r;F", "1;11;E;;F", "1;11;E"}) {
         tradiilist res, rl, ll;
         ASSERT_TRUE(res.extractradiilistfromomalist2(listof(trace(format, outline(11))), &rl, &ll, true)) << format;
         EXPECT_EQ(rl.readcount(), 0) << format;
@@ -516,7 +556,7 @@ TEST_F(Extraction, RandomAsciiRecordsDecodeExactlyAsFieldByFieldReading) {
 
 TEST_F(Extraction, FormatTextsAreReadAsDelimitedFields) {
     // The notation and the count as delimitedfield reads them, quotes and
-    // all, decide what a record gives.
+    // all, decide what a record gives; blanks around the notation do not.
     const char* const formats[] = {
         "1;4;E;R;F", "1;4", "1;4;", "1;;E", "1;", "1", ";4;E", ";;", "", " 1;4", "1; 4 ;E",
         "\"1\";4;E", "1;\"4\";E", "\"1;4\";5;E", "1;\"4;5\";E", "1;\"\";E", "\"\";4", "1;\"", "3;4;E", "x;4",
@@ -525,6 +565,7 @@ TEST_F(Extraction, FormatTextsAreReadAsDelimitedFields) {
         std::string_view notation, countfield;
         const bool hascount = delimitedfield(format, 1, ';', countfield);
         delimitedfield(format, 0, ';', notation);
+        notation = trimview(notation);
         tradiilist got, expected;
         const bool ok = tradiilist::addOMAradii(got, "2500;2510;2520", format);
         bool expectedok = true;

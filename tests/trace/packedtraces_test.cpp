@@ -186,6 +186,37 @@ TEST(PackedTrc4, WorkedStreamAndEdgeCases) {
     for (const Case& c : cases) EXPECT_THAT(converttrcfmt4(c.bytes), ElementsAreArray(c.expected)) << c.name;
 }
 
+// Encoders end a stream with the trace's last values in its last byte: they
+// are read while the trace is short of its declared count (room) and the
+// value needs no byte after the last.
+TEST(PackedTrc4, TheLastByteIsReadWhileShortOfTheDeclaredCount) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::int64_t room;
+        Radii expected;
+    };
+    const Radii worked = {2500, 2510, 2522, 2535, 2547, 2559, 2564};
+    Radii workedandone = worked;
+    workedandone.push_back(2564);
+    const Case cases[] = {
+        {"worked stream: its count reached, the last byte stays unread", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"), 7, worked},
+        {"worked stream one short: the last byte is an increment", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"), 8, workedandone},
+        {"a byte on a byte boundary", hex("C4 09 00 80 0A 0C"), 3, {2500, 2510, 2522}},
+        {"a byte, count reached before it", hex("C4 09 00 80 0A 0C"), 2, {2500, 2510}},
+        {"two nibbles", hex("C4 09 00 80 0A 80 12"), 4, {2500, 2510, 2521, 2534}},
+        {"two nibbles, one short of the count", hex("C4 09 00 80 0A 80 12"), 3, {2500, 2510, 2521}},
+        {"an odd nibble: the padding after it is not a point", hex("C4 09 00 80 0A 80 12 30"), 5,
+         {2500, 2510, 2521, 2534, 2550}},
+        {"a byte across the last byte's end is not started", hex("C4 09 00 80 0A 80 81 50"), 10, {2500, 2510, 2531}},
+        {"a word is not started in the last byte", hex("C4 09 05"), 10, {2500}},
+        {"a switch to words in the last byte, then no room for a word", hex("00 80 0A 80 18 81"), 10, {10, 21}},
+        {"a switch in the last byte emits nothing", hex("C4 09 00 80 80"), 10, {2500}},
+    };
+    for (const Case& c : cases)
+        EXPECT_THAT(converttrcfmt4(c.bytes, c.room), ElementsAreArray(c.expected)) << c.name;
+}
+
 TEST(PackedTrc4, HandEncodedShapesRoundTrip) {
     const Radii shapes[] = {
         {2500},
@@ -283,6 +314,8 @@ TEST(PackedRecords, AddOMAradiiDecodesEachNotation) {
         {"notation 4", "4;7;E;R;F", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"),
          {2500, 2510, 2522, 2535, 2547, 2559, 2564}},
         {"notation 4 does not stop at the count", "4;2;E;R;F", hex("C4 09 00 80 0A 0C 00"), {2500, 2510, 2522}},
+        {"notation 4 reads its last byte while short of the count", "4;3;E;R;F", hex("C4 09 00 80 0A 0C"),
+         {2500, 2510, 2522}},
         {"notation 2 is not decoded", "2;5;E;R;F", hex("C4 09 05"), {}},
         {"unknown notation 6", "6;5;E;R;F", hex("C4 09 05"), {}},
     };
@@ -302,6 +335,18 @@ TEST(PackedRecords, AnglesFollowTheDeclaredCountAcrossRecords) {
     // The list is full: a further record is ignored.
     ASSERT_TRUE(tradiilist::addOMAradii(r, hex("D0 07"), "3;4;E;R;F"));
     EXPECT_EQ(r.readcount(), 4);
+}
+
+TEST(PackedRecords, Notation4LastBytesCountTheWholeTrace) {
+    // Two records of one 4-point trace: the first record's last byte is read
+    // (two points held, four declared), the second's only while points are
+    // still owed.
+    tradiilist r;
+    ASSERT_TRUE(tradiilist::addOMAradii(r, hex("C4 09 00 80 0A"), "4;4;E;R;F"));
+    EXPECT_EQ(r.readcount(), 2);
+    ASSERT_TRUE(tradiilist::addOMAradii(r, hex("D0 07 00 80 01 01"), "4;4;E;R;F"));
+    EXPECT_THAT(radiiof(r), ElementsAreArray(Radii{2500, 2510, 2000, 2001}));
+    EXPECT_FALSE(r.invalidnumberofpoints);
 }
 
 TEST(PackedRecords, CheckingEveryRecordStillStopsPerRecord) {

@@ -150,5 +150,27 @@ TEST(TrcFmtEncode, LeavesTheProcessWideDelimiterAlone) {
     csvdelimiter() = saved;
 }
 
+TEST(TrcFmtFields, BlanksAroundFieldsAreRemovedAndTheEyeIsRead) {
+    const struct {
+        const char* value;
+        const char* trimmed;
+        char eye;
+    } cases[] = {
+        {"4;512;E;R;F", "4;512;E;R;F", 'R'},
+        {"  4;512 ;E; R;F", "4;512;E;R;F", 'R'},
+        {"1 ;400; U ;L ;F  ", "1;400;U;L;F", 'L'},
+        {"1;400;E;B", "1;400;E;B", 'B'},
+        {"1;400;E", "1;400;E", '\0'},
+        {"1;400;E;;F", "1;400;E;;F", '\0'},
+        {"", "", '\0'},
+        {" ; ", ";", '\0'},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(trimformatfields(c.value), c.trimmed) << c.value;
+        EXPECT_EQ(formateye(c.value), c.eye) << c.value;
+        EXPECT_EQ(formateye(c.trimmed), c.eye) << c.value;
+    }
+}
+
 }  // namespace
 }  // namespace kestrune

@@ -51,10 +51,13 @@ std::vector<std::int32_t> decodetrcb(std::string_view bytes, std::int64_t room);
 
 // Notation "4" (variable width): a stream of 16-bit words, bytes and 4-bit
 // nibbles, with switches between absolute, incremental and differential
-// values. A value never starts in the last byte. A record is decoded whole,
-// however long, unless `limit` radii come first: decoding stops there. The
-// radii it yields are bounded by its bytes. Expects unescaped bytes.
-std::vector<std::int32_t> converttrcfmt4(std::string_view bytes,
+// values. A value starts in the last byte only while fewer than `room`
+// radii have been produced (room: the points the trace is still short of
+// its declared count) and only when it needs no further byte: a nibble, or
+// a byte on a byte boundary. A record is decoded whole, however long,
+// unless `limit` radii come first: decoding stops there. The radii it
+// yields are bounded by its bytes. Expects unescaped bytes.
+std::vector<std::int32_t> converttrcfmt4(std::string_view bytes, std::int64_t room = 0,
                                          std::size_t limit = static_cast<std::size_t>(-1));
 
 }  // namespace kestrune

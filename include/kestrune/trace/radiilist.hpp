@@ -252,6 +252,9 @@ public:
     // ---- format queries (radiilist.cpp) ----
     bool binaryformat() const;
     bool unevenfmt() const;
+    // The format text names a trace in a notation that is not decoded (such
+    // as "2" or "6"): the trace is there, but gives no points.
+    bool undecodednotation() const;
 
     // ---- verdict and fixed area (radiilist.cpp) ----
     bool goodtrace();

@@ -24,4 +24,18 @@ public:
     void encodetrcfmtstr(std::string& s) const;
 };
 
+// A format value with the blanks (spaces and tabs) around each of its
+// ";"-separated fields removed ("  4;512 ;E; R;F" gives "4;512;E;R;F"), as
+// serial logs and some hosts write them. A value without such blanks comes
+// back unchanged; other bytes, control characters too, stay as they are.
+std::string trimformatfields(std::string_view value);
+
+// Whether traces of a notation are decoded into points: "1" (ASCII), "3",
+// "4" and "B". Others, such as "2" or "6", are recognised but not read.
+bool decodednotation(char notation);
+
+// The eye letter of a format value: the first character of its fourth
+// field, blanks around the field removed; '\0' when there is none.
+char formateye(std::string_view value);
+
 }  // namespace kestrune
