@@ -109,9 +109,11 @@ int main(int argc, char** argv) {
         writefile(oma / ("packed3-" + count + ".oma"),
                   join(header, std::vector<std::string>{"TRCFMT=3;" + count + ";E;R;F", packed3(r, true),
                                                         "TRCFMT=3;" + count + ";E;L;F", packed3(l, true)}));
+        // The smaller outline: at 36 points the larger one has a step beyond
+        // what one byte of notation "B" carries.
         writefile(oma / ("packedb-" + count + ".oma"),
                   join(header,
-                       std::vector<std::string>{"TRCFMT=B;" + count + ";E;R;F", packed("R", fixtures::encodetrcb(r))}));
+                       std::vector<std::string>{"TRCFMT=B;" + count + ";E;R;F", packed("R", fixtures::encodetrcb(l))}));
         writefile(oma / ("packed4-" + count + ".oma"),
                   join(header,
                        std::vector<std::string>{"TRCFMT=4;" + count + ";E;R;F", packed("R", fixtures::encodetrc4(r))}));

@@ -337,7 +337,8 @@ TEST_F(CliPacked, ConvertOfAnUnreadableFile) {
 }
 
 TEST_F(CliPacked, NotationBConvertsToo) {
-    const Radii r = outline(360, 2450);
+    Radii r = outline(360, 2450);
+    r[r.size() / 2] -= 300;  // no spike: notation B steps by one byte at most
     const std::string packed = "R=" + fixtures::escaped(fixtures::encodetrcb(r));
     write_file(dir_ / "b.oma", filetext({"TRCFMT=B;360;E;R;F", packed, "JOB=9"}));
     ASSERT_EQ(runcli("convert " + quoted(dir_ / "b.oma") + " -o " + quoted(dir_ / "out.oma")).status, 0);
