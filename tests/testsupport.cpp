@@ -7,7 +7,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -91,6 +99,55 @@ TempDir::~TempDir() {
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
+}
+
+bool make_fifo(const fs::path& p) { return ::mkfifo(p.c_str(), 0600) == 0; }
+
+bool make_socket(const fs::path& p) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (p.native().size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, p.c_str(), p.native().size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+bool finishes_in_time(const std::function<void()>& work, const std::vector<fs::path>& fifos, double seconds) {
+    std::mutex m;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread worker([&] {
+        work();
+        const std::lock_guard lock(m);
+        finished = true;
+        done.notify_all();
+    });
+    bool intime;
+    {
+        std::unique_lock lock(m);
+        intime = done.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return finished; });
+    }
+    // A reader blocked on a pipe goes on once a writer has come and gone
+    // (it then reads the end of the file); keep knocking until it has, or
+    // give up on the whole test program rather than hang.
+    const auto giveup = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!intime) {
+        if (std::chrono::steady_clock::now() > giveup) {
+            std::fprintf(stderr, "finishes_in_time: the work is still waiting; giving up\n");
+            std::abort();
+        }
+        for (const fs::path& fifo : fifos) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) ::close(fd);
+        }
+        std::unique_lock lock(m);
+        if (done.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished; })) break;
+    }
+    worker.join();
+    return intime;
 }
 
 std::string read_file(const fs::path& p) {

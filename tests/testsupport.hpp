@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,20 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Makes a named pipe at p; false when the system does not allow it.
+bool make_fifo(const std::filesystem::path& p);
+// Makes a Unix-domain socket file at p (bound, then closed: the file stays);
+// false when the system does not allow it or the path is too long for one.
+bool make_socket(const std::filesystem::path& p);
+
+// Runs work on a thread of its own and waits at most seconds for it. When it
+// has not finished by then, each of fifos is opened for writing and closed
+// again, which releases a reader waiting to open or read it, so that a test
+// that would wait forever fails instead. Returns whether work finished in
+// time.
+bool finishes_in_time(const std::function<void()>& work, const std::vector<std::filesystem::path>& fifos,
+                      double seconds = 5);
 
 std::string read_file(const std::filesystem::path& p);
 void write_file(const std::filesystem::path& p, const std::string& bytes);

@@ -1,12 +1,5 @@
 #include "showfile.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "kestrune/oma/omafile.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
@@ -16,19 +9,6 @@
 
 namespace kestrune {
 namespace {
-
-// Why a file that the document could not read cannot be read, in the
-// system's words.
-std::string unreadablereason(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) return "Not a regular file";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    return "Read error";
-}
 
 // Writes one eye's picture when its trace has enough points.
 void makepicture(tradiilist& trace, const std::string& filename, int imwidth, int imheight,
@@ -68,6 +48,7 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
 
         tomafileobj oma;
         result.readable = oma.readomafile(OMAfile);
+        result.readfailure = oma.readfailure;
         oma.omastrtolist();
 
         // The verdict and the first detail message, a space between them.
@@ -77,7 +58,7 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         result.labeltext = oma.goodtrace(true, &outlines);
         result.labeltext += ' ';
         result.labeltext += listentry(oma.errorslist, 0);
-        if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + unreadablereason(OMAfile);
+        if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + result.readfailure;
 
         if (!outlines.valid) outlines.shown.extractradiilistfromomalist2(oma.omalist, &outlines.right, &outlines.left, true);
         tradiilist& rightlist = outlines.right;

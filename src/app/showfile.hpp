@@ -52,6 +52,9 @@ struct tshowfileresult {
     std::string source;     // the caption without its last extension
     std::string labeltext;  // the red line: verdict, a space, first detail message
     bool readable = false;  // the file could be read
+    // Why it could not be, as the reading gave it ("No such file or
+    // directory", "not a regular file", ...); empty when it could.
+    std::string readfailure;
     tstringlist lines;      // the record box's lines
     bool converted = false; // lines are the records with traces rewritten as ASCII
     std::string dumpfilename;  // the radii dump; empty when none was written
@@ -70,7 +73,9 @@ std::string showfilecaption(const std::string& OMAfile);
 // and "__TMP_OMA_<source>L.jpeg", both drawn in the right eye's orientation
 // at imwidth x imheight pixels. A file that cannot be read writes no dump
 // (an earlier dump of the same name stays) and its label names the reason;
-// an empty OMAfile shows nothing and says nothing. Never throws.
+// a named pipe, a socket or a device is not a file to read ("The file could
+// not be read: not a regular file") and is refused at once, never waited
+// for; an empty OMAfile shows nothing and says nothing. Never throws.
 tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& workingfolder,
                                  int imwidth = pictureboxwidth, int imheight = pictureboxheight);
 

@@ -40,7 +40,10 @@ bool omafilename(std::string_view name);
 // per operand, so links that loop are harmless. Any other operand is taken
 // as a file as it stands, also when it is missing (reading it reports why).
 // A folder that cannot be read is reported on the diagnostics as
-// "kestrune-cli: FOLDER: reason" and the search goes on.
+// "kestrune-cli: FOLDER: reason" and the search goes on. An OMA name in a
+// folder that is a named pipe, a socket or a device is left out and reported
+// as "kestrune-cli: PATH: not a regular file; skipped"; that alone is no
+// failure.
 tinputs findinputs(const std::vector<std::string>& operands, tcontext& ctx);
 
 // ---- progress (progress.cpp) ----

@@ -197,10 +197,6 @@ bool reshapetraces(tstringlist& records, const tshapechange& change);
 
 // ---- input files ----
 
-// Why a file that failed to read cannot be read, in the system's words
-// ("No such file or directory", "Is a directory", "Permission denied", ...).
-std::string unreadablereason(const std::filesystem::path& path);
-
 // Why a file that failed to be written could not be, in the system's words:
 // what stops writing into its folder when something does, else what the I/O
 // code the writing left (0 when there is none) says.
@@ -208,7 +204,9 @@ std::string unwritablereason(const std::string& filename, int iocode);
 
 // Reads one file named on the command line into doc and splits it into its
 // record list. When the file cannot be read, writes "kestrune-cli: FILE: reason"
-// to the diagnostics and returns false.
+// to the diagnostics, with the reason the reading gave ("No such file or
+// directory", "not a regular file" for a pipe or a device, ...), and returns
+// false.
 bool readdocument(const std::string& filename, tomafileobj& doc, tcontext& ctx);
 
 // The records as the viewer's record box shows them: when the right or left

@@ -57,7 +57,7 @@ int showfile(const std::string& filename, const std::string& workingfolder, bool
 
     int status = exitok;
     if (!shown.readable) {
-        ctx.error(filename + ": " + unreadablereason(filename));
+        ctx.error(filename + ": " + shown.readfailure);
         status = exitfailure;
     } else if (!shown.dumpwritten) {
         // The dump's I/O code is still the one its saving left on this thread.

@@ -55,7 +55,14 @@ public:
             // itself, so a folder of files costs no status call per file.
             if (entry.is_directory(sec)) {
                 folder(entry.path(), relative / name);
-            } else if (omafilename(name)) {
+            } else if (!omafilename(name)) {
+                continue;
+            } else if (entry.is_other(sec)) {
+                // A named pipe, a socket or a device holds no file to read
+                // (reading a pipe would wait for a writer): left out, and
+                // said so.
+                ctx_.error(entry.path().string() + ": not a regular file; skipped");
+            } else {
                 inputs_.files.push_back({entry.path().string(), (relative / name).string()});
             }
         }

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <system_error>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -138,6 +140,54 @@ private:
     int fd_;
 };
 
+// The system's words for an errno value ("No such file or directory").
+std::string systemwords(int err) { return std::generic_category().message(err); }
+
+// Opens the regular file at path, which stat gave st, for reading; fills st
+// anew from the open file. Anything else is refused with its reason in why,
+// and -1 returned: a folder, and, without being opened, a named pipe, a
+// socket or a device (/dev/zero, say, would never end; the open of a pipe
+// would wait for a writer). The open does not wait either, and the type is
+// checked again on what it opened, in case the path changed in between.
+int openregularfile(const std::filesystem::path& path, struct stat& st, std::string& why) {
+    if (S_ISDIR(st.st_mode)) {
+        why = systemwords(EISDIR);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = tomafileobj::kNotARegularFile;
+        return -1;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        why = systemwords(errno);
+        return -1;
+    }
+    int err = 0;
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        err = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = tomafileobj::kNotARegularFile;
+        return -1;
+    } else if (::fcntl(fd, F_SETFL, 0) != 0) {
+        // Reads of a regular file wait for the disk as usual: a file system
+        // that honoured O_NONBLOCK could otherwise end the reading early.
+        err = errno;
+    }
+    if (err != 0) {
+        ::close(fd);
+        why = systemwords(err);
+        return -1;
+    }
+    return fd;
+}
+
 // The first buffer holds a regular file whole when its size is plausible; a
 // larger declared size (a sparse file, say) is not trusted for allocation up
 // front: the buffer then grows with what actually arrives.
@@ -196,20 +246,17 @@ void tomafileobj::clear() {
 
 bool tomafileobj::readomafile(const std::filesystem::path& datafilename) {
     bool opened = false;
+    readfailure.clear();
     try {
-        std::error_code ec;
-        const auto status = std::filesystem::status(datafilename, ec);  // follows links
-        if (!ec && std::filesystem::exists(status)) {
+        struct stat st {};
+        if (::stat(datafilename.c_str(), &st) != 0) {  // follows links
+            // Nothing there (or out of reach): the document stays as it is.
+            readfailure = systemwords(errno);
+        } else {
             omadatafilename = datafilename.string();
-            // Only a regular file or a pipe holds a file's bytes. A folder
-            // exists but cannot be read, and a device is not opened at all
-            // (/dev/zero, say, would never end). The type is checked again on
-            // the open file, in case the path changed in between.
-            const bool readable = std::filesystem::is_regular_file(status) || std::filesystem::is_fifo(status);
-            const int fd = readable ? ::open(datafilename.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
+            const int fd = openregularfile(datafilename, st, readfailure);
             const fdguard guard(fd);
-            struct stat st {};
-            if (fd >= 0 && ::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode))) {
+            if (fd >= 0) {
                 opened = true;
                 omastr.clear();
                 omastrasansi.clear();
@@ -225,11 +272,16 @@ bool tomafileobj::readomafile(const std::filesystem::path& datafilename) {
                     omastrasansi.clear();
                     omastrasansi.shrink_to_fit();
                     opened = false;
+                    readfailure = systemwords(ENOMEM);
                 }
             }
         }
     } catch (...) {
         opened = false;
+        try {
+            readfailure = systemwords(ENOMEM);
+        } catch (...) {
+        }
     }
     loadedtrcfmt.clear();
     return opened;

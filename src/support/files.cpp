@@ -344,15 +344,23 @@ bool opentextfileforread(ttextfile& f, const std::string& filename) {
         if (badname(filename)) {
             code = codeinvalidname;
         } else {
-            const int fd = openretrying(filename.c_str(), O_RDONLY | O_CLOEXEC);
+            // Opened without waiting: the open of a named pipe would wait
+            // for a writer before the check below could refuse it.
+            const int fd = openretrying(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
             struct stat st {};
             if (fd < 0) {
                 // A file that is not there is "file not found", whatever
-                // part of its path is missing.
-                code = errno == ENOENT || errno == ENOTDIR ? 2 : ioerrorfromerrno(errno);
-            } else if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+                // part of its path is missing; a socket (or a device without
+                // a driver), which cannot be opened at all, is not a file to
+                // read either.
+                code = errno == ENOENT || errno == ENOTDIR || errno == ENXIO ? 2 : ioerrorfromerrno(errno);
+            } else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
                 closefd(fd);
-                code = 2;  // a folder is not a file to read
+                code = 2;  // a folder, a pipe, a socket or a device is not a file to read
+            } else if (::fcntl(fd, F_SETFL, 0) != 0) {
+                // Reads wait for the disk as usual from here on.
+                code = ioerrorfromerrno(errno);
+                closefd(fd);
             } else {
                 if (!f.buffer_) f.buffer_ = std::make_unique_for_overwrite<char[]>(textbuffersize);
                 f.fd_ = fd;

@@ -261,28 +261,43 @@ TEST_F(ShowFileTest, FileThatCannotBeReadSaysSoAndKeepsTheEarlierDump) {
     const fs::path good = file("job.oma", asciitrace('R', 20));
     const tshowfileresult first = showfilesequence(good.string(), folder);
     ASSERT_TRUE(first.dumpwritten);
+    EXPECT_EQ(first.readfailure, "");
     const std::string dump = read_file(first.dumpfilename);
     ASSERT_FALSE(dump.empty());
 
     fs::create_directories(dir / "other");
     fs::create_directories(dir / "job2.oma");
+    // What is not a regular file is refused at once, never waited for: the
+    // viewer runs the sequence on its only thread.
+    fs::create_directories(dir / "special");
+    const fs::path fifo = dir / "special/job.oma";
+    ASSERT_TRUE(testing::make_fifo(fifo));
     struct tcase {
         const char* name;
         std::string path;
         std::string caption;
         std::string label;
     };
-    const std::vector<tcase> cases = {
+    std::vector<tcase> cases = {
         {"missing file of the same name", (dir / "other/job.oma").string(), "job.oma",
          "The file could not be read: No such file or directory"},
         {"a folder", (dir / "job2.oma").string(), "job2.oma", "The file could not be read: Is a directory"},
+        {"a named pipe of the same name", fifo.string(), "job.oma",
+         "The file could not be read: not a regular file"},
+        {"a device", "/dev/zero", "zero", "The file could not be read: not a regular file"},
     };
+    if (testing::make_socket(dir / "special/socket.oma")) {
+        cases.push_back({"a socket", (dir / "special/socket.oma").string(), "socket.oma",
+                         "The file could not be read: not a regular file"});
+    }
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
-        const tshowfileresult r = showfilesequence(c.path, folder);
+        tshowfileresult r;
+        EXPECT_TRUE(testing::finishes_in_time([&] { r = showfilesequence(c.path, folder); }, {fifo}));
         EXPECT_FALSE(r.readable);
         EXPECT_EQ(r.caption, c.caption);
         EXPECT_EQ(r.labeltext, c.label);
+        EXPECT_EQ(unreadablemessage + r.readfailure, c.label);
         EXPECT_TRUE(r.lines.empty());
         EXPECT_FALSE(r.right.visible);
         EXPECT_FALSE(r.left.visible);

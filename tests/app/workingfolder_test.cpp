@@ -99,6 +99,16 @@ TEST_F(WorkingFolderTest, DocumentsFolderFromUserDirs) {
     EXPECT_EQ(GetSpecialsPath(7), "");
 }
 
+// The viewer and `kestrune-cli show` look at user-dirs.dirs for every file
+// they show: a named pipe there must not make them wait.
+TEST_F(WorkingFolderTest, UserDirsThatIsANamedPipeCountsAsMissing) {
+    const fs::path userdirs = home / ".config/user-dirs.dirs";
+    ASSERT_TRUE(testing::make_fifo(userdirs));
+    std::string documents;
+    EXPECT_TRUE(testing::finishes_in_time([&] { documents = GetSpecialsPath(CSIDL_PERSONAL); }, {userdirs}));
+    EXPECT_EQ(documents, (home / "Documents").string());
+}
+
 TEST_F(WorkingFolderTest, UserFolderWinsUnlessOnlyTheSharedOneExists) {
     const fs::path mine = home / "Documents" / ProjectName;
     const fs::path theirs = shared / ProjectName;

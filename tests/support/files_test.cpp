@@ -219,6 +219,29 @@ TEST_F(FilesTest, OpeningForReadFailsAtOnceWithFileNotFound) {
     EXPECT_TRUE(pauses_.empty());
 }
 
+TEST_F(FilesTest, OpeningForReadRefusesWhatIsNotARegularFileWithoutWaiting) {
+    const fs::path fifo = dir_.path() / "pipe.txt";
+    ASSERT_TRUE(testing::make_fifo(fifo));
+    std::vector<std::string> specials = {fifo.string(), "/dev/null", "/dev/zero"};
+    if (testing::make_socket(dir_.path() / "socket.txt")) specials.push_back(path("socket.txt"));
+    for (const std::string& name : specials) {
+        SCOPED_TRACE(name);
+        ttextfile f;
+        bool opened = true;
+        int code = 0;  // the codes are the opening thread's
+        EXPECT_TRUE(testing::finishes_in_time(
+            [&] {
+                opened = opentextfileforread(f, name);
+                code = QVTLibIOError;
+            },
+            {fifo}));
+        EXPECT_FALSE(opened);
+        EXPECT_FALSE(f.isopen());
+        EXPECT_EQ(code, 2);  // as for a folder: not a file to read
+    }
+    EXPECT_TRUE(pauses_.empty());
+}
+
 TEST_F(FilesTest, OpeningForWriteTriesFourTimesWithPausesBelowOneSecond) {
     write_file(path("plain"), "x");
     fs::create_directory(dir_.path() / "folder");

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
@@ -25,6 +26,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "application.hpp"
 #include "fileregistration.hpp"
@@ -251,6 +254,26 @@ private slots:
         QCOMPARE(w.Errlab->text(), QStringLiteral("The file could not be read: Is a directory"));
         QVERIFY(!w.Image1->isVisible());
         QVERIFY(!w.Image2->isVisible());
+    }
+
+    // A named pipe is no file to read: refused at once, so the window never
+    // waits for a writer. (The test's own time limit catches a wait.)
+    void dropOfANamedPipeIsRefusedAtOnce() {
+        auto& w = shownwindow();
+        fs::create_directories(files);
+        const fs::path pipe = files / "pipe.oma";
+        fs::remove(pipe);
+        QVERIFY(::mkfifo(pipe.c_str(), 0600) == 0);
+        QElapsedTimer timer;
+        timer.start();
+        drop({QUrl::fromLocalFile(QString::fromStdString(pipe.string()))});
+        QVERIFY(timer.elapsed() < 5000);
+        QCOMPARE(w.windowTitle(), QStringLiteral("pipe.oma"));
+        QVERIFY(w.OMAMemo->toPlainText().isEmpty());
+        QCOMPARE(w.Errlab->text(), QStringLiteral("The file could not be read: not a regular file"));
+        QVERIFY(!w.Image1->isVisible());
+        QVERIFY(!w.Image2->isVisible());
+        fs::remove(pipe);
     }
 
     // Names with spaces, quotes, "%", a line break, a leading dash or bytes

@@ -37,6 +37,11 @@ public:
     std::int32_t lastvalidresult = 0;
     tstringlist errorslist{true, true};  // sorted, duplicates ignored
     ttrcfmtsetting loadedtrcfmt;
+    // Why the latest readomafile failed, in the system's words ("No such file
+    // or directory", "Is a directory", "Permission denied", ...), or
+    // kNotARegularFile; empty after a read that succeeded. Callers report it
+    // as it stands rather than look at the path again.
+    std::string readfailure;
 
     tomafileobj();        // create: runs init
     void init();
@@ -44,9 +49,14 @@ public:
 
     // Reads the whole file (symbolic links followed) into omastrasansi and
     // omastr; omalist is left for omastrtolist. False when nothing exists at
-    // the path (the document is then unchanged), when it is a folder or cannot
-    // be opened, or when memory runs out. loadedtrcfmt is cleared either way.
+    // the path (the document is then unchanged but for readfailure), when it
+    // is a folder or cannot be opened, when it is not a regular file (a named
+    // pipe, a socket or a device: refused at once, never waited for), or when
+    // memory runs out; readfailure then says why. loadedtrcfmt is cleared
+    // either way.
     bool readomafile(const std::filesystem::path& datafilename);
+    // The reason readomafile gives for a pipe, a socket or a device.
+    static constexpr const char* kNotARegularFile = "not a regular file";
     // Splits omastr into omalist: runs of separators end a record and never
     // make an empty one. Text that splits into one record holding "|" uses
     // "|" as separator: every "|" of omastr becomes CR LF and it splits again.

@@ -116,8 +116,9 @@ private:
     bool pendingcr_ = false; // input: the last line ended with CR; skip a following LF
 };
 
-// Opens an existing file for reading. A missing file (or a folder) gives
-// code 2 at once, without retrying.
+// Opens an existing file for reading. A missing file gives code 2 at once,
+// without retrying; so does anything that is not a regular file (a folder, a
+// named pipe, a socket or a device), which is refused without waiting for it.
 bool opentextfileforread(ttextfile& f, const std::string& filename);
 
 // Creates or empties the file, or appends to it when appendmode is set and
