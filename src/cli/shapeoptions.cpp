@@ -128,8 +128,8 @@ bool reshapetraces(tstringlist& records, const tshapechange& change) {
     }
 
     // The records again: the changed traces in place of the first trace block
-    // they replace, the other records as they stand. Crib data after a
-    // CRIBFMT record belongs to no trace and stays.
+    // they replace, the other records as they stand. Crib or thickness data
+    // after a CRIBFMT or STHKFMT record belongs to no trace and stays.
     std::vector<std::string> out;
     out.reserve(static_cast<std::size_t>(records.count()) + 16);
     bool placed = false;
@@ -161,7 +161,7 @@ bool reshapetraces(tstringlist& records, const tshapechange& change) {
                 if (!placed) place();
                 continue;
             }
-        } else if (tag == "CRIBFMT") {
+        } else if (opensothersection(tag)) {
             cribdata = true;
         } else if (!cribdata && ((skipoutline && (tag == "R" || tag == "A")) ||
                                  (skipz && (tag == "Z" || tag == "ZA")))) {

@@ -252,8 +252,8 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         // The other records, in file order. The records of a trace that gave
         // no points (a notation that is not decoded, damaged data) are kept
         // as they stand rather than lost; so are records before any format
-        // record and the crib data after a CRIBFMT record, which belong to
-        // no trace.
+        // record and the crib or thickness data after a CRIBFMT or STHKFMT
+        // record, which belong to no trace.
         {
             std::vector<std::string> questiontags;
             bool cribdata = false;
@@ -279,7 +279,7 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
                 } else if (iszdata(tag)) {
                     keep = cribdata || keepz;
                 } else {
-                    if (tag == "CRIBFMT") cribdata = true;
+                    if (opensothersection(tag)) cribdata = true;
                     keep = true;
                     if (mirroring && valueof(record).find('?') != std::string_view::npos)
                         questiontags.emplace_back(tag);

@@ -141,6 +141,8 @@ void updateangles(const tradiilist& anglist, tradiilist& radlist, bool& flag) {
     flag = true;
 }
 
+bool addOMArecord(tradiilist& r, std::string_view s, std::string_view formatstr, bool angles);
+
 // The working state of one extraction call.
 class traceextractor {
 public:
@@ -337,9 +339,11 @@ bool traceextractor::readrecords(const tstringlist& omalist) {
         if (sametext(tag, "_RETRACE")) result_.retracesetting.assign(value);
         if (tag == "_JOBNUM") result_.loadedjobnum.assign(value);
         if (tag == "_PDOFFSET") result_.pdoffset = xstrtoint2(value);
-        if (tag == "CRIBFMT") {
+        if (opensothersection(tag)) {
             cribfmtfound_ = true;
-            readformat(value);
+            // Crib data is read under its own format; the thickness section
+            // leaves the outline's format as it is.
+            if (tag == "CRIBFMT") readformat(value);
         }
         if (tag == "CIRC") {
             const std::size_t k = value.find(';');
@@ -376,7 +380,7 @@ bool traceextractor::readrecords(const tstringlist& omalist) {
             } else {
                 anglesfound_ = true;
                 tradiilist& anglist = eyechar_ == 'R' ? rightanglelist_ : leftanglelist_;
-                if (!tradiilist::addOMAradii(anglist, value, traceformatstr_)) return false;
+                if (!addOMArecord(anglist, value, traceformatstr_, true)) return false;
             }
             processingradii_ = true;
         }
@@ -449,7 +453,19 @@ void traceextractor::finish() {
 
 }  // namespace
 
-bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr) try {
+namespace {
+
+// Angle records hold hundredths of a degree, 0 to 35999: in notations whose
+// values are 16-bit, an angle from 327.68 degrees on is the unsigned reading
+// of its 16 bits, not a negative value.
+void asunsignedangles(std::vector<std::int32_t>& values) {
+    for (std::int32_t& v : values)
+        if (v < 0 && v >= -32768) v += 65536;
+}
+
+// Decodes one trace record value into r (see addOMAradii); angles is set for
+// angle records.
+bool addOMArecord(tradiilist& r, std::string_view s, std::string_view formatstr, bool angles) {
     if (formatstr.empty()) return true;
     // The notation and the declared count, read in place: this runs for
     // every record of a trace.
@@ -501,15 +517,26 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
             return addradii(r, batch, n, spacing);
         }
         case '3':
-            return addall(decodetrc3(unpackstr(s), room));
-        case '4':
-            return addall(converttrcfmt4(unpackstr(s), room, static_cast<std::size_t>(std::max<std::int64_t>(bound, 1))));
+        case '4': {
+            std::vector<std::int32_t> values =
+                notation[0] == '3'
+                    ? decodetrc3(unpackstr(s), room)
+                    : converttrcfmt4(unpackstr(s), room, static_cast<std::size_t>(std::max<std::int64_t>(bound, 1)));
+            if (angles) asunsignedangles(values);
+            return addall(values);
+        }
         case 'B':
             return addall(decodetrcb(unpackstr(s), room));
         default:
             // Other notations (also "2") are not decoded: no points.
             return true;
     }
+}
+
+}  // namespace
+
+bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr) try {
+    return addOMArecord(r, s, formatstr, false);
 } catch (...) {
     return false;
 }

@@ -96,6 +96,8 @@ std::string trimformatfields(std::string_view value) {
     return out;
 }
 
+bool opensothersection(std::string_view tag) { return tag == "CRIBFMT" || tag == "STHKFMT"; }
+
 bool decodednotation(char notation) {
     return notation == '1' || notation == '3' || notation == '4' || notation == 'B';
 }

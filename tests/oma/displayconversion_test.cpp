@@ -167,6 +167,18 @@ TEST_F(DisplayConversion, FormatRecordsWithBlanksAroundTheirFieldsReadAsTrimmed)
     EXPECT_EQ(out[0], "TRCFMT=1;400;E;R;F");
 }
 
+TEST_F(DisplayConversion, ThicknessDataAfterThePackedOutlineIsKept) {
+    const Radii r = outline(400);
+    const Records thickness = {"STHKFMT=1;20;E;B", "R=300;301;302;303;304;305;306;307;308;309",
+                               "T=500;501;502;503;504;505;506;507;508;509"};
+    tomafileobj doc = document(concat({{"TRCFMT=3;400;E;R;F", packed3("R", r)}, thickness}));
+    const Records out = converted(doc);
+    ASSERT_GE(out.size(), 3u);
+    EXPECT_EQ(Records(out.begin(), out.begin() + 3), thickness);
+    EXPECT_EQ(out[3], "TRCFMT=1;400;E;R;F");
+    EXPECT_EQ(Records(out.begin() + 4, out.begin() + 44), ascii("R", r));
+}
+
 TEST_F(DisplayConversion, BothEyesWithZTracesInTheirOrder) {
     const Radii r = outline(400), l = outline(400, 2450), zr = outline(400, 300), zl = outline(400, 320);
     tomafileobj doc = document({"ZFMT=3;400;E;L;F", packed3("Z", zl), "TRCFMT=3;400;E;L;F", packed3("R", l),

@@ -222,6 +222,21 @@ TEST_F(Extraction, AngleRecordsSetTheAnglesAndSortTheTrace) {
     EXPECT_EQ(result.radiilist.items(), right.radiilist.items());
 }
 
+TEST_F(Extraction, PackedAngleRecordsPast327DegreesReadAsUnsigned) {
+    // Angles from 327.68 degrees on do not fit a signed 16-bit value; the
+    // 16 bits that notations "3" and "4" carry are read as unsigned for them.
+    tradiilist angles;
+    const Radii hundredths = {0, 9000, 18000, 32767, 32768, 33000, 35999};
+    for (std::size_t i = 0; i < hundredths.size(); ++i) angles.addradiilist(static_cast<double>(i), hundredths[i]);
+    const std::string packedangles = "A" + angles.makebinaryradiilist(true).substr(1);
+    const Radii r = outline(7);
+    tradiilist radii;
+    for (std::size_t i = 0; i < r.size(); ++i) radii.addradiilist(static_cast<double>(i), r[i]);
+    ASSERT_TRUE(run({"TRCFMT=3;7;U;R;F", radii.makebinaryradiilist(true), packedangles}));
+    EXPECT_THAT(anglesof(right), ElementsAre(0.0, 90.0, 180.0, 327.67, 327.68, 330.0, 359.99));
+    EXPECT_THAT(radiiof(right), ElementsAreArray(r));
+}
+
 TEST_F(Extraction, AngleRecordsStartingAtZeroKeepTheOrder) {
     Records recs = trace("1;12;U;R;F", Radii(12, 2500));
     appendascii(recs, {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 35000}, "A");
@@ -308,6 +323,23 @@ TEST_F(Extraction, CribDataIsNotTraceData) {
     EXPECT_THAT(radiiof(right), ElementsAreArray(r));
     EXPECT_THAT(radiiof(left), ElementsAreArray(l));
     EXPECT_FALSE(right.multipletrcfmt);
+}
+
+TEST_F(Extraction, ThicknessDataIsNotTraceDataWhereverItStands) {
+    // A thickness section (STHKFMT with its own R and T records) before or
+    // after the outlines leaves them alone.
+    const Radii r = outline(400, 2400), l = outline(400, 2600), thick = outline(72, 300);
+    Records section{"STHKFMT=1;72;E;B"};
+    appendascii(section, thick, "R");
+    appendascii(section, thick, "T");
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "thickness first" : "thickness last");
+        const Records outlines = concat({trace("1;400;E;R;F", r), trace("1;400;E;L;F", l)});
+        ASSERT_TRUE(run(first ? concat({section, outlines}) : concat({outlines, section})));
+        EXPECT_THAT(radiiof(right), ElementsAreArray(r));
+        EXPECT_THAT(radiiof(left), ElementsAreArray(l));
+        EXPECT_FALSE(left.invalidnumberofpoints);
+    }
 }
 
 TEST_F(Extraction, BlocksWithoutARightEyeLetterFillTheLeftList) {

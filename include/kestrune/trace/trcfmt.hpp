@@ -30,6 +30,11 @@ public:
 // back unchanged; other bytes, control characters too, stay as they are.
 std::string trimformatfields(std::string_view value);
 
+// Whether a tag opens a section whose "R" records are not an outline: the
+// crib data after CRIBFMT and the thickness data after STHKFMT. The section
+// lasts until the next TRCFMT or ZFMT record.
+bool opensothersection(std::string_view tag);
+
 // Whether traces of a notation are decoded into points: "1" (ASCII), "3",
 // "4" and "B". Others, such as "2" or "6", are recognised but not read.
 bool decodednotation(char notation);
