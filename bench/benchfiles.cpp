@@ -4,7 +4,7 @@
 #include <numbers>
 #include <string_view>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"

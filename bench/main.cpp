@@ -12,7 +12,7 @@
 
 #include "benchfiles.hpp"
 #include "floor.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
 #include "kestrune/shape/picture.hpp"
 #include "kestrune/support/files.hpp"
@@ -20,6 +20,8 @@
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/tracecheck.hpp"
+#include "kestrune/job/displayconversion.hpp"
 #include "measures.hpp"
 
 #ifdef KESTRUNE_HAVE_SHOWFILE
@@ -253,7 +255,7 @@ int stages(const options& o) {
             oma.omastrtolist();
         });
         toutlineextraction outlines;
-        timed(1, [&] { (void)oma.goodtrace(true, &outlines); });
+        timed(1, [&] { (void)goodtrace(oma, true, &outlines); });
         // As in the sequence: only when the check's lists cannot be taken.
         timed(2, [&] {
             if (!outlines.valid)
@@ -266,7 +268,7 @@ int stages(const options& o) {
         timed(4, [&] { savetexttofile(dump, work.path() + "stages_OMAData.csv"); });
         tstringlist lines;
         timed(5, [&] {
-            if (right.binaryformat() || left.binaryformat()) oma.omafileasascii(lines, false, 0, false);
+            if (right.binaryformat() || left.binaryformat()) omafileasascii(oma, lines, false, 0, false);
         });
         tcairobitmap rbitmap(pictureboxwidth, pictureboxheight), lbitmap(pictureboxwidth, pictureboxheight);
         timed(6, [&] {

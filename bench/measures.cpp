@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "benchfiles.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/tracecheck.hpp"
+#include "kestrune/job/displayconversion.hpp"
 
 namespace kestrune::bench {
 
@@ -76,7 +78,7 @@ scalingrow measurescaling(int points, char notation, double budget) {
                                     budget);
 
     // The trace check: both passes, both eyes.
-    row.check = perpoint * timepercall([&] { (void)job.goodtrace(true); }, budget);
+    row.check = perpoint * timepercall([&] { (void)goodtrace(job, true); }, budget);
 
     tradiilist shown, right, left;
     shown.extractradiilistfromomalist2(job.omalist, &right, &left, true);
@@ -93,7 +95,7 @@ scalingrow measurescaling(int points, char notation, double budget) {
     row.listing = perpoint * timepercall(
                                  [&] {
                                      tstringlist lines;
-                                     job.omafileasascii(lines, false, 0, false);
+                                     omafileasascii(job, lines, false, 0, false);
                                  },
                                  budget);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fuzzsupport.hpp"
+#include "kestrune/job/displayconversion.hpp"
 
 using namespace kestrune;
 
@@ -21,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> before = doc.omalist.items();
 
     tstringlist converted;
-    FUZZ_CHECK(doc.omafileasascii(converted, mirroring, deltachange, forceeven));
+    FUZZ_CHECK(omafileasascii(doc, converted, mirroring, deltachange, forceeven));
     // The listing is written out record per line: no record may hold a byte
     // that would split it.
     for (const std::string& record : converted) FUZZ_CHECK(fuzz::writableasrecord(record));
     // The document's own records are left as they were.
     FUZZ_CHECK(doc.omalist.items() == before);
-    FUZZ_CHECK(!doc.omafileasascii(nullptr, mirroring, deltachange, forceeven));
-    FUZZ_CHECK(!doc.omafileasascii(&doc.omalist, mirroring, deltachange, forceeven));
+    FUZZ_CHECK(!omafileasascii(doc, nullptr, mirroring, deltachange, forceeven));
+    FUZZ_CHECK(!omafileasascii(doc, &doc.omalist, mirroring, deltachange, forceeven));
     (void)doc.omafileisascii();
     (void)doc.omafileiseven();
     return 0;

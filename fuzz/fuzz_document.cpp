@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzzsupport.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 
 using namespace kestrune;
 

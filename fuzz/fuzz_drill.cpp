@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzzsupport.hpp"
-#include "kestrune/oma/drill.hpp"
+#include "kestrune/document/drill.hpp"
 
 using namespace kestrune;
 

@@ -3,6 +3,7 @@
 
 #include "fuzzsupport.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/tracecheck.hpp"
 
 using namespace kestrune;
 
@@ -11,7 +12,7 @@ namespace {
 bool knownverdict(const std::string& verdict) {
     return verdict.empty() || verdict == kMultipleRadiiFormats || verdict == kInvalidNumberOfPoints ||
            verdict == kSuspectRadii || verdict == kSuspectZ ||
-           verdict.starts_with(tomafileobj::kCorruptBinaryData);
+           verdict.starts_with(kCorruptBinaryData);
 }
 
 }  // namespace
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::loaddocument(doc, bytes);
     const std::size_t records = doc.omalist.items().size();
     for (const bool checkz : {false, true}) {
-        const std::string verdict = doc.goodtrace(checkz);
+        const std::string verdict = goodtrace(doc, checkz);
         FUZZ_CHECK(knownverdict(verdict));
         FUZZ_CHECK(doc.errorslist.count() <= 1);
         // A verdict without a fault has no detail message.

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/settings.hpp"
 
 #define FUZZ_CHECK(condition)                                                                \

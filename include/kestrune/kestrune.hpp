@@ -1,19 +1,31 @@
-// The whole public API of the Kestrune core library.
+// The whole public API of the Kestrune core library, layer by layer: each
+// layer uses only those above it in this list.
 #pragma once
 
+// Support: text and numbers, string lists, files, settings, messages.
+#include "kestrune/support/files.hpp"
+#include "kestrune/support/messages.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
-#include "kestrune/support/files.hpp"
-#include "kestrune/support/messages.hpp"
-#include "kestrune/trace/trcfmt.hpp"
-#include "kestrune/trace/radiilist.hpp"
+
+// The document and its records.
+#include "kestrune/document/drill.hpp"
+#include "kestrune/document/omafile.hpp"
+#include "kestrune/document/trcfmt.hpp"
+
+// Traces: the radii list, its notations and its geometry.
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/packedtraces.hpp"
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/radiilist.hpp"
+
+// Shapes drawn and measured: canvas, pictures, blank size, fitting.
 #include "kestrune/shape/blanksize.hpp"
-#include "kestrune/shape/fitting.hpp"
-#include "kestrune/oma/omafile.hpp"
-#include "kestrune/shape/canvas.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
+#include "kestrune/shape/canvas.hpp"
+#include "kestrune/shape/fitting.hpp"
 #include "kestrune/shape/picture.hpp"
-#include "kestrune/oma/drill.hpp"
+
+// A whole job: the trace check and the display conversion.
+#include "kestrune/job/displayconversion.hpp"
+#include "kestrune/job/tracecheck.hpp"

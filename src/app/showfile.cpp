@@ -1,10 +1,12 @@
 #include "showfile.hpp"
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
+#include "kestrune/job/tracecheck.hpp"
+#include "kestrune/job/displayconversion.hpp"
 #include "workingfolder.hpp"
 
 namespace kestrune {
@@ -55,7 +57,7 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         // The check decodes the traces on its way; when its lists are those
         // the extraction gives, they are taken as they are.
         toutlineextraction outlines;
-        result.labeltext = oma.goodtrace(true, &outlines);
+        result.labeltext = goodtrace(oma, true, &outlines);
         result.labeltext += ' ';
         result.labeltext += listentry(oma.errorslist, 0);
         if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + result.readfailure;
@@ -75,7 +77,7 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
 
         // Packed traces are listed as ASCII records; anything else as stored.
         if (rightlist.binaryformat() || leftlist.binaryformat()) {
-            result.converted = oma.omafileasascii(result.lines, false, 0, false);
+            result.converted = omafileasascii(oma, result.lines, false, 0, false);
         }
         if (!result.converted) result.lines = std::move(oma.omalist);
 

@@ -3,8 +3,9 @@
 
 #include "batch.hpp"
 #include "cli.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/text.hpp"
+#include "kestrune/job/tracecheck.hpp"
 
 namespace kestrune::cli {
 namespace {
@@ -16,7 +17,7 @@ constexpr int exitverdict = 1;
 int checkfile(const tinputfile& file, bool labelled, tcontext& ctx) {
     tomafileobj doc;
     if (!readdocument(file.path, doc, ctx)) return exitfailure;
-    const std::string verdict = doc.goodtrace(true);
+    const std::string verdict = goodtrace(doc, true);
     std::string line;
     if (labelled) line.append(file.path).append(": ");
     line += verdict;

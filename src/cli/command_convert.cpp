@@ -15,10 +15,11 @@
 #include "batch.hpp"
 #include "cli.hpp"
 #include "outputnames.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/stringlist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
+#include "kestrune/job/displayconversion.hpp"
 
 namespace fs = std::filesystem;
 
@@ -133,7 +134,7 @@ int convertfile(const std::string& filename, const std::string& output, const ts
     }
 
     tstringlist converted;
-    if (!doc.omafileasascii(converted, false, 0, false)) {
+    if (!omafileasascii(doc, converted, false, 0, false)) {
         ctx.error("convert: " + filename + ": cannot be converted");
         return exitfailure;
     }

@@ -2,7 +2,7 @@
 // saves beside its pictures.
 #include "batch.hpp"
 #include "cli.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/radiilist.hpp"
 

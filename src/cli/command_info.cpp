@@ -9,9 +9,10 @@
 
 #include "batch.hpp"
 #include "cli.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/tracecheck.hpp"
 
 namespace kestrune::cli {
 namespace {
@@ -73,7 +74,7 @@ teyeinfo measure(tradiilist& eye, const tshapequery& query) {
 tfileinfo inspect(tomafileobj& doc, const tshapequery& query) {
     tfileinfo info;
     toutlineextraction outlines;
-    info.verdict = doc.goodtrace(true, &outlines);
+    info.verdict = goodtrace(doc, true, &outlines);
     info.detail = listentry(doc.errorslist, 0);
     if (!outlines.valid) outlines.shown.extractradiilistfromomalist2(doc.omalist, &outlines.right, &outlines.left, true);
     info.right = measure(outlines.right, query);

@@ -2,9 +2,10 @@
 // them.
 #include "batch.hpp"
 #include "cli.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/displayconversion.hpp"
 
 namespace kestrune::cli {
 
@@ -13,7 +14,7 @@ const tstringlist& displayrecords(tomafileobj& doc, tstringlist& converted) {
     extractor.extractradiilistfromomalist2(doc.omalist, &right, &left, true);
     if (!right.binaryformat() && !left.binaryformat()) return doc.omalist;
     converted.clear();
-    if (!doc.omafileasascii(converted, false, 0, false)) return doc.omalist;
+    if (!omafileasascii(doc, converted, false, 0, false)) return doc.omalist;
     return converted;
 }
 

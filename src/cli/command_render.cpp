@@ -9,7 +9,7 @@
 #include "batch.hpp"
 #include "cli.hpp"
 #include "outputnames.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"

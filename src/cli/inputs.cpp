@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "cli.hpp"
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 
 namespace fs = std::filesystem;
 

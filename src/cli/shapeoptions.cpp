@@ -14,7 +14,7 @@
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
 
 namespace kestrune::cli {
 namespace {

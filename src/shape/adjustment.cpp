@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {

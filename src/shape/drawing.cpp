@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "kestrune/oma/drill.hpp"
+#include "kestrune/document/drill.hpp"
 #include "kestrune/shape/canvas.hpp"
-#include "kestrune/shape/sincosmemo.hpp"
+#include "kestrune/trace/sincosmemo.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
 

@@ -10,7 +10,7 @@
 #include <limits>
 #include <numbers>
 
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
 
 namespace kestrune {
 namespace {

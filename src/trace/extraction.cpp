@@ -6,11 +6,11 @@
 #include <limits>
 #include <memory>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
 
 namespace kestrune {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "kestrune/support/text.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
 
 namespace kestrune {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/radiilist.hpp"

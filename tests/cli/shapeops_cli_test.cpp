@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "testsupport.hpp"
 

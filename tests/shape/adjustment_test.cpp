@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/oma/omafile.hpp"
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/document/omafile.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "shapefixtures.hpp"
 #include "testsupport.hpp"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kestrune/shape/blanksize.hpp"
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "shapefixtures.hpp"
 

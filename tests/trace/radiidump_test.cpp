@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "kestrune/oma/omafile.hpp"
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/document/omafile.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"

@@ -8,8 +8,11 @@
 // from characters 8 to 12. The lists hold elements in a numeric form (see
 // tpointlist); what every accessor gives is what it would give on the text.
 //
-// The class's operations are spread over the trace/ and shape/ modules; each
-// group is implemented in its own source file, named in the comments below.
+// This one header declares every operation of the class; each group of
+// operations is implemented in its own source file, named in the comments
+// below, in the layer whose services it uses: trace/ for the points, their
+// records and their geometry, shape/ for drawing, pictures and the further
+// shape operations. No file below shape/ calls the shape/ groups.
 #pragma once
 
 #include <cstdint>
@@ -332,7 +335,7 @@ public:
     // as savelinestofile writes them.
     void datatodebugtext(std::string& text);
 
-    // ---- geometry, copy, mirror image, resampling (shape/geometry.cpp) ----
+    // ---- geometry, copy, mirror image, resampling (trace/geometry.cpp) ----
     void makexylists();              // sorts the points, rebuilds xlist and ylist
     // Box, effective diameter, extremes, radii; sorts the points and, unless
     // told otherwise, rebuilds xlist and ylist on the way (without them they
@@ -350,7 +353,7 @@ public:
     void mirrorshape(const tradiilist* source);
     void mirrorshape(const tradiilist& source) { mirrorshape(&source); }
     // Resampling. convertshape ignores a target count outside
-    // 1..maxresamplepoints (shape/geometry.hpp), reduceshape one below 1.
+    // 1..maxresamplepoints (trace/geometry.hpp), reduceshape one below 1.
     void convertshape(int pointsintarget);
     void reduceshape(int pointsintarget);
 
@@ -438,7 +441,7 @@ public:
     // Replaces the shape by a 2a x 2b rectangle whose corners are cut by the
     // circle of radius ed (or a, when ed is smaller), with npoints points at
     // equal angles. dbl has no effect. A count of 0 or less leaves no points;
-    // a count above maxresamplepoints (shape/geometry.hpp) is refused.
+    // a count above maxresamplepoints (trace/geometry.hpp) is refused.
     void makeabed(std::int32_t a, std::int32_t b, std::int32_t ed, std::int32_t dbl, std::int32_t npoints);
 
     // ---- radius lookup (shape/radiuslookup.cpp) ----

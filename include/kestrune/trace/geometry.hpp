@@ -3,7 +3,7 @@
 // The shape frame: 0 degrees along +x, angles counter-clockwise, +y up. The
 // radii list's own geometry methods (coordinates, box, circumference, copy,
 // mirror image, resampling) are declared with the class in
-// kestrune/trace/radiilist.hpp and implemented in shape/geometry.cpp.
+// kestrune/trace/radiilist.hpp and implemented in trace/geometry.cpp.
 #pragma once
 
 #include <atomic>

@@ -5,7 +5,7 @@
 // where it changes the shape, writes the whole point list back in one step.
 // Sums and differences of radii and coordinates are taken in 64 bits or in
 // doubles and saturated to 32 bits, so hostile radii cannot overflow.
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/trace/geometry.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "kestrune/shape/sincosmemo.hpp"
+#include "kestrune/trace/sincosmemo.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
 

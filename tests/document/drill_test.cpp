@@ -1,4 +1,4 @@
-#include "kestrune/oma/drill.hpp"
+#include "kestrune/document/drill.hpp"
 
 #include <gtest/gtest.h>
 

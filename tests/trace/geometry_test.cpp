@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/oma/omafile.hpp"
-#include "kestrune/shape/geometry.hpp"
+#include "kestrune/document/omafile.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"

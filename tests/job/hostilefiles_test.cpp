@@ -22,11 +22,13 @@
 #include <random>
 #include <string>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/shape/canvas.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/tracecheck.hpp"
+#include "kestrune/job/displayconversion.hpp"
 #include "testsupport.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -149,7 +151,7 @@ pathresult wholepath(const fs::path& file) {
     r.readable = doc.readomafile(file);
     doc.omastrtolist();
     r.records = doc.omalist.count();
-    r.verdict = doc.goodtrace(true);
+    r.verdict = goodtrace(doc, true);
     tradiilist shape, right, left;
     shape.extractradiilistfromomalist2(doc.omalist, &right, &left, true);
     r.right = right.readcount();
@@ -158,7 +160,7 @@ pathresult wholepath(const fs::path& file) {
     right.datatodebuglist(dump);
     r.dumplines = dump.count();
     tstringlist listing;
-    if (doc.omafileasascii(listing, false, 0, false)) r.listed = listing.count();
+    if (omafileasascii(doc, listing, false, 0, false)) r.listed = listing.count();
     for (tradiilist* eye : {&right, &left}) {
         if (eye->readcount() <= 10) continue;
         eye->findabed();
@@ -173,7 +175,7 @@ void readsplitcheck(const fs::path& file) {
     tomafileobj doc;
     doc.readomafile(file);
     doc.omastrtolist();
-    doc.goodtrace(true);
+    goodtrace(doc, true);
 }
 
 double seconds(const std::function<void()>& work) {
@@ -289,7 +291,7 @@ TEST_F(HostileFiles, DeclaredCountsDoNotDecideAllocations) {
                 doc.readomafile(p);
                 doc.omastrtolist();
                 tstringlist listing;
-                doc.omafileasascii(listing, true, 100, even);
+                omafileasascii(doc, listing, true, 100, even);
             }
         });
         ASSERT_TRUE(growth.has_value());
@@ -391,14 +393,14 @@ TEST_F(HostileFiles, TracesStopAtThePointBound) {
     tomafileobj doc;
     ASSERT_TRUE(doc.readomafile(p));
     doc.omastrtolist();
-    EXPECT_EQ(doc.goodtrace(true), kInvalidNumberOfPoints);
+    EXPECT_EQ(goodtrace(doc, true), kInvalidNumberOfPoints);
     tradiilist shape, right, left;
     EXPECT_FALSE(shape.extractradiilistfromomalist2(doc.omalist, &right, &left, true));
     EXPECT_EQ(right.readcount(), kMaxTracePoints);
     EXPECT_TRUE(right.invalidnumberofpoints);
 
     tstringlist listing;
-    ASSERT_TRUE(doc.omafileasascii(&listing, false, 0, false));
+    ASSERT_TRUE(omafileasascii(doc, &listing, false, 0, false));
     EXPECT_GE(listing.indexof("TRCFMT=4;400;E;R;F"), 0);
     EXPECT_EQ(listing.indexofname("R"), doc.omalist.indexofname("R"));
     EXPECT_EQ(listing.value("R"), doc.omalist.value("R"));

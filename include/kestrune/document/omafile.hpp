@@ -9,21 +9,10 @@
 #include <filesystem>
 #include <string>
 
+#include "kestrune/document/trcfmt.hpp"
 #include "kestrune/support/stringlist.hpp"
-#include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune {
-
-// The outline extraction the trace check makes on its way: the shape to show
-// and both eyes, as tradiilist::extractradiilistfromomalist2 (outline pass)
-// leaves them on fresh lists. valid is false when the check decoded records
-// that such an extraction leaves alone (points past a declared count, or a
-// declared count of 0), so that the lists may differ from it.
-struct toutlineextraction {
-    tradiilist shown, right, left;
-    bool valid = false;
-};
 
 class tomafileobj {
 public:
@@ -68,38 +57,8 @@ public:
     std::string findvalue(std::string_view tag) const;
     bool listtoomastr();
 
-    // ---- trace check (oma/tracecheck.cpp) ----
-    // The verdict on the file's traces: the first failure in the order right
-    // radii, left radii, right Z, left Z (Z only when CheckZ is set), then
-    // binary data in a record that should hold text. Empty text when nothing
-    // is wrong. errorslist is refilled with at most one detail message, which
-    // may be the empty text. Needs omalist filled; changes nothing else.
-    // When outlines is given, it receives the outline extraction of the
-    // check's first pass (valid when it is what an extraction for display
-    // gives), so that a caller who shows the traces need not decode the
-    // records again.
-    std::string goodtrace(bool CheckZ, toutlineextraction* outlines = nullptr);
     // True when the record list gives a non-empty value for _ApprovedTrace.
     bool TraceisApproved() const;
-    // Verdict prefix of the binary-data scan; the offending tag follows it.
-    static constexpr const char* kCorruptBinaryData = "Corrupt binary data with tag ";
-
-    // ---- display conversion (oma/displayconversion.cpp) ----
-    // Fills newlist (emptied first) with the records for display: every
-    // decoded trace rewritten as a format record of notation "1" with ASCII
-    // radius (and, where needed, angle) records, the other records copied in
-    // file order, box records where the file has none, and an _ASASCII stamp.
-    // A file whose traces are all ASCII already (and that is not to be
-    // resized, mirrored or made even) is copied record for record. The
-    // records of a trace that cannot be decoded are copied as they stand.
-    // mirroring gives a missing eye the mirror image of the other; deltachange
-    // (hundredths of a millimetre) grows both outlines unless the file says
-    // it was resized already; forceeven resamples uneven traces to equal
-    // angles. False when newlist is null or is omalist itself.
-    bool omafileasascii(tstringlist* newlist, bool mirroring, std::int32_t deltachange, bool forceeven);
-    bool omafileasascii(tstringlist& newlist, bool mirroring, std::int32_t deltachange, bool forceeven) {
-        return omafileasascii(&newlist, mirroring, deltachange, forceeven);
-    }
     // Whether the first TRCFMT record declares notation "1" (ASCII), and
     // whether it declares equal spacing ("E").
     bool omafileisascii() const;

@@ -10,10 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/job/displayconversion.hpp"
+
+#include "kestrune/document/trcfmt.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune {
 namespace {
@@ -156,54 +157,42 @@ void fillquestionmarks(tstringlist& newlist, const std::vector<std::string>& tag
 
 }  // namespace
 
-bool tomafileobj::omafileisascii() const {
-    ttrcfmtsetting fmt;
-    fmt.decodetrcfmtstr(omalist.value("TRCFMT"));
-    return fmt.trcfmtmode == '1';
-}
-
-bool tomafileobj::omafileiseven() const {
-    ttrcfmtsetting fmt;
-    fmt.decodetrcfmtstr(omalist.value("TRCFMT"));
-    return fmt.spacing == 'E';
-}
-
-bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int32_t deltachange,
-                                 bool forceeven) {
-    if (newlist == nullptr || newlist == &omalist) return false;
+bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange,
+                    bool forceeven) {
+    if (newlist == nullptr || newlist == &oma.omalist) return false;
     try {
-        const bool eventest = !forceeven || omafileiseven();
+        const bool eventest = !forceeven || oma.omafileiseven();
         // A file that says it was resized already is not resized again.
-        if (!omalist.value("_RESIZED").empty()) deltachange = 0;
+        if (!oma.omalist.value("_RESIZED").empty()) deltachange = 0;
 
         // Nothing to convert: the records as they stand. Every format record
         // is looked at, not only the first, so that a packed trace behind an
         // ASCII one is converted too.
-        if (omafileisascii() && deltachange == 0 && eventest && !mirroring && allformatsascii(omalist)) {
+        if (oma.omafileisascii() && deltachange == 0 && eventest && !mirroring && allformatsascii(oma.omalist)) {
             newlist->clear();
-            newlist->reserve(omalist.count());
-            for (const std::string& record : omalist) newlist->add(record);
+            newlist->reserve(oma.omalist.count());
+            for (const std::string& record : oma.omalist) newlist->add(record);
             return true;
         }
 
-        if (!omastr.empty() && omalist.empty()) omastrtolist();
+        if (!oma.omastr.empty() && oma.omalist.empty()) oma.omastrtolist();
         newlist->clear();
 
-        const recordsurvey survey = surveyrecords(omalist);
+        const recordsurvey survey = surveyrecords(oma.omalist);
         traceset traces;
         tradiilist extractor;
         std::error_code ec;
-        if (!omadatafilename.empty() && std::filesystem::exists(std::filesystem::path(omadatafilename), ec)) {
+        if (!oma.omadatafilename.empty() && std::filesystem::exists(std::filesystem::path(oma.omadatafilename), ec)) {
             // The traces as the file holds them now: read once for both passes.
             tomafileobj stored;
-            if (stored.readomafile(omadatafilename)) {
+            if (stored.readomafile(oma.omadatafilename)) {
                 stored.omastrtolist();
                 extractor.extractradiilistfromomalist2(stored.omalist, &traces[rightradii], &traces[leftradii], true);
                 extractor.extractradiilistfromomalist2(stored.omalist, &traces[rightz], &traces[leftz], false);
             }
         } else {
-            extractor.extractradiilistfromomalist2(omalist, &traces[rightradii], &traces[leftradii], true);
-            extractor.extractradiilistfromomalist2(omalist, &traces[rightz], &traces[leftz], false);
+            extractor.extractradiilistfromomalist2(oma.omalist, &traces[rightradii], &traces[leftradii], true);
+            extractor.extractradiilistfromomalist2(oma.omalist, &traces[rightz], &traces[leftz], false);
         }
         // The file may have changed since it was read, or the document may
         // not come from a file at all: when the file gave no outline but the
@@ -212,9 +201,9 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         // A file that exists but cannot be read gives no Z traces either;
         // they then come from the list as well.
         if (traces[rightradii].readcount() == 0 && traces[leftradii].readcount() == 0 && survey.anytracerecord) {
-            extractor.extractradiilistfromomalist2(omalist, &traces[rightradii], &traces[leftradii], true);
+            extractor.extractradiilistfromomalist2(oma.omalist, &traces[rightradii], &traces[leftradii], true);
             if (traces[rightz].readcount() == 0 && traces[leftz].readcount() == 0)
-                extractor.extractradiilistfromomalist2(omalist, &traces[rightz], &traces[leftz], false);
+                extractor.extractradiilistfromomalist2(oma.omalist, &traces[rightz], &traces[leftz], false);
         }
 
         // A trace cut at the point bound is not written out shortened: like
@@ -259,8 +248,8 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
             bool cribdata = false;
             bool keepoutline = true;
             bool keepz = true;
-            newlist->reserve(omalist.count());
-            for (const std::string& record : omalist) {
+            newlist->reserve(oma.omalist.count());
+            for (const std::string& record : oma.omalist) {
                 if (skipped(record)) continue;
                 const std::string_view tag = tagof(record);
                 bool keep;
@@ -296,9 +285,9 @@ bool tomafileobj::omafileasascii(tstringlist* newlist, bool mirroring, std::int3
         // has its angles written already.
         std::array<tstringlist, 4> fileangles;
         if (traces[rightradii].readcount() > 0 || traces[leftradii].readcount() > 0)
-            tradiilist::extractanglelistfromomalist2(omalist, fileangles[rightradii], fileangles[leftradii], true);
+            tradiilist::extractanglelistfromomalist2(oma.omalist, fileangles[rightradii], fileangles[leftradii], true);
         if (traces[rightz].readcount() > 0 || traces[leftz].readcount() > 0)
-            tradiilist::extractanglelistfromomalist2(omalist, fileangles[rightz], fileangles[leftz], false);
+            tradiilist::extractanglelistfromomalist2(oma.omalist, fileangles[rightz], fileangles[leftz], false);
 
         // processradlist: each trace with points as a format record of
         // notation "1", its radius records and its angle records.

@@ -1,4 +1,4 @@
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
 
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"

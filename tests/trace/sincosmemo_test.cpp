@@ -2,7 +2,7 @@
 // std::sin and std::cos give, whatever the memo held before; and what it
 // holds never changes a drawing or the coordinate lists.
 #include "kestrune/shape/canvas.hpp"
-#include "kestrune/shape/sincosmemo.hpp"
+#include "kestrune/trace/sincosmemo.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/radiilist.hpp"
 

@@ -1,5 +1,5 @@
 // The per-thread sine and cosine memo.
-#include "kestrune/shape/sincosmemo.hpp"
+#include "kestrune/trace/sincosmemo.hpp"
 
 #include <algorithm>
 

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/tracecheck.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
@@ -18,7 +19,7 @@ namespace {
 using namespace std::string_literals;
 using records = std::vector<std::string>;
 
-const std::string kCorrupt = tomafileobj::kCorruptBinaryData;
+const std::string kCorrupt = kCorruptBinaryData;
 
 // A format record and the ASCII data records of a trace, ten values a record.
 records asciitrace(const std::string& fmttag, const std::string& fmtvalue,
@@ -160,7 +161,7 @@ TEST_F(TraceCheckTest, VerdictTable) {
         SCOPED_TRACE(c.name);
         tomafileobj doc;
         fill(doc, c.recs);
-        EXPECT_EQ(doc.goodtrace(c.checkz), c.verdict);
+        EXPECT_EQ(goodtrace(doc, c.checkz), c.verdict);
         EXPECT_EQ(doc.errorslist.items(), c.errors);
     }
 }
@@ -170,16 +171,16 @@ TEST_F(TraceCheckTest, RefillsErrorsAndChangesNothingElse) {
     const records bad = radii('R', level(398, 2500));
     fill(doc, bad);
     doc.lastvalidresult = 7;
-    EXPECT_EQ(doc.goodtrace(true), kInvalidNumberOfPoints);
+    EXPECT_EQ(goodtrace(doc, true), kInvalidNumberOfPoints);
     ASSERT_EQ(doc.errorslist.count(), 1);
     EXPECT_EQ(doc.omalist.items(), bad);
     EXPECT_EQ(doc.lastvalidresult, 7);
 
     // A second check starts from empty lists: nothing of the first remains.
     fill(doc, radii('R', level(400, 2500)));
-    EXPECT_EQ(doc.goodtrace(true), "");
+    EXPECT_EQ(goodtrace(doc, true), "");
     EXPECT_TRUE(doc.errorslist.empty());
-    EXPECT_EQ(doc.goodtrace(true), "");
+    EXPECT_EQ(goodtrace(doc, true), "");
 }
 
 TEST_F(TraceCheckTest, TraceisApproved) {
@@ -217,14 +218,14 @@ TEST_F(TraceCheckTest, FileWithPackedTraceAndStrayBinary) {
     ASSERT_TRUE(doc.readomafile(dir / "job.oma"));
     doc.omastrtolist();
     ASSERT_EQ(doc.omalist.count(), 6);
-    EXPECT_EQ(doc.goodtrace(true), kCorrupt + "DBL");
+    EXPECT_EQ(goodtrace(doc, true), kCorrupt + "DBL");
     EXPECT_TRUE(doc.errorslist.empty());
 
     testing::write_file(dir / "clean.oma", text.substr(0, text.rfind("DBL=")));
     tomafileobj clean;
     ASSERT_TRUE(clean.readomafile(dir / "clean.oma"));
     clean.omastrtolist();
-    EXPECT_EQ(clean.goodtrace(true), "");
+    EXPECT_EQ(goodtrace(clean, true), "");
 }
 
 // Hostile record lists: no crash, a defined verdict, at most one detail.
@@ -246,10 +247,10 @@ TEST_F(TraceCheckTest, HostileInput) {
         SCOPED_TRACE(recs.front());
         tomafileobj doc;
         fill(doc, recs);
-        const std::string verdict = doc.goodtrace(true);
+        const std::string verdict = goodtrace(doc, true);
         EXPECT_LE(doc.errorslist.count(), 1);
         EXPECT_EQ(doc.omalist.items(), recs);
-        EXPECT_EQ(doc.goodtrace(true), verdict);  // deterministic
+        EXPECT_EQ(goodtrace(doc, true), verdict);  // deterministic
     }
 }
 
@@ -318,8 +319,8 @@ TEST_F(TraceCheckTest, HandsOutTheExtractionOfItsFirstPass) {
         tomafileobj doc;
         fill(doc, c.recs);
         toutlineextraction outlines;
-        const std::string verdict = doc.goodtrace(true, &outlines);
-        EXPECT_EQ(verdict, doc.goodtrace(true)) << "the verdict does not depend on the hand-out";
+        const std::string verdict = goodtrace(doc, true, &outlines);
+        EXPECT_EQ(verdict, goodtrace(doc, true)) << "the verdict does not depend on the hand-out";
         EXPECT_EQ(outlines.valid, c.valid);
         if (!outlines.valid) continue;
         tradiilist shown, right, left;
@@ -346,7 +347,7 @@ TEST_F(TraceCheckTest, RealSamples) {
         ASSERT_TRUE(doc.readomafile(f));
         doc.omastrtolist();
         toutlineextraction outlines;
-        const std::string verdict = doc.goodtrace(true, &outlines);
+        const std::string verdict = goodtrace(doc, true, &outlines);
         EXPECT_TRUE(outlines.valid);
         tradiilist shown, right, left;
         shown.extractradiilistfromomalist2(doc.omalist, &right, &left, true);
@@ -378,7 +379,7 @@ TEST_F(TraceCheckTest, RealSampleDamaged) {
     ASSERT_NE(first, lost.end());
     lost.erase(first);
     fill(doc, lost);
-    EXPECT_EQ(doc.goodtrace(true), kInvalidNumberOfPoints);
+    EXPECT_EQ(goodtrace(doc, true), kInvalidNumberOfPoints);
     ASSERT_EQ(doc.errorslist.count(), 1);
     EXPECT_EQ(doc.errorslist[0].rfind("1;360;E;R;F Points=", 0), 0u) << doc.errorslist[0];
 
@@ -386,7 +387,7 @@ TEST_F(TraceCheckTest, RealSampleDamaged) {
     stray.insert(stray.begin() + 1, "VEN=\0"s);
     stray.back() += '\0';
     fill(doc, stray);
-    EXPECT_EQ(doc.goodtrace(false), kCorrupt + findtagpart(original.back()));
+    EXPECT_EQ(goodtrace(doc, false), kCorrupt + findtagpart(original.back()));
     EXPECT_TRUE(doc.errorslist.empty());
 }
 

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "kestrune/job/displayconversion.hpp"
 #include "fixtures/packedwriters.hpp"
 #include "testsupport.hpp"
 
@@ -120,7 +121,7 @@ protected:
     static Records converted(tomafileobj& doc, bool mirroring = false, std::int32_t delta = 0,
                              bool forceeven = false) {
         tstringlist out;
-        EXPECT_TRUE(doc.omafileasascii(out, mirroring, delta, forceeven));
+        EXPECT_TRUE(omafileasascii(doc, out, mirroring, delta, forceeven));
         return recordsof(out);
     }
 };
@@ -212,7 +213,7 @@ TEST_F(DisplayConversion, EveryPackedNotationReadsBackToTheSameRadii) {
         tomafileobj doc = document({"JOB=1", "TRCFMT=" + n + ";360;E;R;F", c.right, "TRCFMT=" + n + ";360;E;L;F",
                                     c.left, "DBL=17.50"});
         tstringlist out;
-        ASSERT_TRUE(doc.omafileasascii(out, false, 0, false));
+        ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
         const traces back(out);
         EXPECT_THAT(radiiof(back.right), ElementsAreArray(r));
         EXPECT_THAT(radiiof(back.left), ElementsAreArray(l));
@@ -232,7 +233,7 @@ TEST_F(DisplayConversion, UnevenPackedTraceGetsItsAnglesOnceInAscii) {
     }
     tomafileobj doc = document({"TRCFMT=3;36;U;R;F", packed3("R", r), packed3("A", angles), "JOB=1"});
     tstringlist out;
-    ASSERT_TRUE(doc.omafileasascii(out, false, 0, false));
+    ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
     Records expectedangles;
     for (std::int32_t a : angles) expectedangles.push_back(std::to_string(a));
     const Records records = recordsof(out);
@@ -257,7 +258,7 @@ TEST_F(DisplayConversion, AngleRecordsOfAnEvenlyDeclaredTraceAreKeptInAscii) {
     for (int i = 0; i < 20; ++i) angles.push_back(i * 1500 + 700);
     tomafileobj doc = document({"TRCFMT=3;20;E;R;F", packed3("R", r), packed3("A", angles)});
     tstringlist out;
-    ASSERT_TRUE(doc.omafileasascii(out, false, 0, false));
+    ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
     const traces back(out), original(doc.omalist);
     EXPECT_NEAR(original.right.extractangleelement(0), 7.0, 1e-9);
     EXPECT_EQ(radiiof(back.right), radiiof(original.right));
@@ -342,7 +343,7 @@ TEST_F(DisplayConversion, TraceForBothEyesKeepsItsFormatFields) {
     const Radii b = outline(36);
     tomafileobj doc = document({"TRCFMT=3;36;E;B;F", packed3("R", b)});
     tstringlist out;
-    ASSERT_TRUE(doc.omafileasascii(out, false, 0, false));
+    ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
     EXPECT_EQ(out[0], "TRCFMT=1;36;E;B;F");
     const traces back(out);
     EXPECT_THAT(radiiof(back.left), ElementsAreArray(b));
@@ -351,8 +352,8 @@ TEST_F(DisplayConversion, TraceForBothEyesKeepsItsFormatFields) {
 TEST_F(DisplayConversion, OwnRecordListOrNoListIsRefused) {
     tomafileobj doc = document({"TRCFMT=3;20;E;R;F", packed3("R", outline(20))});
     const Records before = recordsof(doc.omalist);
-    EXPECT_FALSE(doc.omafileasascii(doc.omalist, false, 0, false));
-    EXPECT_FALSE(doc.omafileasascii(nullptr, false, 0, false));
+    EXPECT_FALSE(omafileasascii(doc, doc.omalist, false, 0, false));
+    EXPECT_FALSE(omafileasascii(doc, nullptr, false, 0, false));
     EXPECT_EQ(recordsof(doc.omalist), before);
 }
 
@@ -523,7 +524,7 @@ TEST_F(DisplayConversion, RandomPackedBytesNeverBreakTheConversion) {
         tomafileobj doc = document(records);
         for (bool mirroring : {false, true}) {
             tstringlist out;
-            ASSERT_TRUE(doc.omafileasascii(out, mirroring, round % 3 == 0 ? 2147483647 : 0, round % 2 == 0));
+            ASSERT_TRUE(omafileasascii(doc, out, mirroring, round % 3 == 0 ? 2147483647 : 0, round % 2 == 0));
             ASSERT_FALSE(out.empty());
         }
     }
@@ -565,7 +566,7 @@ TEST_F(DisplayConversion, RealFilesKeepTheirTracesAndRecords) {
 
         // As the viewer converts it: the traces and every other record stay.
         tstringlist out;
-        ASSERT_TRUE(doc.omafileasascii(out, false, 0, false));
+        ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
         const traces back(out);
         EXPECT_EQ(radiiof(back.right), radiiof(original.right));
         EXPECT_EQ(radiiof(back.left), radiiof(original.left));
@@ -582,7 +583,7 @@ TEST_F(DisplayConversion, RealFilesKeepTheirTracesAndRecords) {
         // The same traces packed, then converted back to ASCII.
         tomafileobj packed = document(packedversion(doc.omalist));
         tstringlist ascii;
-        ASSERT_TRUE(packed.omafileasascii(ascii, false, 0, false));
+        ASSERT_TRUE(omafileasascii(packed, ascii, false, 0, false));
         const traces unpacked(ascii);
         EXPECT_EQ(radiiof(unpacked.right), radiiof(original.right));
         EXPECT_EQ(radiiof(unpacked.left), radiiof(original.left));

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "kestrune/support/settings.hpp"
-#include "kestrune/trace/trcfmt.hpp"
+#include "kestrune/document/trcfmt.hpp"
 
 namespace kestrune {
 namespace {

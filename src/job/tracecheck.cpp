@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/job/tracecheck.hpp"
+
+#include "kestrune/document/trcfmt.hpp"
 #include "kestrune/support/text.hpp"
-#include "kestrune/trace/radiilist.hpp"
-#include "kestrune/trace/trcfmt.hpp"
 
 namespace kestrune {
 namespace {
@@ -52,18 +52,16 @@ bool laststraybinary(const tstringlist& omalist, std::string& lasttag) {
 
 }  // namespace
 
-bool tomafileobj::TraceisApproved() const { return !omalist.value("_ApprovedTrace").empty(); }
-
-std::string tomafileobj::goodtrace(bool CheckZ, toutlineextraction* outlines) {
+std::string goodtrace(tomafileobj& oma, bool CheckZ, toutlineextraction* outlines) {
     std::string verdict;
-    errorslist.clear();
+    oma.errorslist.clear();
     if (outlines != nullptr) outlines->valid = false;
     try {
         tradiilist extractor;
         tradiilist right;
         tradiilist left;
         extractor.checkinggoodtrace = true;
-        const bool approved = TraceisApproved();
+        const bool approved = oma.TraceisApproved();
 
         // Judges one eye while no earlier test has failed. A file that marks
         // its trace as approved lets suspect values pass.
@@ -73,10 +71,10 @@ std::string tomafileobj::goodtrace(bool CheckZ, toutlineextraction* outlines) {
             const bool suspect = zpass ? eye.invalidzfound : eye.invalidradiifound;
             if (suspect && approved) return;
             verdict = eye.traceerrormessage;
-            errorslist.add(eye.errordetail);
+            oma.errorslist.add(eye.errordetail);
         };
 
-        extractor.extractradiilistfromomalist2(omalist, &right, &left, true);
+        extractor.extractradiilistfromomalist2(oma.omalist, &right, &left, true);
         // Unless a record was decoded for the check alone, these lists are
         // what the extraction for display gives; the Z pass below changes
         // them, so the caller gets them as they are now.
@@ -97,7 +95,7 @@ std::string tomafileobj::goodtrace(bool CheckZ, toutlineextraction* outlines) {
         if (CheckZ) {
             // An eye without Z records keeps its radius points here, with an
             // empty format text and no error flag, so it passes the Z test.
-            extractor.extractradiilistfromomalist2(omalist, &right, &left, false);
+            extractor.extractradiilistfromomalist2(oma.omalist, &right, &left, false);
             testeye(right, true);
             testeye(left, true);
         }
@@ -106,7 +104,7 @@ std::string tomafileobj::goodtrace(bool CheckZ, toutlineextraction* outlines) {
             return eye.readcount() > kMinCheckedPoints && eye.trcfmtstr != "1";
         };
         std::string straytag;
-        if (verdict.empty() && (qualifies(right) || qualifies(left)) && laststraybinary(omalist, straytag)) {
+        if (verdict.empty() && (qualifies(right) || qualifies(left)) && laststraybinary(oma.omalist, straytag)) {
             // The last offending record is the one reported.
             verdict = kCorruptBinaryData;
             verdict += straytag;

@@ -1,4 +1,4 @@
-#include "kestrune/oma/omafile.hpp"
+#include "kestrune/document/omafile.hpp"
 
 #include <bit>
 #include <cerrno>
@@ -366,6 +366,20 @@ bool tomafileobj::listtoomastr() {
         // Out of memory: the text stays as it was.
     }
     return true;
+}
+
+bool tomafileobj::TraceisApproved() const { return !omalist.value("_ApprovedTrace").empty(); }
+
+bool tomafileobj::omafileisascii() const {
+    ttrcfmtsetting fmt;
+    fmt.decodetrcfmtstr(omalist.value("TRCFMT"));
+    return fmt.trcfmtmode == '1';
+}
+
+bool tomafileobj::omafileiseven() const {
+    ttrcfmtsetting fmt;
+    fmt.decodetrcfmtstr(omalist.value("TRCFMT"));
+    return fmt.spacing == 'E';
 }
 
 }  // namespace kestrune
