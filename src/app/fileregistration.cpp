@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kestrune/support/files.hpp"
+#include "kestrune/support/text.hpp"
 
 extern char** environ;
 
@@ -59,56 +60,6 @@ std::string safename(std::string_view s) {
     // Never "." or "..", never empty.
     if (result.find_first_not_of('.') == std::string::npos) result.insert(0, "_");
     return result;
-}
-
-// Latin-1 text as UTF-8, as desktop files and XML are written.
-std::string latin1toutf8(std::string_view s) {
-    std::string result;
-    result.reserve(s.size());
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            result.push_back(static_cast<char>(c));
-        } else {
-            result.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            result.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return result;
-}
-
-// Whether s is well-formed UTF-8 (no overlong forms, surrogates or values
-// past U+10FFFF).
-bool validutf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 2;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 3;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (s.size() - i - 1 < length) return false;
-        for (std::size_t k = 1; k <= length; ++k) {
-            const auto next = static_cast<unsigned char>(s[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-        }
-        i += length + 1;
-    }
-    return true;
 }
 
 // A desktop entry string value: backslash, line breaks and tabs escaped.
@@ -506,7 +457,7 @@ tregresult TFileRegistrationHelper::RegisterProgid(bool DoRegister) {
         // program path that is no UTF-8 cannot be written so that it starts
         // the program, and readers drop a file holding one whole.
         const std::string text = desktopentry();
-        if (!validutf8(text)) return hresultfromcode(codeinvalidparameter);
+        if (!isutf8(text)) return hresultfromcode(codeinvalidparameter);
         if (const int code = writefileinplace(iconpath(), icontext); code != 0) return hresultfromcode(code);
         return hresultfromcode(writefileinplace(entry, text));
     } catch (...) {

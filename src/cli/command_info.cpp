@@ -132,56 +132,6 @@ void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info
 
 // ---- JSON ----
 
-// Text of a file is Latin-1: every byte is the character of the same code.
-std::string latin1toutf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x80) {
-            out.push_back(c);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        }
-    }
-    return out;
-}
-
-// Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool isutf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        int more = 0;
-        unsigned char lo = 0x80, hi = 0xBF;  // range of the first continuation byte
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (bytes.size() - i <= static_cast<std::size_t>(more)) return false;
-        for (int k = 1; k <= more; ++k) {
-            const auto d = static_cast<unsigned char>(bytes[i + k]);
-            if (d < (k == 1 ? lo : 0x80) || d > (k == 1 ? hi : 0xBF)) return false;
-        }
-        i += static_cast<std::size_t>(more) + 1;
-    }
-    return true;
-}
-
 // A name from the command line is kept when it is UTF-8 already (the usual
 // case on Linux) and read as Latin-1 otherwise.
 std::string nametoutf8(std::string_view name) {

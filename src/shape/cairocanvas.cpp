@@ -1,6 +1,8 @@
 // tcanvas on Cairo, and the off-screen bitmap.
 #include "kestrune/shape/cairocanvas.hpp"
 
+#include "kestrune/support/text.hpp"
+
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -29,21 +31,14 @@ trect normalised(const trect& r) {
     return n;
 }
 
-// Latin-1 bytes to UTF-8 for Cairo; control characters are left out.
-std::string latin1toutf8(std::string_view s) {
-    std::string out;
-    out.reserve(s.size() + s.size() / 4);
-    for (const char ch : s) {
+// Latin-1 bytes as UTF-8 for Cairo, control characters left out.
+std::string drawabletext(std::string_view s) {
+    std::string printable(s);
+    std::erase_if(printable, [](char ch) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) continue;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+        return c < 0x20 || c == 0x7F;
+    });
+    return latin1toutf8(printable);
 }
 
 // Font size in points at 96 pixels per inch to pixels.
@@ -434,7 +429,7 @@ void tcairocanvas::doellipse(const trect& rect) {
 // line. The text's own cell is filled with the brush colour first.
 void tcairocanvas::dotextrect(const trect& rect, std::string_view text, unsigned format) {
     const trect r = normalised(rect);
-    const std::string utf8 = latin1toutf8(text);
+    const std::string utf8 = drawabletext(text);
     if (utf8.empty() || r.right <= r.left || r.bottom <= r.top) return;
 
     setupfont();

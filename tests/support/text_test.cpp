@@ -623,5 +623,26 @@ TEST_F(TextTest, CharactersBeyondLatin1KeepTheirLowByteAfterAZero) {
     EXPECT_EQ(StringtoAnsistring(u""), "");
 }
 
+TEST(TextEncoding, Latin1BecomesUtf8AndUtf8IsRecognised) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string latin1, utf8;
+    } const conversions[] = {
+        {"", ""},
+        {"JOB=1;R", "JOB=1;R"},
+        {"\xE9", "\xC3\xA9"},                     // e acute
+        {"\x80\xFF", "\xC2\x80\xC3\xBF"},      // the ends of the upper half
+        {"a\0b\x7F"s, "a\0b\x7F"s},             // control bytes stay as they are
+    };
+    for (const Case& c : conversions) {
+        EXPECT_EQ(latin1toutf8(c.latin1), c.utf8) << c.latin1;
+        EXPECT_TRUE(isutf8(c.utf8)) << c.utf8;
+    }
+    for (const char* bad : {"\xE9", "\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+                            "\xE0\x80\x80", "\xC3\xA9\xA9"})
+        EXPECT_FALSE(isutf8(bad)) << bad;
+    EXPECT_TRUE(isutf8("\xF0\x9F\x98\x80"));  // four bytes
+}
+
 }  // namespace
 }  // namespace kestrune

@@ -31,6 +31,14 @@ bool sametext(std::string_view a, std::string_view b);
 
 // Removes characters with codes up to 32 at both ends.
 std::string_view trimview(std::string_view s);
+
+// Text of a file is Latin-1 (every byte the character of the same code):
+// latin1toutf8 gives the same characters in UTF-8, for whatever expects it
+// (JSON, desktop files, XML, Cairo's text).
+std::string latin1toutf8(std::string_view bytes);
+// Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing past U+10FFFF).
+bool isutf8(std::string_view bytes);
 std::string trim(std::string_view s);
 
 // ---- integers to text ----
