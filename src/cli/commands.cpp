@@ -53,7 +53,7 @@ constexpr std::array commands{
              "Print the verdict of the trace check and its detail; exit 1 on a fault.",
              jobsonly, 1, command_check},
     tcommand{"dump", "FILE... [--eye R|L]",
-             "Print the points of one eye's trace as comma-separated lines.",
+             "Print the points of one eye's trace as the viewer's dump file holds them.",
              dumpoptions, 1, command_dump},
     tcommand{"info", "FILE... [--json]",
              "Print each eye's trace format, point count, box, ED and circumference.",
@@ -65,7 +65,7 @@ constexpr std::array commands{
              "Write FILE to OUT with its traces as ASCII records.",
              convertoptions, 1, command_convert},
     tcommand{"show", "FILE... [LOCALFOLDER=DIR]",
-             "Run the viewer on FILE: write its dump and pictures, print what it shows.",
+             "Do what the viewer does for FILE, without a window; print what it shows.",
              jobsonly, 1, command_show},
 };
 
