@@ -406,14 +406,20 @@ void traceextractor::finish() {
         }
     }
 
-    // The declared count checked here is that of the format record read last
-    // in the pass; it serves both eyes.
+    // Each eye is checked against the count its own format record declares
+    // (the two eyes of a job may be traced at different counts); an eye
+    // without a format record of its own takes the one read last.
     const auto checkeye = [&](tradiilist& eye, std::int32_t circ) {
         eye.fcirc = circ;
         eye.omacirc = circ;
         if (eye.dbl == 0) eye.dbl = result_.dbl;
         const int count = eye.readcount();
-        if (count > 0 && numberofpoints_ != 0 && count != numberofpoints_) {
+        std::int32_t declared = numberofpoints_;
+        if (!eye.trcfmtstr.empty()) {
+            std::string_view notation, countfield;
+            if (formatfields(eye.trcfmtstr, notation, countfield)) declared = xstrtoint(countfield);
+        }
+        if (count > 0 && declared != 0 && count != declared) {
             eye.invalidnumberofpoints = true;
             eye.errordetail = eye.trcfmtstr + " Points=" + numstr(count);
         }

@@ -157,16 +157,24 @@ TEST_F(Extraction, BothEyesInEitherOrder) {
     }
 }
 
-TEST_F(Extraction, CountsAreComparedWithTheLastFormatRecord) {
-    // The right block is complete under its own count, but after the pass both
-    // eyes are compared with the last format record's 360.
+TEST_F(Extraction, EachEyeIsCountedAgainstItsOwnFormatRecord) {
+    // Eyes traced at different counts are both sound.
     ASSERT_TRUE(run(concat({trace("1;400;E;R;F", outline(400)), trace("1;360;E;L;F", outline(360))})));
     EXPECT_EQ(result.readcount(), 400);
+    EXPECT_FALSE(right.invalidnumberofpoints);
+    EXPECT_FALSE(left.invalidnumberofpoints);
+    EXPECT_TRUE(right.goodtrace());
+    // An eye short of its own count is the one blamed, whichever comes last.
+    ASSERT_TRUE(run(concat({trace("1;400;E;R;F", outline(398), "R", "TRCFMT"), trace("1;360;E;L;F", outline(360))})));
     EXPECT_TRUE(right.invalidnumberofpoints);
-    EXPECT_EQ(right.errordetail, "1;400;E;R;F Points=   400");
+    EXPECT_EQ(right.errordetail, "1;400;E;R;F Points=   398");
     EXPECT_FALSE(left.invalidnumberofpoints);
     EXPECT_FALSE(right.goodtrace());
     EXPECT_EQ(right.traceerrormessage, kInvalidNumberOfPoints);
+    ASSERT_TRUE(run(concat({trace("1;400;E;R;F", outline(400)), trace("1;360;E;L;F", outline(350))})));
+    EXPECT_FALSE(right.invalidnumberofpoints);
+    EXPECT_TRUE(left.invalidnumberofpoints);
+    EXPECT_EQ(left.errordetail, "1;360;E;L;F Points=   350");
 }
 
 TEST_F(Extraction, ShortRightTraceGivesTheMirroredLeft) {
@@ -714,8 +722,8 @@ TEST_F(Extraction, PackedTracesThroughAFile) {
     EXPECT_TRUE(rl.binaryformat());
     EXPECT_TRUE(ll.binaryformat());
     EXPECT_NEAR(ll.extractangleelement(1), 1.0, 1e-9);
-    // Both are compared with the last format record's count.
-    EXPECT_TRUE(rl.invalidnumberofpoints);
+    // Each eye holds the count its own format record declares.
+    EXPECT_FALSE(rl.invalidnumberofpoints);
     EXPECT_FALSE(ll.invalidnumberofpoints);
     EXPECT_EQ(res.dbl, 1800);
     EXPECT_EQ(res.framename, "Test");
