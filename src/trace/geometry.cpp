@@ -21,7 +21,6 @@
 
 namespace kestrune {
 
-thread_local std::atomic<bool> shapconvstraightline{false};
 std::atomic<bool> shapconvmidway{false};
 
 namespace {
@@ -355,10 +354,10 @@ void tradiilist::mirrorshape(const tradiilist* source) {
     fcirc = sourcefcirc;
 }
 
-void tradiilist::convertshape(int pointsintarget) {
+void tradiilist::convertshape(int pointsintarget, bool straightline) {
     const int n = readcount();
     if (n <= 0 || pointsintarget < 1 || pointsintarget > maxresamplepoints) return;
-    const bool straightline = shapconvstraightline.exchange(false) || shapconvmidway.load();
+    if (shapconvmidway.load()) straightline = true;
 
     radiilist.sort();
     tshapepoints src;
