@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <new>
 #include <system_error>
 
 #include "kestrune/support/settings.hpp"
@@ -91,7 +92,7 @@ std::string addtrailing(std::string_view S, char PathDelim) {
         // A path written with forward slashes keeps them.
         result.push_back(result.find('/') != std::string::npos ? '/' : PathDelim);
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -101,7 +102,7 @@ std::string upcase(std::string_view s) {
         std::string result(s);
         for (char& c : result) c = static_cast<char>(foldcase(static_cast<unsigned char>(c)));
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -136,7 +137,7 @@ void replaceinstr(std::string& s, std::string_view oldtext, std::string_view new
             }
         }
         if (changed) s.swap(result);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // s stays as it was.
     }
 }
@@ -146,7 +147,7 @@ std::string replaceinstring(std::string_view s, std::string_view oldtext, std::s
         std::string result(s);
         replaceinstr(result, oldtext, newtext);
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -159,7 +160,7 @@ std::string xinttostr(std::int32_t i) {
         const auto res = std::to_chars(buf, buf + sizeof buf, i);
         if (res.ec != std::errc()) return "0";
         return std::string(buf, res.ptr);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return "0";
     }
 }
@@ -173,7 +174,7 @@ std::string numstrx(std::int32_t x, int w) {
         std::string result(static_cast<std::size_t>(w) - digits.size(), ' ');
         result += digits;
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return "0";
     }
 }
@@ -207,7 +208,7 @@ std::string xint2tostr(std::int32_t I) {
         *p++ = static_cast<char>('0' + frac / 10);
         *p++ = static_cast<char>('0' + frac % 10);
         return std::string(buf, p);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return "0";
     }
 }
@@ -301,7 +302,7 @@ std::string xfloattostr(long double f, int l, int p) {
         // No sign in front of a value that reads as zero.
         if (negative && out.find_first_of("123456789") != std::string::npos) out.insert(out.begin(), '-');
         return out;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -329,7 +330,7 @@ std::string xrealtostr(double r) {
         char buf[kRealCharsCapacity];
         if (const std::size_t n = realtochars(r, QVTFormatsettings().DecimalSeparator, buf)) return std::string(buf, n);
         return trim(xfloattostr(r, 2, 16));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -358,7 +359,7 @@ std::string checkdecimalseparator(std::string_view s) {
         const std::size_t pos = markswapposition(s);
         if (pos != std::string_view::npos) result[pos] = LocalDecimalSeparator();
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -497,7 +498,7 @@ double xstrtoreal(std::string_view s) {
         // A value beyond the range of a double does not read.
         if (std::fabs(v) > static_cast<long double>(DBL_MAX)) return 0;
         return static_cast<double>(v);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 0;
     }
 }
@@ -519,7 +520,7 @@ std::int32_t xstrtoint2(std::string_view s) {
         long double v = 0;
         if (!numbervalue(text, v)) return 0;
         return roundtoint32(v * 100.0L);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 0;
     }
 }
@@ -529,7 +530,7 @@ std::int32_t xstrtoint0(std::string_view s) {
         long double v = 0;
         if (!readextended(s, v)) return 0;
         return roundtoint32(v);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 0;
     }
 }
@@ -600,7 +601,7 @@ std::string findtagpart(std::string_view s) {
     try {
         const std::size_t pos = s.find(tagdelimiter);
         return std::string(pos == std::string_view::npos ? s : s.substr(0, pos));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -609,7 +610,7 @@ std::string findvaluepart(std::string_view s) {
     try {
         const std::size_t pos = s.find(tagdelimiter);
         return trim(pos == std::string_view::npos ? s : s.substr(pos + 1));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -619,7 +620,7 @@ std::string findvaluepartnotrim(std::string_view s) {
         const std::size_t pos = s.find(tagdelimiter);
         if (pos == std::string_view::npos) return std::string();
         return std::string(s.substr(pos + 1));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -639,7 +640,7 @@ std::string makedotchiral(std::string_view s, std::string_view r, std::string_vi
         for (std::size_t i = rstart; i < result.size(); ++i)
             if (result[i] == ',') result[i] = '.';
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -687,7 +688,7 @@ void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter) 
             alist->add(std::string(field));
             return true;
         });
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // The list keeps what was split so far.
     }
 }
@@ -722,7 +723,7 @@ void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter
             if (quote) result.push_back('"');
         }
         s.swap(result);
-    } catch (const std::exception& ex) {
+    } catch (const std::bad_alloc& ex) {
         try {
             s += "Exception:";
             s += ex.what();
@@ -731,9 +732,9 @@ void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter
                 s += entry;
                 s += "\r\n";
             }
-        } catch (...) {
+        } catch (const std::bad_alloc&) {
+            // s keeps what fitted.
         }
-    } catch (...) {
     }
 }
 
@@ -741,7 +742,7 @@ std::string listentry(const tstringlist* alist, int x) {
     if (!alist || x < 0 || x >= alist->count()) return std::string();
     try {
         return (*alist)[x];
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -761,7 +762,7 @@ void adddelimitedcsv(std::string& target, std::string_view toadd, char delimiter
         if (quote) target.push_back('"');
         target.append(toadd);
         if (quote) target.push_back('"');
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
 }
 
@@ -775,7 +776,7 @@ std::u16string AnsiStringtoString(std::string_view s) {
         for (std::size_t i = 0; i < s.size(); ++i)
             result[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::u16string();
     }
 }
@@ -795,7 +796,7 @@ std::string StringtoAnsistring(std::u16string_view s) {
             }
         }
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <numbers>
 #include <string>
 #include <utility>
@@ -411,7 +412,7 @@ void tradiilist::convertshape(int pointsintarget, bool straightline) {
             }
             target.addpoint(t, radius);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Only allocation can fail here; the points made so far stand.
     }
 
