@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -102,6 +103,18 @@ TempDir::~TempDir() {
 }
 
 bool make_fifo(const fs::path& p) { return ::mkfifo(p.c_str(), 0600) == 0; }
+
+fs::path read_error_file() {
+    const fs::path p = "/proc/self/mem";
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    char byte;
+    const bool fails = ::read(fd, &byte, 1) < 0 && errno == EIO;
+    ::close(fd);
+    return fails ? p : fs::path();
+}
 
 bool make_socket(const fs::path& p) {
     sockaddr_un address{};

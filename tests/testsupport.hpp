@@ -42,6 +42,11 @@ bool make_fifo(const std::filesystem::path& p);
 // false when the system does not allow it or the path is too long for one.
 bool make_socket(const std::filesystem::path& p);
 
+// A regular file whose reading fails with an I/O error at once: the reading
+// process's own memory, from address 0, which is never mapped. Empty when the
+// system offers no such file (tests then skip themselves).
+std::filesystem::path read_error_file();
+
 // Runs work on a thread of its own and waits at most seconds for it. When it
 // has not finished by then, each of fifos is opened for writing and closed
 // again, which releases a reader waiting to open or read it, so that a test

@@ -1,5 +1,13 @@
 // The whole public API of the Kestrune core library, layer by layer: each
 // layer uses only those above it in this list.
+//
+// Failures are values: an operation that fails on its input, on the file
+// system or for want of memory returns its failure value (false, 0, -1,
+// empty text) and, where it can, says why beside it (tomafileobj::readfailure,
+// the I/O codes of support/files.hpp). Inside, the core catches only those
+// failures: memory running out (std::bad_alloc), and a display failing at run
+// time in QVTShowMessage. Any other exception is a fault of the program, and
+// it reaches the caller, so that a test or a fuzzer sees it where it arose.
 #pragma once
 
 // Support: text and numbers, string lists, files, settings, messages.

@@ -460,7 +460,7 @@ tregresult TFileRegistrationHelper::RegisterProgid(bool DoRegister) {
         if (!isutf8(text)) return hresultfromcode(codeinvalidparameter);
         if (const int code = writefileinplace(iconpath(), icontext); code != 0) return hresultfromcode(code);
         return hresultfromcode(writefileinplace(entry, text));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return hresultfromcode(8);
     }
 }
@@ -514,7 +514,7 @@ tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszEx
         for (const std::string& line : lines) updated.append(line).push_back('\n');
         if (updated == content) return 0;
         return hresultfromcode(writefileinplace(target, updated));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return hresultfromcode(8);
     }
 }
@@ -538,7 +538,7 @@ tregresult registerapp() {
         TFileRegistrationHelper helper("Kestrune", runningprogrampath(), "Kestrune", "Kestrune", ".oma");
         if (helper.IsFileTypeRegistered()) return 0;
         return helper.RegisterToHandleFileType();
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return hresultfromcode(8);
     }
 }

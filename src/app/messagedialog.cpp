@@ -17,6 +17,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "kestrune/support/messages.hpp"
@@ -243,7 +244,7 @@ int TBlockFrm::ShowForm(QWidget* aCallingForm, QDialog* aSubForm) {
         pSubForm = aSubForm;
         raise();
         return exec();
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 2;
     }
 }

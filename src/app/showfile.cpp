@@ -1,5 +1,7 @@
 #include "showfile.hpp"
 
+#include <new>
+
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
@@ -84,7 +86,7 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         const std::string picturebase = workingfolder + pictureprefix + result.source;
         makepicture(rightlist, picturebase + "R.jpeg", imwidth, imheight, result.right);
         makepicture(leftlist, picturebase + "L.jpeg", imwidth, imheight, result.left);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory part-way: show what was gathered so far.
     }
     return result;

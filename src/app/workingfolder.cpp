@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "kestrune/support/files.hpp"
@@ -119,7 +120,7 @@ std::string GetSpecialsPath(int CSID) {
             const std::string shared = environment("KESTRUNE_SHARED_DOCUMENTS");
             return withouttrailingslashes(shared.empty() ? std::string(defaultshareddocuments) : shared);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
     return std::string();
 }
@@ -158,7 +159,7 @@ std::string MyDocumentsPath() {
             // the writes into it report their own failures.
         }
         return addtrailing(folder, '/');
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return win32findfilesfolder();
     }
 }
@@ -186,7 +187,7 @@ std::string win32findfilesfolderin(const std::string& programfolder) {
             clearioresult();
         }
         return res;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -211,7 +212,7 @@ std::string TempPath() {
     try {
         const std::string tmp = environment("TMPDIR");
         return addtrailing(tmp.empty() ? std::string("/tmp") : tmp, '/');
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string("/tmp/");
     }
 }
@@ -219,7 +220,7 @@ std::string TempPath() {
 std::string QVTTempPath() {
     try {
         return TempPath() + ProjectName + "/";
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -231,7 +232,7 @@ void createtempfolder() {
             std::error_code ec;
             fs::create_directories(fs::path(folder), ec);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
 }
 
@@ -303,7 +304,7 @@ int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, do
         }
         clearioresult();
         result = attempted;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         result = -1;
     }
     if (dir) ::closedir(dir);

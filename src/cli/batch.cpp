@@ -1,10 +1,11 @@
 // Runs a command's work over many files: in order on one thread, or on a
 // small pool of threads with the output put back in input order.
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <condition_variable>
-#include <exception>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -21,13 +22,16 @@ constexpr unsigned maxjobs = 256;
 // collected output stays small.
 constexpr std::size_t aheadperjob = 4;
 
+// A file that fails in a way a file can (memory running out on a huge one,
+// an I/O error on the way) is reported and the batch goes on; any other
+// exception is a fault of the program and goes on to the caller.
 int runguarded(const tfilehandler& handler, const tinputfile& file, std::size_t index, tcontext& ctx) {
     try {
         return handler(file, index, ctx);
-    } catch (const std::exception& e) {
+    } catch (const std::bad_alloc&) {
+        ctx.error(file.path + ": " + std::generic_category().message(ENOMEM));
+    } catch (const std::system_error& e) {
         ctx.error(file.path + ": " + e.what());
-    } catch (...) {
-        ctx.error(file.path + ": unexpected error");
     }
     return exitfailure;
 }

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <system_error>
 #if defined(__SSE2__)
@@ -194,9 +195,9 @@ int openregularfile(const std::filesystem::path& path, struct stat& st, std::str
 constexpr std::size_t kMinBuffer = 64 * 1024;
 constexpr std::size_t kMaxInitialBuffer = 256u * 1024 * 1024;
 
-// Reads everything the descriptor delivers into bytes. A read error ends the
-// reading and keeps what came before it.
-void readall(int fd, const struct stat& st, std::string& bytes) {
+// Reads everything the descriptor delivers into bytes. Returns 0, or the
+// errno of a read that failed: the bytes up to there are not the file.
+int readall(int fd, const struct stat& st, std::string& bytes) {
     std::size_t capacity = kMinBuffer;
     // The size of a regular file, 0 when it has none to go by.
     std::size_t declared = 0;
@@ -213,7 +214,8 @@ void readall(int fd, const struct stat& st, std::string& bytes) {
         if (length == bytes.size()) bytes.resize(bytes.size() * 2);
         const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) return errno;
+        if (n == 0) break;
         length += static_cast<std::size_t>(n);
         // A regular file read up to the size fstat gave it is whole: the
         // further read that would only report its end is saved. (A file
@@ -221,6 +223,7 @@ void readall(int fd, const struct stat& st, std::string& bytes) {
         if (length == declared) break;
     }
     bytes.resize(length);
+    return 0;
 }
 
 }  // namespace
@@ -257,30 +260,37 @@ bool tomafileobj::readomafile(const std::filesystem::path& datafilename) {
             const int fd = openregularfile(datafilename, st, readfailure);
             const fdguard guard(fd);
             if (fd >= 0) {
-                opened = true;
                 omastr.clear();
                 omastrasansi.clear();
+                int err = 0;
                 try {
                     std::string bytes;
-                    readall(fd, st, bytes);
-                    omastr = bytes;  // text is bytes: each byte is the character of its code
-                    omastrasansi = std::move(bytes);
-                } catch (...) {
-                    // Out of memory part-way: leave no half-filled text behind.
+                    err = readall(fd, st, bytes);
+                    if (err == 0) {
+                        omastr = bytes;  // text is bytes: each byte is the character of its code
+                        omastrasansi = std::move(bytes);
+                    }
+                } catch (const std::bad_alloc&) {
+                    err = ENOMEM;
+                }
+                opened = err == 0;
+                if (!opened) {
+                    // A read error or memory running out part-way: the part
+                    // read is not the file, so no half-filled text is left.
                     omastr.clear();
                     omastr.shrink_to_fit();
                     omastrasansi.clear();
                     omastrasansi.shrink_to_fit();
-                    opened = false;
-                    readfailure = systemwords(ENOMEM);
+                    readfailure = systemwords(err);
                 }
             }
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         opened = false;
         try {
             readfailure = systemwords(ENOMEM);
-        } catch (...) {
+        } catch (const std::bad_alloc&) {
+            // Not even the reason fits; readfailure stays empty.
         }
     }
     loadedtrcfmt.clear();
@@ -337,7 +347,7 @@ bool tomafileobj::omastrtolist() {
             if (bars == 0) break;
             omastr = barstolineends(omastr, bars);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory: the list holds the records split so far.
     }
     return true;
@@ -346,7 +356,7 @@ bool tomafileobj::omastrtolist() {
 std::string tomafileobj::findvalue(std::string_view tag) const {
     try {
         return omalist.value(tag);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -362,7 +372,7 @@ bool tomafileobj::listtoomastr() {
             text.append("\r\n");
         }
         omastr = std::move(text);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory: the text stays as it was.
     }
     return true;

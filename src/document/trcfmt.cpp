@@ -1,5 +1,7 @@
 #include "kestrune/document/trcfmt.hpp"
 
+#include <new>
+
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 
@@ -48,7 +50,7 @@ void ttrcfmtsetting::decodetrcfmtstr(std::string_view s) {
         spacing = firstof(fields[2]);
         eye = firstof(fields[3]);
         source = firstof(listentry(fields, 4));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Only an allocation can fail here: decode as an empty value.
         trcfmtmode = spacing = eye = source = '\0';
         points = 0;
@@ -71,7 +73,7 @@ void ttrcfmtsetting::encodetrcfmtstr(std::string& s) const {
             add(eye);
             if (source != '\0') add(source);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         s.clear();
     }
 }

@@ -346,7 +346,7 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
 
         newlist->setvalue("_ASASCII", stamp());
         return true;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory on a hostile file: no half-made list is left.
         newlist->clear();
         return false;

@@ -2,6 +2,7 @@
 // with the file's traces, or empty text when nothing is.
 
 #include <cstring>
+#include <new>
 
 #include "kestrune/job/tracecheck.hpp"
 
@@ -109,7 +110,7 @@ std::string goodtrace(tomafileobj& oma, bool CheckZ, toutlineextraction* outline
             verdict = kCorruptBinaryData;
             verdict += straytag;
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory on a hostile file: report what was found so far.
     }
     return verdict;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <new>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -79,7 +80,7 @@ void tradiilist::makeradiilistfromxy(const std::vector<std::int32_t>& x, const s
     radiilist.clear();
     try {
         radiilist.reserve(static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max())));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Only a hint; addradiilist copes with growth on its own.
     }
     for (std::size_t i = 0; i < n; ++i) addradiilist(calcangle(x[i], y[i]), roundedlength(x[i], y[i]));

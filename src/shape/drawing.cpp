@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <numbers>
 #include <string>
 #include <string_view>
@@ -366,7 +367,7 @@ bool tradiilist::adddrawedgedata(std::int32_t radius, std::int32_t acolour, doub
     try {
         drawedgeslist.add(xrealtostr(angle) + ":" + xinttostr(radius) + ":" + xinttostr(acolour));
         return true;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }
@@ -381,7 +382,7 @@ bool tradiilist::drawshaperel(tcanvas& t, int pleft, int ptop, int imwidth, int 
         shapedrawer d(*this, t, pleft, ptop, imwidth, imheight, eyecode, ShowText);
         d.run();
         return true;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }

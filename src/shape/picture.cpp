@@ -59,7 +59,7 @@ cairo_status_t appendbytes(void* closure, const unsigned char* data, unsigned in
         auto* out = static_cast<tbytes*>(closure);
         out->insert(out->end(), data, data + length);
         return CAIRO_STATUS_SUCCESS;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return CAIRO_STATUS_WRITE_ERROR;
     }
 }
@@ -136,7 +136,7 @@ void bufferdestinit(j_compress_ptr cinfo) {
     bool grown = true;
     try {
         dest->out->resize(std::max(dest->out->capacity(), kFirstJpegBytes));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         grown = false;
     }
     if (!grown) {
@@ -154,7 +154,7 @@ boolean bufferdestgrow(j_compress_ptr cinfo) {
     bool grown = true;
     try {
         dest->out->resize(used * 2);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         grown = false;
     }
     if (!grown) {
@@ -283,7 +283,7 @@ bool writejpeg(const tcairobitmap& bitmap, const fs::path& filename) {
         if (!bitmap.ok()) return false;
         cairo_surface_t* surface = bitmap.surface();
         return writereplacing(filename, [surface](tbytes& out) { return encodejpeg(surface, out); });
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }
@@ -295,7 +295,7 @@ bool writepng(const tcairobitmap& bitmap, const fs::path& filename) {
         return writereplacing(filename, [surface](tbytes& out) {
             return cairo_surface_write_to_png_stream(surface, appendbytes, &out) == CAIRO_STATUS_SUCCESS;
         });
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }
@@ -314,7 +314,7 @@ bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw,
             try {
                 tcairocanvas canvas(cr);
                 ok = draw && draw(canvas) && canvas.ok();
-            } catch (...) {
+            } catch (const std::bad_alloc&) {
                 ok = false;
             }
             cairo_destroy(cr);
@@ -323,7 +323,7 @@ bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw,
             cairo_surface_destroy(surface);
             return ok;
         });
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }
@@ -362,7 +362,7 @@ bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::s
             lastjpegcirc = 0;
         }
         return ok;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         lastjpegname.clear();
         lastjpegcirc = 0;
         return false;

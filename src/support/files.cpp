@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
@@ -368,7 +369,7 @@ bool opentextfileforread(ttextfile& f, const std::string& filename) {
                 f.name_ = filename;
             }
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         code = 8;
     }
     keepcode(code);
@@ -398,7 +399,7 @@ bool opentextfileforwrite(ttextfile& f, const std::string& filename, bool append
             }
             pauseaftertry();
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         if (code == 0) code = 31;
         keepcode(code);
         return false;
@@ -441,7 +442,7 @@ bool readtextline(ttextfile& f, std::string& line) {
         }
         setpending(f.error_);
         return any && f.error_ == 0;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         setpending(8);
         return false;
     }
@@ -559,7 +560,7 @@ bool savethroughtemp(const std::string& filename, Write write, Tracelines tracel
         }
         if (warn) ShowWarning("Saving OMA file as a text file", "");
         return saved;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }
@@ -706,7 +707,7 @@ int QVTCopyfile(const std::string& fromname, const std::string& toname) {
         }
         setcopymess(std::move(mess));
         return code;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         if (source >= 0) closefd(source);
         if (target >= 0) closefd(target);
         return 8;
@@ -723,7 +724,7 @@ int deletefile(const std::string& N) {
     clearioresult();
     try {
         return dodelete(trim(N));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 8;
     }
 }
@@ -732,7 +733,7 @@ int renamefile(const std::string& a, const std::string& b) {
     clearioresult();
     try {
         return dorename(trim(a), b);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 8;
     }
 }
@@ -769,7 +770,7 @@ std::vector<std::string> processarguments() {
             first = false;
             start = end + 1;
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
     return arguments;
 }
@@ -805,7 +806,7 @@ bool FindRunTimeParameter(std::string_view idStr, std::string& Setting) {
                 Setting = trim(std::string_view(argument).substr(equals + 1));
             }
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
     return found;
 }
@@ -826,7 +827,7 @@ std::string findexepath() {
         if (slash == std::string::npos) return std::string();
         path.resize(slash + 1);
         return path;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }

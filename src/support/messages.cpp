@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -70,8 +72,10 @@ void QVTShowMessage(std::string_view aMessage, std::uint8_t aUseMode, std::strin
         } else {
             callback("information", aMessage, {});
         }
-    } catch (...) {
-        // A failing display must not take the caller down.
+    } catch (const std::runtime_error&) {
+        // A display that fails must not take the caller down; a logic error
+        // in it is a fault and goes on.
+    } catch (const std::bad_alloc&) {
     }
 }
 

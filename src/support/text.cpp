@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <new>
 #include <system_error>
 
 #include "kestrune/support/settings.hpp"
@@ -138,7 +139,7 @@ std::string addtrailing(std::string_view S, char PathDelim) {
         // A path written with forward slashes keeps them.
         result.push_back(result.find('/') != std::string::npos ? '/' : PathDelim);
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -148,7 +149,7 @@ std::string upcase(std::string_view s) {
         std::string result(s);
         for (char& c : result) c = static_cast<char>(foldcase(static_cast<unsigned char>(c)));
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -183,7 +184,7 @@ void replaceinstr(std::string& s, std::string_view oldtext, std::string_view new
             }
         }
         if (changed) s.swap(result);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // s stays as it was.
     }
 }
@@ -193,7 +194,7 @@ std::string replaceinstring(std::string_view s, std::string_view oldtext, std::s
         std::string result(s);
         replaceinstr(result, oldtext, newtext);
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -206,7 +207,7 @@ std::string xinttostr(std::int32_t i) {
         const auto res = std::to_chars(buf, buf + sizeof buf, i);
         if (res.ec != std::errc()) return "0";
         return std::string(buf, res.ptr);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return "0";
     }
 }
@@ -220,7 +221,7 @@ std::string numstrx(std::int32_t x, int w) {
         std::string result(static_cast<std::size_t>(w) - digits.size(), ' ');
         result += digits;
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return "0";
     }
 }
@@ -254,7 +255,7 @@ std::string xint2tostr(std::int32_t I) {
         *p++ = static_cast<char>('0' + frac / 10);
         *p++ = static_cast<char>('0' + frac % 10);
         return std::string(buf, p);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return "0";
     }
 }
@@ -348,7 +349,7 @@ std::string xfloattostr(long double f, int l, int p) {
         // No sign in front of a value that reads as zero.
         if (negative && out.find_first_of("123456789") != std::string::npos) out.insert(out.begin(), '-');
         return out;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -376,7 +377,7 @@ std::string xrealtostr(double r) {
         char buf[kRealCharsCapacity];
         if (const std::size_t n = realtochars(r, QVTFormatsettings().DecimalSeparator, buf)) return std::string(buf, n);
         return trim(xfloattostr(r, 2, 16));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -405,7 +406,7 @@ std::string checkdecimalseparator(std::string_view s) {
         const std::size_t pos = markswapposition(s);
         if (pos != std::string_view::npos) result[pos] = LocalDecimalSeparator();
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -544,7 +545,7 @@ double xstrtoreal(std::string_view s) {
         // A value beyond the range of a double does not read.
         if (std::fabs(v) > static_cast<long double>(DBL_MAX)) return 0;
         return static_cast<double>(v);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 0;
     }
 }
@@ -566,7 +567,7 @@ std::int32_t xstrtoint2(std::string_view s) {
         long double v = 0;
         if (!numbervalue(text, v)) return 0;
         return roundtoint32(v * 100.0L);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 0;
     }
 }
@@ -576,7 +577,7 @@ std::int32_t xstrtoint0(std::string_view s) {
         long double v = 0;
         if (!readextended(s, v)) return 0;
         return roundtoint32(v);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return 0;
     }
 }
@@ -647,7 +648,7 @@ std::string findtagpart(std::string_view s) {
     try {
         const std::size_t pos = s.find(tagdelimiter);
         return std::string(pos == std::string_view::npos ? s : s.substr(0, pos));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -656,7 +657,7 @@ std::string findvaluepart(std::string_view s) {
     try {
         const std::size_t pos = s.find(tagdelimiter);
         return trim(pos == std::string_view::npos ? s : s.substr(pos + 1));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -666,7 +667,7 @@ std::string findvaluepartnotrim(std::string_view s) {
         const std::size_t pos = s.find(tagdelimiter);
         if (pos == std::string_view::npos) return std::string();
         return std::string(s.substr(pos + 1));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -686,7 +687,7 @@ std::string makedotchiral(std::string_view s, std::string_view r, std::string_vi
         for (std::size_t i = rstart; i < result.size(); ++i)
             if (result[i] == ',') result[i] = '.';
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -734,7 +735,7 @@ void delimitedstrtolist(std::string_view s, tstringlist* alist, char delimiter) 
             alist->add(std::string(field));
             return true;
         });
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // The list keeps what was split so far.
     }
 }
@@ -769,7 +770,7 @@ void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter
             if (quote) result.push_back('"');
         }
         s.swap(result);
-    } catch (const std::exception& ex) {
+    } catch (const std::bad_alloc& ex) {
         try {
             s += "Exception:";
             s += ex.what();
@@ -778,9 +779,9 @@ void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter
                 s += entry;
                 s += "\r\n";
             }
-        } catch (...) {
+        } catch (const std::bad_alloc&) {
+            // s keeps what fitted.
         }
-    } catch (...) {
     }
 }
 
@@ -788,7 +789,7 @@ std::string listentry(const tstringlist* alist, int x) {
     if (!alist || x < 0 || x >= alist->count()) return std::string();
     try {
         return (*alist)[x];
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }
@@ -808,7 +809,7 @@ void adddelimitedcsv(std::string& target, std::string_view toadd, char delimiter
         if (quote) target.push_back('"');
         target.append(toadd);
         if (quote) target.push_back('"');
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
 }
 
@@ -822,7 +823,7 @@ std::u16string AnsiStringtoString(std::string_view s) {
         for (std::size_t i = 0; i < s.size(); ++i)
             result[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::u16string();
     }
 }
@@ -842,7 +843,7 @@ std::string StringtoAnsistring(std::u16string_view s) {
             }
         }
         return result;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return std::string();
     }
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,7 @@ bool tradiilist::makeasciiradiilist(tstringlist* datalist, bool trcfmt) const tr
     datalist->clear();
     for (std::string& line : lines) datalist->add(std::move(line));
     return true;
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return false;
 }
 
@@ -124,7 +125,7 @@ bool tradiilist::makeasciianglelist(tstringlist* datalist, bool trcfmt) const tr
     appendangles(*this, lines, trcfmt);
     for (std::string& line : lines) datalist->add(std::move(line));
     return true;
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return false;
 }
 
@@ -176,7 +177,7 @@ bool tradiilist::converttoeven() {
             fmt.source = '\0';
             fmt.encodetrcfmtstr(trcfmtstr);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Only allocation can fail here; the list stays usable.
     }
     return true;
@@ -196,7 +197,7 @@ void tradiilist::changetrcfmt(std::int32_t npoints, bool binary) {
         fmt.points = npoints;
         fmt.trcfmtmode = binary ? '3' : '1';
         fmt.encodetrcfmtstr(trcfmtstr);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // The format text stays as it was.
     }
 }

@@ -310,7 +310,7 @@ bool traceextractor::run(const tstringlist& omalist) {
             return false;
         }
         if (processingradii_) processradii();
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         addpendingright();
         throw;
     }
@@ -543,7 +543,7 @@ bool addOMArecord(tradiilist& r, std::string_view s, std::string_view formatstr,
 
 bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr) try {
     return addOMArecord(r, s, formatstr, false);
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return false;
 }
 
@@ -551,7 +551,7 @@ bool tradiilist::extractradiilistfromomalist2(const tstringlist& omalist, tradii
                                               tradiilist* leftlist, bool trcfmt) try {
     traceextractor extractor(*this, rightlist, leftlist, trcfmt);
     return extractor.run(omalist);
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return false;
 }
 
@@ -574,7 +574,7 @@ bool tradiilist::extractradiilistfromomafile2(const std::filesystem::path& dataf
     }
     extractframedata(document.omalist);
     return result;
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return false;
 }
 
@@ -597,7 +597,7 @@ bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstrin
         }
     }
     return found;
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return false;
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <numbers>
 #include <string>
 #include <utility>
@@ -21,7 +22,6 @@
 
 namespace kestrune {
 
-thread_local std::atomic<bool> shapconvstraightline{false};
 std::atomic<bool> shapconvmidway{false};
 
 namespace {
@@ -355,10 +355,10 @@ void tradiilist::mirrorshape(const tradiilist* source) {
     fcirc = sourcefcirc;
 }
 
-void tradiilist::convertshape(int pointsintarget) {
+void tradiilist::convertshape(int pointsintarget, bool straightline) {
     const int n = readcount();
     if (n <= 0 || pointsintarget < 1 || pointsintarget > maxresamplepoints) return;
-    const bool straightline = shapconvstraightline.exchange(false) || shapconvmidway.load();
+    if (shapconvmidway.load()) straightline = true;
 
     radiilist.sort();
     tshapepoints src;
@@ -412,7 +412,7 @@ void tradiilist::convertshape(int pointsintarget) {
             }
             target.addpoint(t, radius);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Only allocation can fail here; the points made so far stand.
     }
 

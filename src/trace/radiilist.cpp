@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 
 #include "kestrune/support/text.hpp"
 #include "kestrune/document/trcfmt.hpp"
@@ -465,7 +466,7 @@ void tradiilist::addradiilist(double angle, std::int32_t radius) {
     noteradius(radius, radiilist.empty());
     try {
         radiilist.addpoint(angle, radius);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory: the point is lost; the list stays usable.
     }
 }
@@ -481,7 +482,7 @@ void tradiilist::addequalspaced(std::int64_t index, tequalspacing& spacing, std:
     noteradius(radius, radiilist.empty());
     try {
         radiilist.addstandard(t, radius);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory: the point is lost; the list stays usable.
     }
 }
@@ -507,7 +508,7 @@ std::string tradiilist::combineangleradius(double angle, std::int32_t radius) tr
     element.append(text);
     element.append(r);
     return element;
-} catch (...) {
+} catch (const std::bad_alloc&) {
     return std::string();
 }
 

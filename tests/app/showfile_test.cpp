@@ -290,6 +290,10 @@ TEST_F(ShowFileTest, FileThatCannotBeReadSaysSoAndKeepsTheEarlierDump) {
         cases.push_back({"a socket", (dir / "special/socket.oma").string(), "socket.oma",
                          "The file could not be read: not a regular file"});
     }
+    if (const fs::path unreadable = testing::read_error_file(); !unreadable.empty()) {
+        cases.push_back({"a read error", unreadable.string(), unreadable.filename().string(),
+                         "The file could not be read: Input/output error"});
+    }
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
         tshowfileresult r;

@@ -303,6 +303,21 @@ TEST_F(OmaFile, AFailedReadSaysWhyAndAGoodOneSaysNothing) {
     EXPECT_EQ(doc.readfailure, "") << "a good read clears the reason of the one before";
 }
 
+// A read that fails part-way is a failed read with its reason, not a file
+// that happens to end there: nothing of what came before it is kept.
+TEST_F(OmaFile, AReadErrorFailsWithItsReasonAndKeepsNoPartOfTheFile) {
+    const fs::path unreadable = testing::read_error_file();
+    if (unreadable.empty()) GTEST_SKIP() << "no file whose reading fails";
+    split("A=1");
+    EXPECT_FALSE(doc.readomafile(unreadable));
+    EXPECT_EQ(doc.readfailure, "Input/output error");
+    EXPECT_EQ(doc.omastr, "");
+    EXPECT_EQ(doc.omastrasansi, "");
+    EXPECT_EQ(doc.omadatafilename, unreadable.string());  // it exists
+    split("B=2");
+    EXPECT_EQ(doc.readfailure, "");
+}
+
 // A regular file whose size the system does not tell (a /proc file says 0)
 // is read up to its end, the buffer growing past its first size on the way.
 TEST_F(OmaFile, ReadsAFileWhoseSizeIsNotKnownInAdvance) {

@@ -12,6 +12,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <new>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -62,6 +66,24 @@ TEST_F(Drawing, FrameFollowsTheDrawingBoxWithTheCanvasPen) {
     trecordingcanvas none;
     list.drawshape(none, 105, 105, rightcode, false);
     EXPECT_TRUE(none.calls.empty());
+}
+
+// A canvas whose drawing fails: memory running out makes the drawing false;
+// any other exception is a fault of the program and reaches the caller.
+TEST_F(Drawing, OnlyMemoryRunningOutMakesTheDrawingFalse) {
+    struct tfailingcanvas : trecordingcanvas {
+        std::function<void()> fail;
+        void dopolygon(std::span<const tpoint>) override { fail(); }
+    };
+    makecircle(list, 36, 2500);
+    list.polygondraw = true;
+    tfailingcanvas t;
+    t.fail = [] { throw std::bad_alloc(); };
+    EXPECT_FALSE(list.drawshape(t, 105, 105, rightcode, false));
+    t.fail = [] { throw std::logic_error("fault in the canvas"); };
+    EXPECT_THROW(list.drawshape(t, 105, 105, rightcode, false), std::logic_error);
+    t.fail = [] {};
+    EXPECT_TRUE(list.drawshape(t, 105, 105, rightcode, false));
 }
 
 TEST_F(Drawing, EmptyListDrawsNothingButTheFrame) {

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <filesystem>
 #include <string>
 #include <grp.h>
@@ -775,6 +777,19 @@ TEST_F(FilesTest, RenameTrimsOnlyTheOldNameAndNeverReplaces) {
     EXPECT_EQ(renamefile(path("missing"), path("x")), 2);
     EXPECT_EQ(renamefile(path("b.txt"), path("nofolder/x")), 3);
     EXPECT_EQ(read_file(path("b.txt")), "b");
+}
+
+// Memory running out in a rename is its code 8, "not enough memory"; any
+// other exception is a fault of the program and reaches the caller.
+TEST_F(FilesTest, OnlyMemoryRunningOutBecomesACode) {
+    write_file(path("a.txt"), "a");
+    renamehook_ = [](const std::string&, const std::string&, bool) -> int { throw std::bad_alloc(); };
+    EXPECT_EQ(renamefile(path("a.txt"), path("b.txt")), 8);
+    renamehook_ = [](const std::string&, const std::string&, bool) -> int {
+        throw std::logic_error("fault in the rename");
+    };
+    EXPECT_THROW(renamefile(path("a.txt"), path("b.txt")), std::logic_error);
+    EXPECT_EQ(read_file(path("a.txt")), "a");
 }
 
 // ---- command line, program folder, names ----

@@ -3,8 +3,11 @@
 #include "kestrune/support/messages.hpp"
 
 #include <atomic>
+#include <functional>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -78,6 +81,30 @@ TEST_F(MessagesTest, FailingCallbackDoesNotReachTheCaller) {
         throw std::runtime_error("display gone");
     });
     EXPECT_NO_THROW(ShowWarning("x", "y"));
+}
+
+// A display that fails at run time counts as shown; a logic error in it is
+// a fault of the program and reaches the caller.
+TEST_F(MessagesTest, OnlyRunTimeFailuresOfTheDisplayAreSwallowed) {
+    const struct {
+        const char* name;
+        std::function<void()> fail;
+        bool reachescaller;
+    } cases[] = {
+        {"memory runs out", [] { throw std::bad_alloc(); }, false},
+        {"I/O error", [] { throw std::system_error(std::make_error_code(std::errc::io_error)); }, false},
+        {"logic error", [] { throw std::logic_error("fault in the display"); }, true},
+        {"index out of range", [] { throw std::out_of_range("fault in the display"); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setmessagecallback([&c](std::string_view, std::string_view, std::string_view) { c.fail(); });
+        if (c.reachescaller) {
+            EXPECT_THROW(ShowWarning("x", "y"), std::logic_error);
+        } else {
+            EXPECT_NO_THROW(ShowWarning("x", "y"));
+        }
+    }
 }
 
 TEST_F(MessagesTest, CallbackMayReplaceItselfWhileShowing) {

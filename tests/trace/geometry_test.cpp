@@ -685,12 +685,10 @@ TEST(ConvertShape, RefusesTargetCountsWithoutAShape) {
 TEST(ConvertShape, StraightLineModeFollowsTheChord) {
     // Four points of a circle: between them the chord cuts the corner.
     tradiilist l = circle(4, 1000);
-    shapconvstraightline = true;
-    l.convertshape(8);
-    EXPECT_FALSE(shapconvstraightline.load());  // holds for one conversion
+    l.convertshape(8, true);
     EXPECT_EQ(radiiof(l), (std::vector<std::int32_t>{1000, 707, 1000, 707, 1000, 707, 1000, 707}));
 
-    // The next conversion interpolates by angle again.
+    // Without it a conversion interpolates by angle.
     tradiilist m = circle(4, 1000);
     m.convertshape(8);
     EXPECT_EQ(radiiof(m), std::vector<std::int32_t>(8, 1000));

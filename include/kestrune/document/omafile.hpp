@@ -40,9 +40,10 @@ public:
     // omastr; omalist is left for omastrtolist. False when nothing exists at
     // the path (the document is then unchanged but for readfailure), when it
     // is a folder or cannot be opened, when it is not a regular file (a named
-    // pipe, a socket or a device: refused at once, never waited for), or when
-    // memory runs out; readfailure then says why. loadedtrcfmt is cleared
-    // either way.
+    // pipe, a socket or a device: refused at once, never waited for), when a
+    // read fails part-way (an I/O error) or when memory runs out; readfailure
+    // then says why, and after a failure part-way omastr and omastrasansi are
+    // empty. loadedtrcfmt is cleared either way.
     bool readomafile(const std::filesystem::path& datafilename);
     // The reason readomafile gives for a pipe, a socket or a device.
     static constexpr const char* kNotARegularFile = "not a regular file";

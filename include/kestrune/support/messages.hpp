@@ -24,8 +24,9 @@ tmessagecallback setmessagecallback(tmessagecallback callback);
 
 // Shows a message and returns once it has been dealt with. With aUseMode 1 it
 // is a warning and aExplanatory goes with it; any other mode shows an
-// information without explanation. An exception from the callback is caught
-// here and the message counts as shown.
+// information without explanation. A callback that fails at run time (a
+// std::runtime_error, memory running out) is caught here and the message
+// counts as shown; a logic error in it goes on to the caller.
 void QVTShowMessage(std::string_view aMessage, std::uint8_t aUseMode, std::string_view aExplanatory);
 
 // A warning: QVTShowMessage(aWarnMess, 1, aWarnText).

@@ -34,13 +34,9 @@ double calcsegang(double x1, double y1, double x2, double y2);
 bool calcintersect(double x1, double y1, double a1, double x2, double y2, double a2,
                    double& rx3, double& ry3);
 
-// Switches of convertshape's interpolation, both false at start. With either
-// set, a new point is where the chord between its two neighbours meets the
-// ray at its angle, instead of the radius interpolated by angle.
-// shapconvstraightline holds for the calling thread's next conversion only
-// (convertshape clears it), so it is per thread; shapconvmidway is a setting
-// of the whole process and stays set.
-extern thread_local std::atomic<bool> shapconvstraightline;
+// A setting of the whole process, false at start: while it is set, every
+// convertshape takes the chord between neighbours, as its straightline
+// parameter asks for one conversion.
 extern std::atomic<bool> shapconvmidway;
 
 // The coordinates of the point at angle degrees and radius: x = r cos(angle),

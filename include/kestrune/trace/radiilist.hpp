@@ -354,7 +354,10 @@ public:
     void mirrorshape(const tradiilist& source) { mirrorshape(&source); }
     // Resampling. convertshape ignores a target count outside
     // 1..maxresamplepoints (trace/geometry.hpp), reduceshape one below 1.
-    void convertshape(int pointsintarget);
+    // With straightline (or shapconvmidway set) a new point lies where the
+    // chord between its two neighbours meets the ray at its angle, instead
+    // of at the radius interpolated by angle.
+    void convertshape(int pointsintarget, bool straightline = false);
     void reduceshape(int pointsintarget);
 
     // ---- drawing (shape/drawing.cpp) ----
