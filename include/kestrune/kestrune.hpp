@@ -12,6 +12,7 @@
 // The document and its records.
 #include "kestrune/document/drill.hpp"
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
 #include "kestrune/document/trcfmt.hpp"
 
 // Traces: the radii list, its notations and its geometry.
