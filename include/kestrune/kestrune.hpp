@@ -27,8 +27,9 @@
 #include "kestrune/shape/fitting.hpp"
 #include "kestrune/shape/picture.hpp"
 
-// A whole job: the trace check and the display conversion, with the walk
-// over a job's trace records they share.
+// A whole job: the trace check, the display conversion and the reshaping of
+// outlines, with the walk over a job's trace records they share.
 #include "kestrune/job/displayconversion.hpp"
+#include "kestrune/job/reshape.hpp"
 #include "kestrune/job/tracecheck.hpp"
 #include "kestrune/job/tracerecords.hpp"

@@ -94,6 +94,15 @@ void fillquestionmarks(tstringlist& newlist, const std::vector<std::string>& tag
 
 }  // namespace
 
+std::string packedformatrecord(const tstringlist& newlist) {
+    for (const std::string& record : newlist) {
+        const trecordparts parts = splitrecord(record);
+        if (!parts.hasvalue || (parts.tag != "TRCFMT" && parts.tag != "ZFMT")) continue;
+        if (!declaresascii(parts.value)) return record;
+    }
+    return std::string();
+}
+
 bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange,
                     bool forceeven) {
     if (newlist == nullptr || newlist == &oma.omalist) return false;
