@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
@@ -248,10 +249,8 @@ std::string packedjob(const std::string& asciijob, char notation, std::string& e
     };
 
     for (const std::string& rec : job.omalist) {
-        const std::string_view r = rec;
-        const std::size_t eq = r.find('=');
-        const std::string_view tag = eq == std::string_view::npos ? r : r.substr(0, eq);
-        const std::string_view value = eq == std::string_view::npos ? std::string_view() : r.substr(eq + 1);
+        const trecordparts parts = splitrecord(rec);
+        const std::string_view tag = parts.tag, value = parts.value;
         if (inblock && tag == "R") {
             appendasciiradii(value, radii);
             continue;

@@ -6,6 +6,7 @@
 
 #include "fuzzsupport.hpp"
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
 
 using namespace kestrune;
 
@@ -67,12 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)doc.findvalue(tag);
     }
     if (doc.omalist.count() > 0) {
-        const std::string& first = doc.omalist[0];
-        const std::size_t eq = first.find('=');
-        if (eq != std::string::npos) {
-            const std::string value = doc.findvalue(std::string_view(first).substr(0, eq));
-            FUZZ_CHECK(value == std::string_view(first).substr(eq + 1));
-        }
+        const trecordparts first = splitrecord(doc.omalist[0]);
+        if (first.hasvalue) FUZZ_CHECK(doc.findvalue(first.tag) == first.value);
     }
 
     // Reading record by record from any position ends and stays in the text.

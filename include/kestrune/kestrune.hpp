@@ -20,6 +20,7 @@
 // The document and its records.
 #include "kestrune/document/drill.hpp"
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
 #include "kestrune/document/trcfmt.hpp"
 
 // Traces: the radii list, its notations and its geometry.
@@ -34,6 +35,9 @@
 #include "kestrune/shape/fitting.hpp"
 #include "kestrune/shape/picture.hpp"
 
-// A whole job: the trace check and the display conversion.
+// A whole job: the trace check, the display conversion and the reshaping of
+// outlines, with the walk over a job's trace records they share.
 #include "kestrune/job/displayconversion.hpp"
+#include "kestrune/job/reshape.hpp"
 #include "kestrune/job/tracecheck.hpp"
+#include "kestrune/job/tracerecords.hpp"

@@ -180,21 +180,6 @@ bool parsemillimetres(std::string_view text, std::size_t minimum, std::vector<st
 // An angle in degrees, at most ten turns either way.
 bool parsedegrees(std::string_view text, double& degrees);
 
-// What convert changes in the outlines before writing.
-struct tshapechange {
-    bool rotate = false;
-    double degrees = 0;    // added to every angle, of the outlines and their depth traces
-    bool box = false;
-    std::int32_t a = 0, b = 0;  // the box each outline is brought to, hundredths
-};
-// Changes the traces of records, a converted record list (traces as ASCII
-// records): turns them, then brings each outline to its box. The changed
-// traces are written again in place of their blocks, evenly spaced ones at
-// their own point count, and CIRC, HBOX and VBOX afresh (CIRC3D is dropped
-// when the box changes). False, with records unchanged, when there is no
-// outline to change.
-bool reshapetraces(tstringlist& records, const tshapechange& change);
-
 // ---- input files ----
 
 // Why a file that failed to be written could not be, in the system's words:

@@ -16,30 +16,15 @@
 #include "cli.hpp"
 #include "outputnames.hpp"
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/job/displayconversion.hpp"
+#include "kestrune/job/reshape.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/stringlist.hpp"
-#include "kestrune/document/trcfmt.hpp"
-#include "kestrune/job/displayconversion.hpp"
 
 namespace fs = std::filesystem;
 
 namespace kestrune::cli {
 namespace {
-
-// A format record of the converted list whose trace is still packed: one
-// that could not be decoded and was kept as it stands. Empty when none.
-std::string packedformatrecord(const tstringlist& records) {
-    for (const std::string& record : records) {
-        const std::size_t eq = record.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string_view tag(record.data(), eq);
-        if (tag != "TRCFMT" && tag != "ZFMT") continue;
-        ttrcfmtsetting fmt;
-        fmt.decodetrcfmtstr(std::string_view(record).substr(eq + 1));
-        if (fmt.trcfmtmode != '1' && fmt.trcfmtmode != '0') return record;
-    }
-    return std::string();
-}
 
 // Closes a descriptor and removes the file behind it unless released: what
 // is left of a temporary file when writing fails.
@@ -134,17 +119,19 @@ int convertfile(const std::string& filename, const std::string& output, const ts
     }
 
     tstringlist converted;
-    if (!omafileasascii(doc, converted, false, 0, false)) {
-        ctx.error("convert: " + filename + ": cannot be converted");
-        return exitfailure;
-    }
-    if (const std::string record = packedformatrecord(converted); !record.empty()) {
-        ctx.error("convert: " + filename + ": the trace of " + record + " cannot be decoded; nothing written");
-        return exitfailure;
-    }
-    if ((change.rotate || change.box) && !reshapetraces(converted, change)) {
-        ctx.error("convert: " + filename + ": no outline to change; nothing written");
-        return exitfailure;
+    switch (reshapeoutlines(doc, converted, change)) {
+        case treshapeoutcome::reshaped:
+            break;
+        case treshapeoutcome::notconverted:
+            ctx.error("convert: " + filename + ": cannot be converted");
+            return exitfailure;
+        case treshapeoutcome::packedtrace:
+            ctx.error("convert: " + filename + ": the trace of " + packedformatrecord(converted) +
+                      " cannot be decoded; nothing written");
+            return exitfailure;
+        case treshapeoutcome::nooutline:
+            ctx.error("convert: " + filename + ": no outline to change; nothing written");
+            return exitfailure;
     }
 
     std::string bytes;

@@ -1,5 +1,7 @@
 #include "kestrune/document/drill.hpp"
 
+#include "kestrune/document/records.hpp"
+
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 
@@ -64,8 +66,10 @@ void drilllinedefn::clear() {
 
 void drilllinedefn::decodedrill(std::string_view s) {
     clear();
-    tagstr = findtagpart(s);
-    const std::string value = findvaluepart(s);
+    const trecordparts parts = splitrecord(s);
+    tagstr.assign(parts.tag);
+    // The value's blanks do not count; a record without "=" is read whole.
+    const std::string_view value = trimview(parts.hasvalue ? parts.value : s);
     if (value.size() < kMinDrillValue) return;
 
     const bool isdrille = tagstr == "DRILLE";

@@ -98,6 +98,17 @@ std::string trimformatfields(std::string_view value) {
     return out;
 }
 
+std::string makeasciifmt(std::string_view trcfmtstr) {
+    if (trcfmtstr.empty()) return std::string();
+    tstringlist fields;
+    delimitedstrtolist(trcfmtstr, fields, kFieldDelimiter);
+    if (fields.empty()) fields.add("1");
+    else fields.set(0, "1");
+    std::string value;
+    listtodelimitedstr(fields, value, kFieldDelimiter);
+    return value;
+}
+
 bool opensothersection(std::string_view tag) { return tag == "CRIBFMT" || tag == "STHKFMT"; }
 
 bool decodednotation(char notation) {

@@ -12,7 +12,9 @@
 
 #include "kestrune/job/displayconversion.hpp"
 
+#include "kestrune/document/records.hpp"
 #include "kestrune/document/trcfmt.hpp"
+#include "kestrune/job/tracerecords.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
@@ -22,37 +24,18 @@ namespace {
 constexpr char kFieldDelimiter = ';';
 constexpr std::string_view kStampPrefix = "QVT;";
 
-std::string_view tagof(std::string_view record) {
-    const std::size_t eq = record.find('=');
-    return eq == std::string_view::npos ? record : record.substr(0, eq);
-}
-
-std::string_view valueof(std::string_view record) {
-    const std::size_t eq = record.find('=');
-    return eq == std::string_view::npos ? std::string_view() : record.substr(eq + 1);
-}
-
-bool isoutlinedata(std::string_view tag) { return tag == "R" || tag == "A"; }
-bool iszdata(std::string_view tag) { return tag == "Z" || tag == "ZA"; }
-bool istracetag(std::string_view tag) {
-    return tag == "TRCFMT" || tag == "ZFMT" || isoutlinedata(tag) || iszdata(tag);
-}
-
 // Records that start with a blank or a control character are left out of
 // the converted list.
 bool skipped(std::string_view record) {
     return record.empty() || static_cast<unsigned char>(record.front()) <= 32;
 }
 
-char notationof(std::string_view value) {
+// Whether a format value declares ASCII data, or no trace at all.
+bool declaresascii(std::string_view value) {
     ttrcfmtsetting fmt;
     fmt.decodetrcfmtstr(value);
-    return fmt.trcfmtmode;
+    return fmt.trcfmtmode == '1' || fmt.trcfmtmode == '0';
 }
-
-// Whether a format value sends its trace to the right list: its eye field
-// starts with "R". Every other trace goes to the left list.
-bool forrighteye(std::string_view value) { return formateye(value) == 'R'; }
 
 // The current local date and time, written the same way on every system so
 // that a stamp reads and sorts alike wherever the file goes.
@@ -71,62 +54,16 @@ std::string stamp() {
     return s;
 }
 
-// The format value of an ASCII trace: the fields of the list's format text
-// with the notation replaced by "1". Empty for an empty format text.
-std::string makeasciifmt(std::string_view trcfmtstr) {
-    if (trcfmtstr.empty()) return std::string();
-    tstringlist fields;
-    delimitedstrtolist(trcfmtstr, fields, kFieldDelimiter);
-    if (fields.empty()) fields.add("1");
-    else fields.set(0, "1");
-    std::string value;
-    listtodelimitedstr(fields, value, kFieldDelimiter);
-    return value;
-}
-
 // Deletes the first record of the tag, when there is one.
 void deleteit(tstringlist& list, std::string_view tag) { list.remove(list.indexofname(tag)); }
-
-// The four traces of a file, in the order they are written.
-enum traceindex { rightradii = 0, leftradii = 1, rightz = 2, leftz = 3 };
-
-struct traceset {
-    std::array<tradiilist, 4> lists;
-    tradiilist& operator[](int i) { return lists[static_cast<std::size_t>(i)]; }
-};
-
-// What one walk over the records tells before conversion.
-struct recordsurvey {
-    bool anytracerecord = false;  // a trace record the conversion would drop
-    // The value of the format record that fed each list last; a trace whose
-    // eye is neither "R" nor "L" gives its list no format text of its own.
-    std::array<std::string, 4> lastformat;
-};
-
-recordsurvey surveyrecords(const tstringlist& omalist) {
-    recordsurvey s;
-    for (const std::string& record : omalist) {
-        if (skipped(record)) continue;
-        const std::string_view tag = tagof(record);
-        if (istracetag(tag)) s.anytracerecord = true;
-        if (tag == "TRCFMT" || tag == "ZFMT") {
-            const std::string_view value = valueof(record);
-            const bool right = forrighteye(value);
-            const int index = tag == "TRCFMT" ? (right ? rightradii : leftradii) : (right ? rightz : leftz);
-            s.lastformat[static_cast<std::size_t>(index)] = trimformatfields(value);
-        }
-    }
-    return s;
-}
 
 // Whether every format record of the list declares ASCII data (or no trace),
 // so that nothing in the file needs converting.
 bool allformatsascii(const tstringlist& omalist) {
     for (const std::string& record : omalist) {
-        const std::string_view tag = tagof(record);
-        if (tag != "TRCFMT" && tag != "ZFMT") continue;
-        const char mode = notationof(valueof(record));
-        if (mode != '1' && mode != '0') return false;
+        const trecordparts parts = splitrecord(record);
+        if (parts.tag != "TRCFMT" && parts.tag != "ZFMT") continue;
+        if (!declaresascii(parts.value)) return false;
     }
     return true;
 }
@@ -157,6 +94,15 @@ void fillquestionmarks(tstringlist& newlist, const std::vector<std::string>& tag
 
 }  // namespace
 
+std::string packedformatrecord(const tstringlist& newlist) {
+    for (const std::string& record : newlist) {
+        const trecordparts parts = splitrecord(record);
+        if (!parts.hasvalue || (parts.tag != "TRCFMT" && parts.tag != "ZFMT")) continue;
+        if (!declaresascii(parts.value)) return record;
+    }
+    return std::string();
+}
+
 bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange,
                     bool forceeven) {
     if (newlist == nullptr || newlist == &oma.omalist) return false;
@@ -178,8 +124,8 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
         if (!oma.omastr.empty() && oma.omalist.empty()) oma.omastrtolist();
         newlist->clear();
 
-        const recordsurvey survey = surveyrecords(oma.omalist);
-        traceset traces;
+        const trecordsurvey survey = surveyrecords(oma.omalist);
+        ttraceset traces;
         tradiilist extractor;
         std::error_code ec;
         if (!oma.omadatafilename.empty() && std::filesystem::exists(std::filesystem::path(oma.omadatafilename), ec)) {
@@ -212,13 +158,7 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
             if (list.readcount() >= kMaxTracePoints) list.clear();
         }
 
-        // A trace whose format record names neither eye has no format text
-        // of its own; it takes that of the record that announced it.
-        for (int i = rightradii; i <= leftz; ++i) {
-            tradiilist& list = traces[i];
-            if (list.readcount() > 0 && list.trcfmtstr.empty())
-                list.trcfmtstr = survey.lastformat[static_cast<std::size_t>(i)];
-        }
+        fillformats(traces, survey);
 
         // A trace resampled to equal angles has no angles of its own left.
         std::array<bool, 4> resampled{};
@@ -238,42 +178,19 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
             mirrormissingeye(traces[rightz], traces[leftz]);
         }
 
-        // The other records, in file order. The records of a trace that gave
-        // no points (a notation that is not decoded, damaged data) are kept
-        // as they stand rather than lost; so are records before any format
-        // record and the crib or thickness data after a CRIBFMT or STHKFMT
-        // record, which belong to no trace.
+        // The other records, in file order; the records of the traces
+        // written below give way to them.
         {
             std::vector<std::string> questiontags;
-            bool cribdata = false;
-            bool keepoutline = true;
-            bool keepz = true;
+            ttracerecordfilter filter(traces);
             newlist->reserve(oma.omalist.count());
             for (const std::string& record : oma.omalist) {
                 if (skipped(record)) continue;
-                const std::string_view tag = tagof(record);
-                bool keep;
-                if (tag == "TRCFMT" || tag == "ZFMT") {
-                    cribdata = false;
-                    const bool right = forrighteye(valueof(record));
-                    if (tag == "TRCFMT") {
-                        keepoutline = traces[right ? rightradii : leftradii].readcount() == 0;
-                        keep = keepoutline;
-                    } else {
-                        keepz = traces[right ? rightz : leftz].readcount() == 0;
-                        keep = keepz;
-                    }
-                } else if (isoutlinedata(tag)) {
-                    keep = cribdata || keepoutline;
-                } else if (iszdata(tag)) {
-                    keep = cribdata || keepz;
-                } else {
-                    if (opensothersection(tag)) cribdata = true;
-                    keep = true;
-                    if (mirroring && valueof(record).find('?') != std::string_view::npos)
-                        questiontags.emplace_back(tag);
-                }
-                if (keep) newlist->add(record);
+                const trecordparts parts = splitrecord(record);
+                if (filter.classify(parts.tag, parts.value) != ttracerecordfilter::tfate::kept) continue;
+                if (mirroring && !istracetag(parts.tag) && parts.value.find('?') != std::string_view::npos)
+                    questiontags.emplace_back(parts.tag);
+                newlist->add(record);
             }
             if (mirroring) fillquestionmarks(*newlist, questiontags);
         }
@@ -291,29 +208,19 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
 
         // processradlist: each trace with points as a format record of
         // notation "1", its radius records and its angle records.
-        tstringlist lines;
         for (int i = rightradii; i <= leftz; ++i) {
             const tradiilist& list = traces[i];
             if (list.readcount() < 1) continue;
-            const bool outline = i == rightradii || i == leftradii;
-            std::string format(outline ? "TRCFMT=" : "ZFMT=");
-            format += makeasciifmt(list.trcfmtstr);
-            newlist->add(std::move(format));
-            list.makeasciiradiilist(lines, outline);
-            for (std::string& line : lines.items()) newlist->add(std::move(line));
+            const bool outline = isoutline(i);
+            writeasciitrace(list, outline, makeasciifmt(list.trcfmtstr), *newlist);
             const auto k = static_cast<std::size_t>(i);
-            if (!list.unevenfmt() && !resampled[k] && !fileangles[k].empty()) {
-                lines.clear();
-                list.makeasciianglelist(&lines, outline);
-                for (std::string& line : lines.items()) newlist->add(std::move(line));
-            }
+            if (!list.unevenfmt() && !resampled[k] && !fileangles[k].empty()) list.makeasciianglelist(newlist, outline);
         }
 
         // Box records. Without any outline there is no box to give, and
         // the file's own box records stay as they are.
         tradiilist& right = traces[rightradii];
         tradiilist& left = traces[leftradii];
-        const bool hasoutline = right.readcount() > 0 || left.readcount() > 0;
         // The box is measured only when it is written: findabed also sorts
         // the points, which the circumference below is taken from. These
         // traces are dropped afterwards, so their coordinate lists are not
@@ -322,16 +229,14 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
             right.findabed(false);
             left.findabed(false);
         };
-        if (hasoutline) {
+        if (traces.hasoutline()) {
             if (deltachange != 0 || mirroring) {
                 measure();
                 deleteit(*newlist, "HBOX");
                 deleteit(*newlist, "VBOX");
                 deleteit(*newlist, "CIRC");
                 if (deltachange != 0) deleteit(*newlist, "CIRC3D");
-                newlist->add(makedotchiral("CIRC", xint2tostr(right.circ()), xint2tostr(left.circ())));
-                newlist->add(makedotchiral("HBOX", xint2tostr(right.a), xint2tostr(left.a)));
-                newlist->add(makedotchiral("VBOX", xint2tostr(right.b), xint2tostr(left.b)));
+                for (std::string& record : boxrecords(right, left, true)) newlist->add(std::move(record));
                 if (mirroring) newlist->setvalue("_MIRRORED", stamp());
                 if (deltachange != 0) {
                     newlist->setvalue("_RESIZED", stamp());
@@ -339,8 +244,7 @@ bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std:
                 }
             } else if (newlist->indexofname("HBOX") < 0) {
                 measure();
-                newlist->add(makedotchiral("HBOX", xint2tostr(right.a), xint2tostr(left.a)));
-                newlist->add(makedotchiral("VBOX", xint2tostr(right.b), xint2tostr(left.b)));
+                for (std::string& record : boxrecords(right, left, false)) newlist->add(std::move(record));
             }
         }
 

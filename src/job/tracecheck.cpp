@@ -6,8 +6,8 @@
 
 #include "kestrune/job/tracecheck.hpp"
 
+#include "kestrune/document/records.hpp"
 #include "kestrune/document/trcfmt.hpp"
-#include "kestrune/support/text.hpp"
 
 namespace kestrune {
 namespace {
@@ -34,18 +34,17 @@ bool packedformat(std::string_view value) {
 bool laststraybinary(const tstringlist& omalist, std::string& lasttag) {
     bool outlinepacked = false, zpacked = false, found = false;
     for (const std::string& record : omalist) {
-        const std::string_view r = record;
-        if (r.rfind("TRCFMT=", 0) == 0 || r.rfind("CRIBFMT=", 0) == 0) {
-            outlinepacked = packedformat(r.substr(r.find('=') + 1));
-        } else if (r.rfind("ZFMT=", 0) == 0) {
-            zpacked = packedformat(r.substr(5));
+        const trecordparts parts = splitrecord(record);
+        const std::string_view tag = parts.tag;
+        if (parts.hasvalue) {
+            if (tag == "TRCFMT" || tag == "CRIBFMT") outlinepacked = packedformat(parts.value);
+            else if (tag == "ZFMT") zpacked = packedformat(parts.value);
         }
         if (!holdsnul(record)) continue;
-        std::string tag = findtagpart(record);
         if (tag == "R" || tag == "Z") continue;
         if (tag == "A" && outlinepacked) continue;
         if (tag == "ZA" && zpacked) continue;
-        lasttag = std::move(tag);
+        lasttag.assign(tag);
         found = true;
     }
     return found;

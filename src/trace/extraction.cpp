@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
@@ -20,31 +21,6 @@ constexpr std::size_t kMaxSecondFieldChars = 30;
 // Radii gathered (read from a record, or taken from a list) before they are
 // added to a list together.
 constexpr std::size_t kRadiiBatch = 64;
-
-struct recordparts {
-    std::string_view tag;    // text before the first "=", or all of it
-    std::string_view value;  // text after the first "=", untrimmed
-};
-
-recordparts splitrecord(std::string_view record) {
-    // Tags are short: the first bytes are looked at in place before the
-    // library search takes over.
-    constexpr std::size_t kShortTag = 16;
-    const std::size_t head = std::min(record.size(), kShortTag);
-    std::size_t eq = 0;
-    while (eq < head && record[eq] != '=') ++eq;
-    if (eq == head) eq = record.find('=', head);
-    if (eq == std::string_view::npos) return {record, {}};
-    return {record.substr(0, eq), record.substr(eq + 1)};
-}
-
-// Whether two short texts (tags) are equal, compared in place.
-inline bool sametag(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t k = 0; k < a.size(); ++k)
-        if (a[k] != b[k]) return false;
-    return true;
-}
 
 // The text after the first ";" of s, at most 30 characters; empty when s has
 // no ";".
@@ -322,7 +298,8 @@ bool traceextractor::run(const tstringlist& omalist) {
 bool traceextractor::readrecords(const tstringlist& omalist) {
     for (const std::string& record : omalist) {
         const std::string_view s1 = record;
-        const auto [tag, value] = splitrecord(s1);
+        const trecordparts parts = splitrecord(s1);
+        const std::string_view tag = parts.tag, value = parts.value;
         const bool istracedata =
             (sametag(tag, radiustag_) || sametag(tag, angletag_)) && s1.size() > 2 && !cribfmtfound_;
 
@@ -585,7 +562,8 @@ bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstrin
     tstringlist* current = nullptr;
     bool found = false;
     for (const std::string& record : omalist) {
-        const auto [tag, value] = splitrecord(record);
+        const trecordparts parts = splitrecord(record);
+        const std::string_view tag = parts.tag, value = parts.value;
         if (tag == formattag) {
             current = formateye(value) == 'R' ? &rightlist : &leftlist;
             current->clear();

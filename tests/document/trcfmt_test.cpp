@@ -172,5 +172,25 @@ TEST(TrcFmtFields, BlanksAroundFieldsAreRemovedAndTheEyeIsRead) {
     }
 }
 
+TEST(TrcFmtFields, AsciiFormatValueKeepsTheOtherFieldsAsTraceReadingSplitsThem) {
+    const struct {
+        const char* value;
+        const char* ascii;
+    } cases[] = {
+        {"3;400;E;R;F", "1;400;E;R;F"},
+        {"B;360;U;L;P", "1;360;U;L;P"},
+        {"1;400;E;R;F", "1;400;E;R;F"},
+        {"4", "1"},
+        {"", ""},                              // no format text, no format value
+        {";400;E;R;F", "1;400;E;R;F"},         // an empty notation is replaced too
+        {"3;400;E;R;F;", "1;400;E;R;F"},       // the empty text after the last ";" is no field
+        {"3;400;E;R;;", "1;400;E;R;"},         // an empty field before it is
+        {"3;\"400\";E", "1;400;E"},            // quotes around a field are dropped ...
+        {"3;\"x;y\";E", "1;\"x;y\";E"},        // ... unless it holds a ";"
+        {"\"3;x\";400", "1;400"},              // a quoted notation is one field
+    };
+    for (const auto& c : cases) EXPECT_EQ(makeasciifmt(c.value), c.ascii) << c.value;
+}
+
 }  // namespace
 }  // namespace kestrune

@@ -319,6 +319,30 @@ TEST_F(DisplayConversion, TracesThatCannotBeDecodedKeepTheirRecords) {
     EXPECT_EQ(Records(out.begin(), out.end() - 1), expected);
 }
 
+TEST_F(DisplayConversion, TheFirstTraceLeftPackedIsNamed) {
+    {
+        // The converted list of the file above: the right outline stays packed.
+        tomafileobj doc = document({"JOB=1", "TRCFMT=6;360;E;R;F", "R=616751", "ZFMT=2;20;E;R;F", "Z=\x01",
+                                    "TRCFMT=3;20;E;L;F", packed3("R", outline(20))});
+        tstringlist out;
+        ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
+        EXPECT_EQ(packedformatrecord(out), "TRCFMT=6;360;E;R;F");
+    }
+    const struct {
+        Records records;
+        std::string named;
+    } cases[] = {
+        {{}, ""},
+        {{"JOB=1", "TRCFMT=1;400;E;R;F", "ZFMT=1;400;E;R;F"}, ""},
+        {{"TRCFMT=0;0;E;B;F"}, ""},                        // no trace at all
+        {{"TRCFMT=1;400;E;R;F", "ZFMT=2;400;E;R;F", "TRCFMT=6;1;E;L;F"}, "ZFMT=2;400;E;R;F"},
+        {{"TRCFMT= 4;512;E;R;F"}, "TRCFMT= 4;512;E;R;F"},  // as it stands
+        {{"TRCFMT=", "R=1"}, "TRCFMT="},                   // no notation is no ASCII
+        {{"TRCFMT", "CRIBFMT=3;1;E;R;F", "trcfmt=3;1;E;R;F"}, ""},  // no format records
+    };
+    for (const auto& c : cases) EXPECT_EQ(packedformatrecord(listof(c.records)), c.named) << ::testing::PrintToString(c.records);
+}
+
 TEST_F(DisplayConversion, NothingDecodedAddsNoBoxRecords) {
     tomafileobj doc = document({"JOB=1", "TRCFMT=6;360;E;R;F", "R=616751"});
     const Records out = converted(doc);

@@ -30,6 +30,12 @@ public:
 // back unchanged; other bytes, control characters too, stay as they are.
 std::string trimformatfields(std::string_view value);
 
+// The format value of a trace written as ASCII records: the fields of a
+// format text as trace reading splits them, the notation replaced by "1",
+// joined again with ";" ("3;400;E;R;F" gives "1;400;E;R;F"). Empty for an
+// empty format text.
+std::string makeasciifmt(std::string_view trcfmtstr);
+
 // Whether a tag opens a section whose "R" records are not an outline: the
 // crib data after CRIBFMT and the thickness data after STHKFMT. The section
 // lasts until the next TRCFMT or ZFMT record.

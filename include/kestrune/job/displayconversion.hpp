@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/support/stringlist.hpp"
@@ -27,5 +28,11 @@ inline bool omafileasascii(tomafileobj& oma, tstringlist& newlist, bool mirrorin
                            bool forceeven) {
     return omafileasascii(oma, &newlist, mirroring, deltachange, forceeven);
 }
+
+// The first format record of a converted list (what omafileasascii gave)
+// whose trace is still stored in a packed notation: a trace that could not
+// be decoded keeps its records as they stand. Empty when every trace of the
+// list is written as ASCII records.
+std::string packedformatrecord(const tstringlist& newlist);
 
 }  // namespace kestrune
