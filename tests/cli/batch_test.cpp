@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -23,6 +24,10 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
+using fixtures::circle;
+using fixtures::concat;
+using fixtures::filetext;
+using fixtures::trace;
 using testing::cli_path;
 using testing::project_samples_dir;
 using testing::read_file;
@@ -51,13 +56,7 @@ std::vector<std::string> lines(const std::string& text) {
 // A right-eye trace of points radii of radius hundredths; the format record
 // declares declared points, so declaring more than there are is a fault.
 std::string omatext(int points, int radius, int declared, const std::string& job = "1") {
-    std::string text = "JOB=" + job + "\r\nTRCFMT=1;" + std::to_string(declared) + ";E;R;F\r\n";
-    for (int i = 0; i < points; i += 10) {
-        text += "R=";
-        for (int k = i; k < points && k < i + 10; ++k) text += (k > i ? ";" : "") + std::to_string(radius);
-        text += "\r\n";
-    }
-    return text;
+    return filetext(concat({{"JOB=" + job}, trace('R', circle(points, radius), false, declared)}));
 }
 
 std::string sound(int radius = 2500, const std::string& job = "1") { return omatext(400, radius, 400, job); }

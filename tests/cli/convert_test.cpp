@@ -15,7 +15,7 @@
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "fixtures/packedwriters.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -24,6 +24,11 @@ namespace kestrune {
 namespace {
 
 using ::testing::ElementsAreArray;
+using fixtures::ascii;
+using fixtures::filetext;
+using fixtures::outline;
+using fixtures::packed3;
+using fixtures::radiiof;
 using testing::cli_path;
 using testing::read_file;
 using testing::real_samples_dir;
@@ -54,39 +59,6 @@ bool isstamprecord(const std::string& record) {
     return std::regex_match(record, pattern);
 }
 
-// ---- building packed files ----
-
-Radii outline(int n, std::int32_t base) {
-    Radii r;
-    for (int i = 0; i < n; ++i) r.push_back(base + (i * 7) % 97 / 3 + (i < n / 3 ? i % 11 : 0) + (i == n / 2 ? 300 : 0));
-    return r;
-}
-
-std::string packed3(const std::string& tag, const Radii& values) {
-    tradiilist r;
-    for (std::size_t i = 0; i < values.size(); ++i) r.addradiilist(static_cast<double>(i), values[i]);
-    return tag + r.makebinaryradiilist(true).substr(1);
-}
-
-Records ascii(const std::string& tag, const Radii& values) {
-    Records out;
-    for (std::size_t i = 0; i < values.size(); i += 10) {
-        std::string rec = tag + "=";
-        for (std::size_t k = i; k < values.size() && k < i + 10; ++k) {
-            if (k > i) rec += ";";
-            rec += std::to_string(values[k]);
-        }
-        out.push_back(rec);
-    }
-    return out;
-}
-
-std::string filetext(const Records& records) {
-    std::string text;
-    for (const std::string& r : records) text.append(r).append("\r\n");
-    return text;
-}
-
 // The decoded traces of a file, read with the core.
 struct tracesof {
     tradiilist right, left, rightz, leftz;
@@ -99,12 +71,6 @@ struct tracesof {
         extractor.extractradiilistfromomalist2(doc.omalist, &rightz, &leftz, false);
     }
 };
-
-Radii radiiof(const tradiilist& r) {
-    Radii out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
-    return out;
-}
 
 class CliPacked : public ::testing::Test {
 protected:
@@ -124,7 +90,8 @@ protected:
     }
 
     TempDir dir_;
-    const Radii right_ = outline(400, 2400), left_ = outline(400, 2500), z_ = outline(400, 150);
+    // Each with a step too large for a byte, written as an absolute radius.
+    const Radii right_ = outline(400, 2400, 300), left_ = outline(400, 2500, 300), z_ = outline(400, 150, 300);
 };
 
 // ---- list ----
@@ -337,9 +304,8 @@ TEST_F(CliPacked, ConvertOfAnUnreadableFile) {
 }
 
 TEST_F(CliPacked, NotationBConvertsToo) {
-    Radii r = outline(360, 2450);
-    r[r.size() / 2] -= 300;  // no spike: notation B steps by one byte at most
-    const std::string packed = "R=" + fixtures::escaped(fixtures::encodetrcb(r));
+    const Radii r = outline(360, 2450);  // no spike: notation B steps by one byte at most
+    const std::string packed = fixtures::packedb("R", r);
     write_file(dir_ / "b.oma", filetext({"TRCFMT=B;360;E;R;F", packed, "JOB=9"}));
     ASSERT_EQ(runcli("convert " + quoted(dir_ / "b.oma") + " -o " + quoted(dir_ / "out.oma")).status, 0);
     const tracesof back(dir_ / "out.oma");

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -49,16 +50,9 @@ const std::vector<std::string>& awkwardnames() {
 
 // An ASCII trace of both eyes with enough points for pictures.
 std::string jobtext() {
-    std::string text = "JOB=77\r\n";
-    for (const char eye : {'R', 'L'}) {
-        text += std::string("TRCFMT=1;40;E;") + eye + ";F\r\n";
-        for (int i = 0; i < 40; i += 10) {
-            text += "R=";
-            for (int k = i; k < i + 10; ++k) text += (k > i ? ";" : "") + std::to_string(2400 + (k % 5) * 20);
-            text += "\r\n";
-        }
-    }
-    return text;
+    fixtures::radii r;
+    for (int k = 0; k < 40; ++k) r.push_back(2400 + (k % 5) * 20);
+    return fixtures::filetext(fixtures::concat({{"JOB=77"}, fixtures::trace('R', r), fixtures::trace('L', r)}));
 }
 
 std::vector<std::string> namesin(const fs::path& folder) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -43,9 +44,7 @@ tresult runcli(const std::string& arguments) {
 
 // A sound right-eye trace of 400 points.
 std::string soundjob() {
-    std::string text = "JOB=1\r\nTRCFMT=1;400;E;R;F\r\n";
-    for (int i = 0; i < 400; i += 10) text += "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
-    return text;
+    return fixtures::filetext(fixtures::concat({{"JOB=1"}, fixtures::trace('R', fixtures::circle(400, 2500))}));
 }
 
 // Every command that takes files, with the options it needs; what it writes
