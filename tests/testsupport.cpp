@@ -84,11 +84,6 @@ fs::path real_samples_dir() {
 
 fs::path project_samples_dir() { return fs::path(KESTRUNE_SOURCE_DIR) / "samples"; }
 
-fs::path cli_path() {
-    if (const char* env = std::getenv("KESTRUNE_CLI"); env && *env) return env;
-    return fs::path(KESTRUNE_BINARY_DIR) / "bin" / "kestrune-cli";
-}
-
 TempDir::TempDir() {
     fs::path root = IsolatedHome::root_for_tests();
     if (root.empty()) root = fs::temp_directory_path();
@@ -186,22 +181,5 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
 }
 
 std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
-
-cliresult run_cli(const std::string& arguments, const std::string& environment) {
-    std::string line = environment.empty() ? std::string() : environment + " ";
-    line += shell_quote(cli_path().string()) + " " + arguments;
-    cliresult r;
-    r.status = run_command(line, &r.out, &r.err);
-    return r;
-}
-
-cliresult run_cli_args(const std::vector<std::string>& arguments, const fs::path& folder) {
-    std::string line = folder.empty() ? std::string() : "cd " + shell_quote(folder.string()) + " && ";
-    line += shell_quote(cli_path().string());
-    for (const std::string& a : arguments) line += " " + shell_quote(a);
-    cliresult r;
-    r.status = run_command(line, &r.out, &r.err);
-    return r;
-}
 
 }  // namespace kestrune::testing

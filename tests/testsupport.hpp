@@ -19,9 +19,6 @@ std::filesystem::path real_samples_dir();
 // The project's own samples/ folder.
 std::filesystem::path project_samples_dir();
 
-// The kestrune-cli program built beside the tests.
-std::filesystem::path cli_path();
-
 // A fresh folder below the test run's temporary root, removed on destruction.
 class TempDir {
 public:
@@ -60,20 +57,5 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
 // Quotes a path or argument for the shell.
 std::string shell_quote(const std::string& s);
 std::string quoted(const std::filesystem::path& p);
-
-// What one run of kestrune-cli gave.
-struct cliresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the built kestrune-cli with an argument text already quoted for the
-// shell, after the environment settings given (such as "LC_ALL=C").
-cliresult run_cli(const std::string& arguments, const std::string& environment = {});
-
-// Runs the built kestrune-cli with each argument quoted, inside folder when
-// one is given.
-cliresult run_cli_args(const std::vector<std::string>& arguments, const std::filesystem::path& folder = {});
 
 }  // namespace kestrune::testing

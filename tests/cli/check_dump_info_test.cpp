@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "clirunner.hpp"
 #include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
@@ -25,10 +26,9 @@ using fixtures::concat;
 using fixtures::ellipse;
 using fixtures::trace;
 using fixtures::writeoma;
-using testing::cli_path;
 using testing::real_samples_dir;
 using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
 using testing::TempDir;
 using testing::write_file;
 using Radii = std::vector<std::int32_t>;
@@ -38,13 +38,6 @@ constexpr double kPi = 3.14159265358979323846;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-// Runs kestrune-cli under the C locale (decimal point, "," between fields)
-// unless environment names other locale variables.
-tresult runcli(const std::string& arguments, const std::string& environment = "LC_ALL=C") {
-    return testing::run_cli(arguments, environment);
-}
-
 
 Records lines(const std::string& text) {
     Records out;
@@ -189,9 +182,10 @@ TEST(CliDump, RegionalSettingsWithADecimalComma) {
     // The C library's newlocale() leaks its copy of LOCPATH while that is
     // set; a leak checker in the program is told to pass over that one.
     write_file(dir / "lsan.supp", "leak:__argz_add_sep\n");
-    const tresult r = runcli("dump " + quoted(file), "LOCPATH=" + quoted(localedir.path()) +
-                                                         " LC_ALL=de_DE LSAN_OPTIONS=suppressions=" +
-                                                         quoted(dir / "lsan.supp"));
+    // The program's own process, which takes its settings from the locale it starts with.
+    const tresult r = testing::runcliprocess("dump " + quoted(file), "LOCPATH=" + quoted(localedir.path()) +
+                                                                         " LC_ALL=de_DE LSAN_OPTIONS=suppressions=" +
+                                                                         quoted(dir / "lsan.supp"));
     ASSERT_EQ(r.status, 0) << r.err;
     const Records out = lines(r.out);
     ASSERT_EQ(out.size(), 401u);

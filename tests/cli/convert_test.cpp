@@ -15,6 +15,7 @@
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "clirunner.hpp"
 #include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
@@ -29,10 +30,10 @@ using fixtures::filetext;
 using fixtures::outline;
 using fixtures::packed3;
 using fixtures::radiiof;
-using testing::cli_path;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
+using testing::runcli;
+using testing::runcliprocess;
 using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
@@ -41,9 +42,6 @@ using Records = std::vector<std::string>;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments); }
-
 
 Records lines(const std::string& text, const std::string& end = "\n") {
     Records out;
@@ -222,20 +220,15 @@ TEST_F(CliPacked, FailedWritesLeaveNoFileBehind) {
 TEST_F(CliPacked, ReadOnlyFolderAsOrdinaryUser) {
     // Permission bits only bind an ordinary user; as root the program is run
     // with an ordinary user's rights.
-    std::string cli = shell_quote(cli_path().string());
-    if (::geteuid() == 0) {
-        cli = "setpriv --reuid=65534 --regid=65534 --clear-groups " + cli;
-        std::string ignored;
-        if (run_command(cli + " --version", &ignored) != 0) GTEST_SKIP() << "cannot run as an ordinary user";
-    }
+    const std::optional<std::string> user = testing::ordinaryuser();
+    if (!user) GTEST_SKIP() << "cannot run as an ordinary user";
     fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(packed(), fs::perms::owner_read | fs::perms::others_read);
-    std::string out, err;
-    if (run_command(cli + " list " + quoted(packed()), &out) != 0) GTEST_SKIP() << "folder out of reach";
-    const int status = run_command(cli + " convert " + quoted(packed()) + " -o " + quoted(dir_ / "out.oma"), &out, &err);
+    if (runcliprocess("list " + quoted(packed()), *user).status != 0) GTEST_SKIP() << "folder out of reach";
+    const tresult r = runcliprocess("convert " + quoted(packed()) + " -o " + quoted(dir_ / "out.oma"), *user);
     fs::permissions(dir_.path(), fs::perms::owner_all);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(err, "kestrune-cli: convert: " + (dir_ / "out.oma").string() + ": Permission denied\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: convert: " + (dir_ / "out.oma").string() + ": Permission denied\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"packed.oma"}));
 }
 
@@ -245,12 +238,11 @@ TEST_F(CliPacked, ReadOnlyFolderAsOrdinaryUser) {
 TEST_F(CliPacked, WriteFailingPartWayLeavesTheEarlierOutput) {
     const fs::path out = dir_ / "out.oma";
     write_file(out, "OLD=1\r\n");
-    std::string stdout_, stderr_;
-    const int status = run_command("ulimit -f 4 && trap '' XFSZ && exec " + shell_quote(cli_path().string()) +
-                                       " convert " + quoted(packed()) + " -o " + quoted(out),
-                                   &stdout_, &stderr_);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(stderr_, "kestrune-cli: convert: " + out.string() + ": File too large\n");
+    // The program's own process: the limit and its signal are the process's.
+    const tresult r = runcliprocess("convert " + quoted(packed()) + " -o " + quoted(out),
+                                    "ulimit -f 4 && trap '' XFSZ && exec");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: convert: " + out.string() + ": File too large\n");
     EXPECT_EQ(read_file(out), "OLD=1\r\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"out.oma", "packed.oma"}));
 }

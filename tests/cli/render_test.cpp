@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "clirunner.hpp"
 #include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
@@ -21,11 +22,9 @@ namespace {
 using fixtures::circle;
 using fixtures::trace;
 using fixtures::writeoma;
-using testing::cli_path;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
 using testing::TempDir;
 using testing::write_file;
 using Radii = std::vector<std::int32_t>;
@@ -38,9 +37,6 @@ constexpr std::uint32_t kShapeFill = 0xD1D0E1;  // red 209, green 208, blue 225
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
-
 
 // ---- traces and files ----
 

@@ -14,6 +14,7 @@
 
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "clirunner.hpp"
 #include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
@@ -28,11 +29,9 @@ using fixtures::concat;
 using fixtures::ellipse;
 using fixtures::trace;
 using fixtures::writeoma;
-using testing::cli_path;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
 using testing::TempDir;
 using testing::write_file;
 using Radii = std::vector<std::int32_t>;
@@ -40,9 +39,6 @@ using Records = std::vector<std::string>;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
-
 
 Records lines(const std::string& text, const std::string& end = "\n") {
     Records out;
