@@ -1,11 +1,14 @@
 #include "testsupport.hpp"
 
+#include "homesandbox.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <condition_variable>
 #include <cstring>
@@ -40,22 +43,11 @@ public:
     void SetUp() override {
         const char* tmp = std::getenv("TMPDIR");
         root_ = make_unique_dir(tmp && *tmp ? fs::path(tmp) : fs::path("/tmp"), "kestrune-test-");
-        const fs::path home = root_ / "home";
-        fs::create_directories(home / ".config");
-        fs::create_directories(home / ".local/share");
-        fs::create_directories(home / ".cache");
-        fs::create_directories(root_ / "tmp");
-        ::setenv("HOME", home.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (root_ / "share").c_str(), 1);
-        ::setenv("XDG_CONFIG_DIRS", (root_ / "etc").c_str(), 1);
-        ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        sandbox_ = std::make_unique<homesandbox>(root_);
         root_for_tests() = root_;
     }
     void TearDown() override {
+        sandbox_.reset();
         std::error_code ec;
         fs::remove_all(root_, ec);
     }
@@ -66,6 +58,7 @@ public:
 
 private:
     fs::path root_;
+    std::unique_ptr<homesandbox> sandbox_;
 };
 
 [[maybe_unused]] ::testing::Environment* const isolated_home =

@@ -1,8 +1,9 @@
 // Helpers shared by the test programs.
 //
-// Every test program runs with HOME and the XDG folders pointed at a fresh
-// temporary folder (set up before the first test), so no test touches the
-// real home folder or the desktop's settings.
+// Every test program runs in a home sandbox of its own (homesandbox.hpp: HOME,
+// the XDG folders, TMPDIR and the shared documents folder below a fresh
+// temporary folder, set up before the first test), so no test touches the
+// real home folder, the desktop's settings or a folder shared by the machine.
 #pragma once
 
 #include <filesystem>

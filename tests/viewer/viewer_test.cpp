@@ -31,6 +31,7 @@
 
 #include "application.hpp"
 #include "fixtures/omafixtures.hpp"
+#include "homesandbox.hpp"
 #include "fileregistration.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/messages.hpp"
@@ -552,15 +553,7 @@ int main(int argc, char** argv) {
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/kestrune-viewer-test-XXXXXX"));
     if (!root.isValid()) return 1;
     testroot = &root;
-    const fs::path home = rootpath() / "home";
-    for (const char* sub : {".config", ".local/share", ".cache", "runtime"}) fs::create_directories(home / sub);
-    fs::permissions(home / "runtime", fs::perms::owner_all);
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-    ::setenv("KESTRUNE_SHARED_DOCUMENTS", (rootpath() / "shared").c_str(), 1);
+    const kestrune::testing::homesandbox sandbox(rootpath());
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     kestrune::KestruneApplication app(argc, argv);
