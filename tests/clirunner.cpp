@@ -21,8 +21,9 @@ namespace kestrune::testing {
 namespace {
 
 // The words of a command-line text as the shell splits them: blanks between
-// words, '...' taken as it stands, "..." with \" \\ inside, \ before one
-// character. False, with the reason, at anything the shell would act on.
+// words, '...' taken as it stands, "..." with \" and \\ inside, \ before one
+// character outside quotes. False, with the reason, at anything the shell
+// would act on.
 bool shellwords(std::string_view text, std::vector<std::string>& words, std::string& problem) {
     constexpr std::string_view acted = "|&;<>()$`*?[";
     std::string word;
@@ -42,14 +43,21 @@ bool shellwords(std::string_view text, std::vector<std::string>& words, std::str
         } else if (c == '"') {
             for (++i; i < text.size() && text[i] != '"'; ++i) {
                 if (text[i] == '$' || text[i] == '`') return problem = "a $ or ` inside \"...\"", false;
-                if (text[i] == '\\' && i + 1 < text.size() && std::string_view("\"\\\n").find(text[i + 1]) != std::string_view::npos) ++i;
+                if (text[i] == '\\' && i + 1 < text.size()) {
+                    if (text[i + 1] == '\n') {  // a line continued: both go
+                        ++i;
+                        continue;
+                    }
+                    if (text[i + 1] == '"' || text[i + 1] == '\\') ++i;
+                }
                 word.push_back(text[i]);
             }
             if (i >= text.size()) return problem = "an unclosed \"", false;
             inword = true;
         } else if (c == '\\') {
             if (i + 1 >= text.size()) return problem = "a \\ at the end", false;
-            word.push_back(text[++i]);
+            if (text[++i] == '\n') continue;  // a line continued: both go
+            word.push_back(text[i]);
             inword = true;
         } else if (acted.find(c) != std::string_view::npos || (!inword && (c == '#' || c == '~'))) {
             return problem = std::string("the character ") + c, false;

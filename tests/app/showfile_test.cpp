@@ -101,7 +101,8 @@ TEST_F(ShowFileTest, NamesFromDotDotStayInTheWorkingFolder) {
     EXPECT_TRUE(workfiles().empty());
 
     // A file called "..x" gives a name that still lies in the folder.
-    const tshowfileresult s = showfilesequence(file("..x", "JOB=1\r\n" + filetext(trace('R', oval(20)))).string(), folder);
+    const tshowfileresult s =
+        showfilesequence(file("..x", "JOB=1\r\n" + filetext(trace('R', oval(20)))).string(), folder);
     EXPECT_EQ(s.source, ".");
     EXPECT_EQ(fs::path(s.dumpfilename).parent_path(), work);
     EXPECT_EQ(fs::path(s.right.filename).parent_path(), work);
@@ -147,7 +148,8 @@ TEST_F(ShowFileTest, PicturesNeedMoreThanTenPoints) {
 }
 
 TEST_F(ShowFileTest, TracesThatAreNotDecodedAreNamedForThePicturePlace) {
-    const std::string text = "JOB=7\r\nTRCFMT= 6;360;E; R;F\r\nR=QUJDREVGR0hJSktMTU5PUA==\r\n" + filetext(trace('L', oval(36)));
+    const std::string text =
+        "JOB=7\r\nTRCFMT= 6;360;E; R;F\r\nR=QUJDREVGR0hJSktMTU5PUA==\r\n" + filetext(trace('L', oval(36)));
     const tshowfileresult r = showfilesequence(file("six.oma", text).string(), folder);
     EXPECT_TRUE(r.readable);
     EXPECT_EQ(r.labeltext, " ");
@@ -194,7 +196,8 @@ TEST_F(ShowFileTest, RecordBoxLinesAndTheDump) {
     EXPECT_EQ(dump.substr(dump.size() - 2), "\r\n");
 
     // Packed traces are listed as ASCII records.
-    const tshowfileresult p = showfilesequence(file("b.oma", "JOB=2\r\n" + filetext(trace('R', circle(400, 2500), true))).string(), folder);
+    const tshowfileresult p =
+        showfilesequence(file("b.oma", "JOB=2\r\n" + filetext(trace('R', circle(400, 2500), true))).string(), folder);
     EXPECT_TRUE(p.converted);
     EXPECT_EQ(p.lines[0], "JOB=2");
     EXPECT_EQ(p.lines.indexof("TRCFMT=1;400;E;R;F"), 1);
@@ -218,7 +221,8 @@ TEST_F(ShowFileTest, LabelTexts) {
         {"nothing wrong: a single space", level('R', 20, -1), " "},
         {"verdict and detail", level('R', 18, 20), "Invalid number of points 1;20;E;R;F Points=    18"},
         {"verdict without detail", low, "Suspect radii found in the trace "},
-        {"stray binary data", filetext(trace('R', circle(400, 2500), true)) + "DBL=17\0.5\r\n"s, "Corrupt binary data with tag DBL "},
+        {"stray binary data", filetext(trace('R', circle(400, 2500), true)) + "DBL=17\0.5\r\n"s,
+         "Corrupt binary data with tag DBL "},
     };
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -299,7 +303,8 @@ TEST_F(ShowFileTest, PictureThatCannotBeWrittenIsNotShown) {
 }
 
 TEST_F(ShowFileTest, CleanUpOnClose) {
-    const tshowfileresult a = showfilesequence(file("a.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20)))).string(), folder);
+    const tshowfileresult a =
+        showfilesequence(file("a.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20)))).string(), folder);
     const tshowfileresult b = showfilesequence(file("b.oma", filetext(trace('R', oval(20)))).string(), folder);
     ASSERT_TRUE(a.left.written && b.right.written);
     // The window remembers the latest picture of each eye: b's right, a's left.

@@ -50,6 +50,8 @@ TEST(CliRunner, InProcessAndProcessGiveTheSameResult) {
                                    "-leading dash", "~home #hash", "tab\there"}) {
         arguments.push_back("list -- " + quoted(dir / name) + " " + shell_quote(name));
     }
+    // Other quoting a test may write by hand.
+    arguments.push_back("list -- \"" + dir.path().string() + "/a \\\"b\" \"\" a\\ b\\'c\\\\ '' 'x'\"y\"z");
     for (const std::string& a : arguments) {
         SCOPED_TRACE(a);
         const testing::cliresult in = runcli(a);
