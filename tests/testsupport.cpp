@@ -1,5 +1,7 @@
 #include "testsupport.hpp"
 
+#include "homesandbox.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <condition_variable>
 #include <cstring>
@@ -41,22 +44,11 @@ public:
     void SetUp() override {
         const char* tmp = std::getenv("TMPDIR");
         root_ = make_unique_dir(tmp && *tmp ? fs::path(tmp) : fs::path("/tmp"), "kestrune-test-");
-        const fs::path home = root_ / "home";
-        fs::create_directories(home / ".config");
-        fs::create_directories(home / ".local/share");
-        fs::create_directories(home / ".cache");
-        fs::create_directories(root_ / "tmp");
-        ::setenv("HOME", home.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (root_ / "share").c_str(), 1);
-        ::setenv("XDG_CONFIG_DIRS", (root_ / "etc").c_str(), 1);
-        ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        sandbox_ = std::make_unique<homesandbox>(root_);
         root_for_tests() = root_;
     }
     void TearDown() override {
+        sandbox_.reset();
         std::error_code ec;
         fs::remove_all(root_, ec);
     }
@@ -67,6 +59,7 @@ public:
 
 private:
     fs::path root_;
+    std::unique_ptr<homesandbox> sandbox_;
 };
 
 [[maybe_unused]] ::testing::Environment* const isolated_home =
@@ -84,11 +77,6 @@ fs::path real_samples_dir() {
 }
 
 fs::path project_samples_dir() { return fs::path(KESTRUNE_SOURCE_DIR) / "samples"; }
-
-fs::path cli_path() {
-    if (const char* env = std::getenv("KESTRUNE_CLI"); env && *env) return env;
-    return fs::path(KESTRUNE_BINARY_DIR) / "bin" / "kestrune-cli";
-}
 
 TempDir::TempDir() {
     fs::path root = IsolatedHome::root_for_tests();
@@ -199,22 +187,5 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
 }
 
 std::string quoted(const fs::path& p) { return shell_quote(p.string()); }
-
-cliresult run_cli(const std::string& arguments, const std::string& environment) {
-    std::string line = environment.empty() ? std::string() : environment + " ";
-    line += shell_quote(cli_path().string()) + " " + arguments;
-    cliresult r;
-    r.status = run_command(line, &r.out, &r.err);
-    return r;
-}
-
-cliresult run_cli_args(const std::vector<std::string>& arguments, const fs::path& folder) {
-    std::string line = folder.empty() ? std::string() : "cd " + shell_quote(folder.string()) + " && ";
-    line += shell_quote(cli_path().string());
-    for (const std::string& a : arguments) line += " " + shell_quote(a);
-    cliresult r;
-    r.status = run_command(line, &r.out, &r.err);
-    return r;
-}
 
 }  // namespace kestrune::testing

@@ -1,8 +1,9 @@
 // Helpers shared by the test programs.
 //
-// Every test program runs with HOME and the XDG folders pointed at a fresh
-// temporary folder (set up before the first test), so no test touches the
-// real home folder or the desktop's settings.
+// Every test program runs in a home sandbox of its own (homesandbox.hpp: HOME,
+// the XDG folders, TMPDIR and the shared documents folder below a fresh
+// temporary folder, set up before the first test), so no test touches the
+// real home folder, the desktop's settings or a folder shared by the machine.
 #pragma once
 
 #include <filesystem>
@@ -18,9 +19,6 @@ std::filesystem::path real_samples_dir();
 
 // The project's own samples/ folder.
 std::filesystem::path project_samples_dir();
-
-// The kestrune-cli program built beside the tests.
-std::filesystem::path cli_path();
 
 // A fresh folder below the test run's temporary root, removed on destruction.
 class TempDir {
@@ -65,20 +63,5 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
 // Quotes a path or argument for the shell.
 std::string shell_quote(const std::string& s);
 std::string quoted(const std::filesystem::path& p);
-
-// What one run of kestrune-cli gave.
-struct cliresult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the built kestrune-cli with an argument text already quoted for the
-// shell, after the environment settings given (such as "LC_ALL=C").
-cliresult run_cli(const std::string& arguments, const std::string& environment = {});
-
-// Runs the built kestrune-cli with each argument quoted, inside folder when
-// one is given.
-cliresult run_cli_args(const std::vector<std::string>& arguments, const std::filesystem::path& folder = {});
 
 }  // namespace kestrune::testing

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fileregistration.hpp"
+#include "homesandbox.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -15,34 +16,11 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
+using testing::envsetting;
+using testing::homesandbox;
 using testing::read_file;
 using testing::TempDir;
 using testing::write_file;
-
-class envsetting {
-public:
-    envsetting(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~envsetting() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    envsetting(const envsetting&) = delete;
-    envsetting& operator=(const envsetting&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // Reads an Exec value back the way a desktop reads it: the escapes of a
 // string value first, then the arguments (double-quoted ones with their
@@ -105,10 +83,10 @@ std::string keyvalue(const std::string& text, const std::string& key) {
 class RegistrationTest : public ::testing::Test {
 protected:
     TempDir dir;
-    fs::path data = dir / "data";
-    fs::path config = dir / "config";
-    envsetting datavar{"XDG_DATA_HOME", data.string()};
-    envsetting configvar{"XDG_CONFIG_HOME", config.string()};
+    // Its folders are left for the registration to make.
+    homesandbox sandbox{dir.path(), homesandbox::homefolders::absent};
+    fs::path data = sandbox.datahome();
+    fs::path config = sandbox.confighome();
     int notified = 0;
     tshellnotifier previous;
 
@@ -390,13 +368,12 @@ TEST(RegistrationDesktop, MimeDatabaseLearnsThePattern) {
         GTEST_SKIP() << "update-mime-database is not installed";
     }
     TempDir dir;
-    envsetting datavar("XDG_DATA_HOME", (dir / "data").string());
-    envsetting configvar("XDG_CONFIG_HOME", (dir / "config").string());
+    const homesandbox sandbox(dir.path(), homesandbox::homefolders::absent);
     const tshellnotifier previous = setshellnotifier(nullptr);
     TFileRegistrationHelper h("Kestrune", "/opt/k", "Kestrune", "Kestrune", ".oma");
     EXPECT_EQ(h.RegisterToHandleFileType(), 0);
     setshellnotifier(previous);
-    EXPECT_NE(read_file(dir / "data/mime/globs2").find("application/x-oma:*.oma"), std::string::npos);
+    EXPECT_NE(read_file(sandbox.datahome() / "mime/globs2").find("application/x-oma:*.oma"), std::string::npos);
 }
 
 }  // namespace

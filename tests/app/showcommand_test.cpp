@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kestrune/support/settings.hpp"
+#include "clirunner.hpp"
 #include "showfile.hpp"
 #include "testsupport.hpp"
 
@@ -15,10 +16,8 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
 using testing::project_samples_dir;
 using testing::read_file;
-using testing::run_command;
 using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
@@ -27,7 +26,7 @@ using tresult = testing::cliresult;
 
 tresult show(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "show");
-    return testing::run_cli_args(arguments);
+    return testing::runcliargs(arguments);
 }
 
 TEST(ShowCommand, PrintsWhatTheViewerShowsAndWritesTheSameFiles) {
@@ -109,15 +108,14 @@ TEST(ShowCommand, WritesFailingPartWayAreReportedWithTheirReason) {
     TempDir dir;
     const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
     const std::string folder = (dir / "w").string() + "/";
-    std::string out, err;
-    const int status = run_command("ulimit -f 1 && trap '' XFSZ && exec " + shell_quote(cli_path().string()) +
-                                       " show " + shell_quote(sample.string()) + " " +
-                                       shell_quote("LOCALFOLDER=" + folder),
-                                   &out, &err);
-    EXPECT_EQ(status, 2);
+    // The program's own process: the limit and its signal are the process's.
+    const tresult r = testing::runcliprocess("show " + shell_quote(sample.string()) + " " +
+                                                 shell_quote("LOCALFOLDER=" + folder),
+                                             "ulimit -f 1 && trap '' XFSZ && exec");
+    EXPECT_EQ(r.status, 2);
     const std::string work = folder + "Quorvanta/";
-    EXPECT_NE(err.find(work + "ascii-two-eyes_OMAData.csv: File too large\n"), std::string::npos) << err;
-    EXPECT_NE(err.find(work + "__TMP_OMA_ascii-two-eyesR.jpeg: "), std::string::npos) << err;
+    EXPECT_NE(r.err.find(work + "ascii-two-eyes_OMAData.csv: File too large\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(work + "__TMP_OMA_ascii-two-eyesR.jpeg: "), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(work));
 }
 

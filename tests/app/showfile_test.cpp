@@ -15,6 +15,7 @@
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "showfile.hpp"
 #include "testsupport.hpp"
 
@@ -24,46 +25,14 @@ using namespace std::string_literals;
 namespace kestrune {
 namespace {
 
+using fixtures::circle;
+using fixtures::filetext;
+using fixtures::oval;
+using fixtures::trace;
 using testing::read_file;
 using testing::real_samples_dir;
 using testing::TempDir;
 using testing::write_file;
-
-// n radii around an oval, wider than tall (so that shapes of different size
-// or eye give different pictures), with steps well below the 2.00 mm that the
-// trace check calls suspect.
-std::vector<int> ovalradii(int n, int base) {
-    std::vector<int> radii;
-    for (int k = 0; k < n; ++k) {
-        const double c = std::cos(2 * std::acos(-1.0) * k / n);
-        radii.push_back(base + static_cast<int>(300 * c * c));
-    }
-    return radii;
-}
-
-// The records of one eye's ASCII trace, ten radii a record; declared is the
-// point count of the format record (n when negative).
-std::string asciirecords(char eye, const std::vector<int>& radii, int declared = -1) {
-    const int n = static_cast<int>(radii.size());
-    std::string text = "TRCFMT=1;" + std::to_string(declared < 0 ? n : declared) + ";E;" + eye + ";F\r\n";
-    for (int i = 0; i < n; i += 10) {
-        text += "R=";
-        for (int k = i; k < n && k < i + 10; ++k) {
-            if (k > i) text += ';';
-            text += std::to_string(radii[static_cast<std::size_t>(k)]);
-        }
-        text += "\r\n";
-    }
-    return text;
-}
-
-std::string asciitrace(char eye, int n, int base = 2500, int declared = -1) {
-    return asciirecords(eye, ovalradii(n, base), declared);
-}
-
-// A trace of 400 equal radii of 25.00 mm in packed notation 3: the start
-// radius (bytes C4 09) and 399 steps of 0.
-std::string packedtrace(char eye) { return "TRCFMT=3;400;E;"s + eye + ";F\r\nR=\xC4\x09"s + std::string(399, '\0') + "\r\n"; }
 
 class ShowFileTest : public ::testing::Test {
 protected:
@@ -107,7 +76,7 @@ TEST_F(ShowFileTest, NamesOfTheDumpAndPictures) {
         {"no extension", "job", "job", "job"},
         {"a backslash is part of a name here, but never a folder", "x\\y.oma", "x\\y.oma", "y"},
     };
-    const std::string both = "JOB=1\r\n" + asciitrace('R', 40) + asciitrace('L', 40, 2300);
+    const std::string both = "JOB=1\r\n" + filetext(trace('R', oval(40))) + filetext(trace('L', oval(40, 2300)));
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(work);
@@ -132,7 +101,8 @@ TEST_F(ShowFileTest, NamesFromDotDotStayInTheWorkingFolder) {
     EXPECT_TRUE(workfiles().empty());
 
     // A file called "..x" gives a name that still lies in the folder.
-    const tshowfileresult s = showfilesequence(file("..x", "JOB=1\r\n" + asciitrace('R', 20)).string(), folder);
+    const tshowfileresult s =
+        showfilesequence(file("..x", "JOB=1\r\n" + filetext(trace('R', oval(20)))).string(), folder);
     EXPECT_EQ(s.source, ".");
     EXPECT_EQ(fs::path(s.dumpfilename).parent_path(), work);
     EXPECT_EQ(fs::path(s.right.filename).parent_path(), work);
@@ -156,8 +126,8 @@ TEST_F(ShowFileTest, PicturesNeedMoreThanTenPoints) {
         fs::remove_all(work);
         fs::create_directories(work);
         std::string text = "JOB=7\r\n";
-        if (c.right > 0) text += asciitrace('R', c.right);
-        if (c.left > 0) text += asciitrace('L', c.left);
+        if (c.right > 0) text += filetext(trace('R', oval(c.right)));
+        if (c.left > 0) text += filetext(trace('L', oval(c.left)));
         const tshowfileresult r = showfilesequence(file("p.oma", text).string(), folder);
         const tshownpicture* pictures[] = {&r.right, &r.left};
         const int points[] = {c.right, c.left};
@@ -178,7 +148,8 @@ TEST_F(ShowFileTest, PicturesNeedMoreThanTenPoints) {
 }
 
 TEST_F(ShowFileTest, TracesThatAreNotDecodedAreNamedForThePicturePlace) {
-    const std::string text = "JOB=7\r\nTRCFMT= 6;360;E; R;F\r\nR=QUJDREVGR0hJSktMTU5PUA==\r\n" + asciitrace('L', 36);
+    const std::string text =
+        "JOB=7\r\nTRCFMT= 6;360;E; R;F\r\nR=QUJDREVGR0hJSktMTU5PUA==\r\n" + filetext(trace('L', oval(36)));
     const tshowfileresult r = showfilesequence(file("six.oma", text).string(), folder);
     EXPECT_TRUE(r.readable);
     EXPECT_EQ(r.labeltext, " ");
@@ -196,8 +167,8 @@ TEST_F(ShowFileTest, TracesThatAreNotDecodedAreNamedForThePicturePlace) {
 }
 
 TEST_F(ShowFileTest, EachEyeKeepsItsOwnPicture) {
-    const std::string right = asciitrace('R', 36, 2500);
-    const std::string left = asciitrace('L', 36, 1800);
+    const std::string right = filetext(trace('R', oval(36, 2500)));
+    const std::string left = filetext(trace('L', oval(36, 1800)));
     fs::create_directories(dir / "a");
     fs::create_directories(dir / "b");
     const tshowfileresult alone = showfilesequence(file("job.oma", right).string(), (dir / "a").string() + "/");
@@ -210,11 +181,11 @@ TEST_F(ShowFileTest, EachEyeKeepsItsOwnPicture) {
 }
 
 TEST_F(ShowFileTest, RecordBoxLinesAndTheDump) {
-    const std::string ascii = "JOB=1\r\nDBL=17.5|x\r\n" + asciitrace('R', 12);
+    const std::string ascii = "JOB=1\r\nDBL=17.5|x\r\n" + filetext(trace('R', oval(12)));
     const tshowfileresult r = showfilesequence(file("a.oma", ascii).string(), folder);
     EXPECT_FALSE(r.converted);
     std::vector<std::string> expected{"JOB=1", "DBL=17.5|x"};
-    const std::string records = asciitrace('R', 12);
+    const std::string records = filetext(trace('R', oval(12)));
     for (std::size_t start = 0, end; (end = records.find("\r\n", start)) != std::string::npos; start = end + 2)
         expected.push_back(records.substr(start, end - start));
     EXPECT_EQ(r.lines.items(), expected);
@@ -225,7 +196,8 @@ TEST_F(ShowFileTest, RecordBoxLinesAndTheDump) {
     EXPECT_EQ(dump.substr(dump.size() - 2), "\r\n");
 
     // Packed traces are listed as ASCII records.
-    const tshowfileresult p = showfilesequence(file("b.oma", "JOB=2\r\n" + packedtrace('R')).string(), folder);
+    const tshowfileresult p =
+        showfilesequence(file("b.oma", "JOB=2\r\n" + filetext(trace('R', circle(400, 2500), true))).string(), folder);
     EXPECT_TRUE(p.converted);
     EXPECT_EQ(p.lines[0], "JOB=2");
     EXPECT_EQ(p.lines.indexof("TRCFMT=1;400;E;R;F"), 1);
@@ -237,7 +209,7 @@ TEST_F(ShowFileTest, RecordBoxLinesAndTheDump) {
 }
 
 TEST_F(ShowFileTest, LabelTexts) {
-    const auto level = [](char eye, int n, int declared) { return asciitrace(eye, n, 2500, declared); };
+    const auto level = [](char eye, int n, int declared) { return filetext(trace(eye, oval(n), false, declared)); };
     std::string low = "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
                       "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
     struct tcase {
@@ -249,7 +221,8 @@ TEST_F(ShowFileTest, LabelTexts) {
         {"nothing wrong: a single space", level('R', 20, -1), " "},
         {"verdict and detail", level('R', 18, 20), "Invalid number of points 1;20;E;R;F Points=    18"},
         {"verdict without detail", low, "Suspect radii found in the trace "},
-        {"stray binary data", packedtrace('R') + "DBL=17\0.5\r\n"s, "Corrupt binary data with tag DBL "},
+        {"stray binary data", filetext(trace('R', circle(400, 2500), true)) + "DBL=17\0.5\r\n"s,
+         "Corrupt binary data with tag DBL "},
     };
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,7 +231,7 @@ TEST_F(ShowFileTest, LabelTexts) {
 }
 
 TEST_F(ShowFileTest, FileThatCannotBeReadSaysSoAndKeepsTheEarlierDump) {
-    const fs::path good = file("job.oma", asciitrace('R', 20));
+    const fs::path good = file("job.oma", filetext(trace('R', oval(20))));
     const tshowfileresult first = showfilesequence(good.string(), folder);
     ASSERT_TRUE(first.dumpwritten);
     EXPECT_EQ(first.readfailure, "");
@@ -324,7 +297,7 @@ TEST_F(ShowFileTest, PictureThatCannotBeWrittenIsNotShown) {
     // The working folder is a plain file: nothing can be written into it.
     write_file(dir / "blocked", "x");
     const tshowfileresult r =
-        showfilesequence(file("job.oma", asciitrace('R', 20)).string(), (dir / "blocked").string() + "/");
+        showfilesequence(file("job.oma", filetext(trace('R', oval(20)))).string(), (dir / "blocked").string() + "/");
     EXPECT_TRUE(r.readable);
     EXPECT_FALSE(r.dumpwritten);
     EXPECT_EQ(r.right.filename, (dir / "blocked").string() + "/__TMP_OMA_jobR.jpeg");
@@ -334,8 +307,9 @@ TEST_F(ShowFileTest, PictureThatCannotBeWrittenIsNotShown) {
 }
 
 TEST_F(ShowFileTest, CleanUpOnClose) {
-    const tshowfileresult a = showfilesequence(file("a.oma", asciitrace('R', 20) + asciitrace('L', 20)).string(), folder);
-    const tshowfileresult b = showfilesequence(file("b.oma", asciitrace('R', 20)).string(), folder);
+    const tshowfileresult a =
+        showfilesequence(file("a.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20)))).string(), folder);
+    const tshowfileresult b = showfilesequence(file("b.oma", filetext(trace('R', oval(20)))).string(), folder);
     ASSERT_TRUE(a.left.written && b.right.written);
     // The window remembers the latest picture of each eye: b's right, a's left.
     EXPECT_EQ(showfilecleanup(b.right.filename, a.left.filename, folder), 0);

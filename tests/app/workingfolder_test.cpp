@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kestrune/support/files.hpp"
+#include "homesandbox.hpp"
 #include "testsupport.hpp"
 #include "workingfolder.hpp"
 
@@ -21,51 +22,22 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
+using testing::envsetting;
+using testing::homesandbox;
 using testing::read_file;
 using testing::TempDir;
 using testing::write_file;
-
-// Sets (or, with nullopt, removes) an environment variable for one scope.
-class envsetting {
-public:
-    envsetting(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~envsetting() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    envsetting(const envsetting&) = delete;
-    envsetting& operator=(const envsetting&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // A home folder of its own, a shared documents folder of its own, and no
 // command-line settings.
 class WorkingFolderTest : public ::testing::Test {
 protected:
     TempDir dir;
-    fs::path home = dir / "home";
-    fs::path shared = dir / "shared";
-    envsetting homevar{"HOME", home.string()};
-    envsetting configvar{"XDG_CONFIG_HOME", (home / ".config").string()};
-    envsetting sharedvar{"KESTRUNE_SHARED_DOCUMENTS", shared.string()};
+    homesandbox sandbox{dir.path()};
+    fs::path home = sandbox.home();
+    fs::path shared = sandbox.shared();
 
-    void SetUp() override {
-        fs::create_directories(home / ".config");
-        setruntimeparameters({});
-    }
+    void SetUp() override { setruntimeparameters({}); }
     void TearDown() override { setruntimeparameters({}); }
 };
 

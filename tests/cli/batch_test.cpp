@@ -16,6 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -23,20 +25,21 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
+using fixtures::circle;
+using fixtures::concat;
+using fixtures::filetext;
+using fixtures::trace;
 using testing::cli_path;
 using testing::project_samples_dir;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
+using testing::runcliprocess;
 using testing::TempDir;
 using testing::write_file;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
-
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -51,13 +54,7 @@ std::vector<std::string> lines(const std::string& text) {
 // A right-eye trace of points radii of radius hundredths; the format record
 // declares declared points, so declaring more than there are is a fault.
 std::string omatext(int points, int radius, int declared, const std::string& job = "1") {
-    std::string text = "JOB=" + job + "\r\nTRCFMT=1;" + std::to_string(declared) + ";E;R;F\r\n";
-    for (int i = 0; i < points; i += 10) {
-        text += "R=";
-        for (int k = i; k < points && k < i + 10; ++k) text += (k > i ? ";" : "") + std::to_string(radius);
-        text += "\r\n";
-    }
-    return text;
+    return filetext(concat({{"JOB=" + job}, trace('R', circle(points, radius), false, declared)}));
 }
 
 std::string sound(int radius = 2500, const std::string& job = "1") { return omatext(400, radius, 400, job); }
@@ -253,20 +250,11 @@ TEST(CliBatch, LinksThatLoopAreFollowedOnce) {
                          ":  \nChecked 2 files: 2 sound, 0 with a fault, 0 unreadable\n");
 }
 
-// Runs kestrune-cli with the rights of an ordinary user when the tests run as
-// root; empty when that cannot be arranged.
-std::string asordinaryuser() {
-    const std::string cli = shell_quote(cli_path().string());
-    if (::geteuid() != 0) return cli;
-    const std::string dropped = "setpriv --reuid=65534 --regid=65534 --clear-groups " + cli;
-    std::string out;
-    if (run_command(dropped + " --version", &out) != 0) return {};
-    return dropped;
-}
-
 TEST(CliBatch, UnreadableFoldersAndFilesAreReportedAndTheRestChecked) {
-    const std::string cli = asordinaryuser();
-    if (cli.empty()) GTEST_SKIP() << "cannot run the program as an ordinary user";
+    // Permission bits bind an ordinary user only; as root the program runs
+    // with an ordinary user's rights.
+    const std::optional<std::string> user = testing::ordinaryuser();
+    if (!user) GTEST_SKIP() << "cannot run the program as an ordinary user";
     TempDir dir;
     fs::permissions(dir.path(), fs::perms::all);
     const fs::path root = dir / "jobs";
@@ -278,24 +266,22 @@ TEST(CliBatch, UnreadableFoldersAndFilesAreReportedAndTheRestChecked) {
     fs::permissions(root / "a.oma", fs::perms::owner_all | fs::perms::others_read);
     fs::permissions(root / "locked.oma", fs::perms::none);
     fs::permissions(root / "closed", fs::perms::none);
-    std::string out, err;
-    const int status = run_command(cli + " check " + quoted(root) + " -j2", &out, &err);
+    const tresult r = runcliprocess("check " + quoted(root) + " -j2", *user);
     fs::permissions(root / "closed", fs::perms::owner_all);
-    if (out.find("a.oma") == std::string::npos) GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(out, (root / "a.oma").string() + ":  \nChecked 2 files: 1 sound, 0 with a fault, 1 unreadable\n");
-    EXPECT_EQ(err, "kestrune-cli: " + (root / "closed").string() + ": Permission denied\n" + "kestrune-cli: " +
-                       (root / "locked.oma").string() + ": Permission denied\n");
+    if (r.out.find("a.oma") == std::string::npos) GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, (root / "a.oma").string() + ":  \nChecked 2 files: 1 sound, 0 with a fault, 1 unreadable\n");
+    EXPECT_EQ(r.err, "kestrune-cli: " + (root / "closed").string() + ": Permission denied\n" + "kestrune-cli: " +
+                         (root / "locked.oma").string() + ": Permission denied\n");
 }
 
 TEST(CliBatch, FailedStandardOutputIsReported) {
     TempDir dir;
     for (int i = 0; i < 30; ++i) write_file(dir / ("f" + std::to_string(i) + ".oma"), sound());
-    std::string out, err;
-    const int status = run_command(
-        "( " + shell_quote(cli_path().string()) + " check " + quoted(dir.path()) + " -j2 >/dev/full )", &out, &err);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(err, "kestrune-cli: error writing standard output: No space left on device\n");
+    // The program's own process, its output sent to a device that is always full.
+    const tresult r = runcliprocess("check " + quoted(dir.path()) + " -j2 >/dev/full");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: error writing standard output: No space left on device\n");
 }
 
 // ---- render and convert into a folder ----

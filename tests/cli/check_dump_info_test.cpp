@@ -11,7 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "kestrune/trace/radiilist.hpp"
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -20,10 +21,14 @@ using namespace std::string_literals;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
+using fixtures::circle;
+using fixtures::concat;
+using fixtures::ellipse;
+using fixtures::trace;
+using fixtures::writeoma;
 using testing::real_samples_dir;
 using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
 using testing::TempDir;
 using testing::write_file;
 using Radii = std::vector<std::int32_t>;
@@ -33,13 +38,6 @@ constexpr double kPi = 3.14159265358979323846;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-// Runs kestrune-cli under the C locale (decimal point, "," between fields)
-// unless environment names other locale variables.
-tresult runcli(const std::string& arguments, const std::string& environment = "LC_ALL=C") {
-    return testing::run_cli(arguments, environment);
-}
-
 
 Records lines(const std::string& text) {
     Records out;
@@ -51,61 +49,6 @@ Records lines(const std::string& text) {
 }
 
 // ---- traces and files ----
-
-Radii circle(int n, std::int32_t r) { return Radii(static_cast<std::size_t>(n), r); }
-
-// An ellipse with half-axes p along x and q along y, at n equal angles.
-Radii ellipse(int n, double p, double q) {
-    Radii r;
-    for (int i = 0; i < n; ++i) {
-        const double t = 2 * kPi * i / n;
-        r.push_back(static_cast<std::int32_t>(std::lround(p * q / std::hypot(q * std::cos(t), p * std::sin(t)))));
-    }
-    return r;
-}
-
-// ASCII radius records, ten radii each.
-Records ascii(const std::string& tag, const Radii& radii) {
-    Records out;
-    for (std::size_t i = 0; i < radii.size(); i += 10) {
-        std::string record = tag + "=";
-        for (std::size_t k = i; k < radii.size() && k < i + 10; ++k) {
-            if (k > i) record += ';';
-            record += std::to_string(radii[k]);
-        }
-        out.push_back(record);
-    }
-    return out;
-}
-
-// One notation "3" record of the radii.
-Records packed3(const std::string& tag, const Radii& radii) {
-    tradiilist r;
-    for (std::size_t i = 0; i < radii.size(); ++i) r.addradiilist(static_cast<double>(i) / 10, radii[i]);
-    return {tag + r.makebinaryradiilist(true).substr(1)};
-}
-
-// A trace block: its format record, then its radius records, ASCII or packed.
-Records trace(char eye, const Radii& radii, bool packed = false, int declared = -1) {
-    const int n = declared >= 0 ? declared : static_cast<int>(radii.size());
-    Records out{"TRCFMT="s + (packed ? "3" : "1") + ";" + std::to_string(n) + ";E;" + eye + ";F"};
-    for (const std::string& r : packed ? packed3("R", radii) : ascii("R", radii)) out.push_back(r);
-    return out;
-}
-
-Records concat(std::initializer_list<Records> parts) {
-    Records out;
-    for (const Records& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-fs::path writeoma(const TempDir& dir, const std::string& name, const Records& records) {
-    std::string text;
-    for (const std::string& r : records) text += r + "\r\n";
-    const fs::path p = dir / name;
-    write_file(p, text);
-    return p;
-}
 
 // The job the JSON and text tests describe: a right ellipse 52 x 40 mm, a
 // left circle of 50 mm, a bridge, recorded circumferences and two holes.
@@ -153,7 +96,7 @@ TEST(CliCheck, PrintsTheVerdictLineAndExitsByIt) {
     TempDir dir;
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
-        const tresult r = runcli("check " + quoted(writeoma(dir, "job.oma", c.records)));
+        const tresult r = runcli("check " + quoted(writeoma(dir / "job.oma", c.records)));
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.err, "");
@@ -177,7 +120,7 @@ TEST(CliCheck, RealSamplesPass) {
 TEST(CliCheckDumpInfo, UnreadableFilesAndUsageErrors) {
     TempDir dir;
     const fs::path missing = dir / "missing.oma";
-    const fs::path good = writeoma(dir, "good.oma", trace('R', circle(400, 2500)));
+    const fs::path good = writeoma(dir / "good.oma", trace('R', circle(400, 2500)));
     for (const char* command : {"check", "dump", "info", "info --json", "dump --eye L"}) {
         SCOPED_TRACE(command);
         tresult r = runcli(std::string(command) + " " + quoted(missing));
@@ -213,7 +156,7 @@ TEST(CliCheckDumpInfo, UnreadableFilesAndUsageErrors) {
 
 TEST(CliDump, CircleLinesWithThePointAndComma) {
     TempDir dir;
-    const fs::path file = writeoma(dir, "c.oma", trace('R', circle(400, 2500)));
+    const fs::path file = writeoma(dir / "c.oma", trace('R', circle(400, 2500)));
     const tresult r = runcli("dump " + quoted(file));
     ASSERT_EQ(r.status, 0) << r.err;
     const Records out = lines(r.out);
@@ -235,13 +178,14 @@ TEST(CliDump, RegionalSettingsWithADecimalComma) {
         GTEST_SKIP() << "no locale with a decimal comma can be made here";
     }
     TempDir dir;
-    const fs::path file = writeoma(dir, "c.oma", trace('R', circle(400, 2500)));
+    const fs::path file = writeoma(dir / "c.oma", trace('R', circle(400, 2500)));
     // The C library's newlocale() leaks its copy of LOCPATH while that is
     // set; a leak checker in the program is told to pass over that one.
     write_file(dir / "lsan.supp", "leak:__argz_add_sep\n");
-    const tresult r = runcli("dump " + quoted(file), "LOCPATH=" + quoted(localedir.path()) +
-                                                         " LC_ALL=de_DE LSAN_OPTIONS=suppressions=" +
-                                                         quoted(dir / "lsan.supp"));
+    // The program's own process, which takes its settings from the locale it starts with.
+    const tresult r = testing::runcliprocess("dump " + quoted(file), "LOCPATH=" + quoted(localedir.path()) +
+                                                                         " LC_ALL=de_DE LSAN_OPTIONS=suppressions=" +
+                                                                         quoted(dir / "lsan.supp"));
     ASSERT_EQ(r.status, 0) << r.err;
     const Records out = lines(r.out);
     ASSERT_EQ(out.size(), 401u);
@@ -251,8 +195,8 @@ TEST(CliDump, RegionalSettingsWithADecimalComma) {
 
 TEST(CliDump, EyeSelectionAndMissingTraces) {
     TempDir dir;
-    const fs::path both = writeoma(dir, "both.oma", job(false));
-    const fs::path leftonly = writeoma(dir, "left.oma", trace('L', ellipse(400, 2600, 2000)));
+    const fs::path both = writeoma(dir / "both.oma", job(false));
+    const fs::path leftonly = writeoma(dir / "left.oma", trace('L', ellipse(400, 2600, 2000)));
     struct tcase {
         fs::path file;
         std::string options;
@@ -295,8 +239,8 @@ TEST(CliDump, PackedTraceDumpsLikeItsAsciiTwin) {
         const Records a = concat({{"JOB=1"}, trace(eye, egg, false)});
         const Records p = concat({{"JOB=1"}, trace(eye, egg, true)});
         const std::string option = eye == 'L' ? " --eye L" : "";
-        const tresult ra = runcli("dump " + quoted(writeoma(dir, "a.oma", a)) + option);
-        const tresult rp = runcli("dump " + quoted(writeoma(dir, "p.oma", p)) + option);
+        const tresult ra = runcli("dump " + quoted(writeoma(dir / "a.oma", a)) + option);
+        const tresult rp = runcli("dump " + quoted(writeoma(dir / "p.oma", p)) + option);
         EXPECT_EQ(rp.status, 0);
         EXPECT_EQ(lines(ra.out).size(), 361u);
         EXPECT_EQ(rp.out, ra.out);
@@ -339,7 +283,7 @@ std::vector<std::string> keysof(const nlohmann::ordered_json& j) {
 
 TEST(CliInfo, JsonMeasuresOfBothEyes) {
     TempDir dir;
-    const fs::path file = writeoma(dir, "job.oma", job(false));
+    const fs::path file = writeoma(dir / "job.oma", job(false));
     const nlohmann::ordered_json j = infojson(file);
     EXPECT_EQ(j["file"], file.string());
     EXPECT_EQ(j["verdict"], "");
@@ -392,7 +336,7 @@ TEST(CliInfo, CircumferenceOfTheFileOrComputed) {
         SCOPED_TRACE(c.circ);
         Records records = traces;
         if (*c.circ) records.insert(records.begin(), c.circ);
-        const nlohmann::ordered_json j = infojson(writeoma(dir, "c.oma", records));
+        const nlohmann::ordered_json j = infojson(writeoma(dir / "c.oma", records));
         EXPECT_EQ(j["right"]["circ"], c.right);
         EXPECT_EQ(j["left"]["circ"], c.left);
         EXPECT_EQ(j["right"]["fcirc"], 15708);
@@ -402,8 +346,8 @@ TEST(CliInfo, CircumferenceOfTheFileOrComputed) {
 
 TEST(CliInfo, PackedTracesMeasureLikeTheirAsciiTwins) {
     TempDir dir;
-    nlohmann::ordered_json packed = infojson(writeoma(dir, "p.oma", job(true)));
-    const nlohmann::ordered_json plain = infojson(writeoma(dir, "a.oma", job(false)));
+    nlohmann::ordered_json packed = infojson(writeoma(dir / "p.oma", job(true)));
+    const nlohmann::ordered_json plain = infojson(writeoma(dir / "a.oma", job(false)));
     EXPECT_EQ(packed["right"]["format"], "3;400;E;R;F");
     EXPECT_EQ(packed["left"]["format"], "3;400;E;L;F");
     packed["file"] = plain["file"];
@@ -414,7 +358,7 @@ TEST(CliInfo, PackedTracesMeasureLikeTheirAsciiTwins) {
 
 TEST(CliInfo, EyeWithoutATraceHasPointsZero) {
     TempDir dir;
-    const nlohmann::ordered_json j = infojson(writeoma(dir, "r.oma", concat({{"DBL=17"}, trace('R', circle(400, 2500))})));
+    const nlohmann::ordered_json j = infojson(writeoma(dir / "r.oma", concat({{"DBL=17"}, trace('R', circle(400, 2500))})));
     EXPECT_EQ(j["right"]["points"], 400);
     EXPECT_EQ(j["right"]["decoded"], true);
     const nlohmann::ordered_json expectedleft = {{"format", ""}, {"points", 0}, {"decoded", false}, {"a", 0},
@@ -422,7 +366,7 @@ TEST(CliInfo, EyeWithoutATraceHasPointsZero) {
                                                  {"fcirc", 0}, {"dbl", 0}, {"drills", 0}};
     EXPECT_EQ(j["left"], expectedleft);
 
-    const nlohmann::ordered_json none = infojson(writeoma(dir, "n.oma", {"JOB=1"}));
+    const nlohmann::ordered_json none = infojson(writeoma(dir / "n.oma", {"JOB=1"}));
     EXPECT_EQ(none["right"]["points"], 0);
     EXPECT_EQ(none["left"]["points"], 0);
 }
@@ -443,7 +387,7 @@ TEST(CliInfo, TracesInANotationThatIsNotDecodedAreNamed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
-        const fs::path file = writeoma(dir, "n.oma", concat({{"TRCFMT="s + c.format, "R=QUJDREVGR0hJSktMTU5PUA=="},
+        const fs::path file = writeoma(dir / "n.oma", concat({{"TRCFMT="s + c.format, "R=QUJDREVGR0hJSktMTU5PUA=="},
                                                              trace('L', circle(400, 2500))}));
         const nlohmann::ordered_json j = infojson(file);
         EXPECT_EQ(j["right"]["points"], 0);
@@ -476,24 +420,24 @@ TEST(CliInfo, JsonTextIsUtf8WhateverTheFileHolds) {
     const Records shortcount = trace('R', circle(398, 2500), false, 400);
     Records latin = shortcount;
     latin[0] = "TRCFMT=1;400;E;R;F\xE9\x01";
-    const nlohmann::ordered_json j = infojson(writeoma(dir, "caf\xE9.oma", latin));
+    const nlohmann::ordered_json j = infojson(writeoma(dir / "caf\xE9.oma", latin));
     EXPECT_EQ(j["file"], (dir / "caf\u00e9.oma").string());
     EXPECT_EQ(j["verdict"], "Invalid number of points");
     EXPECT_EQ(j["detail"], "1;400;E;R;F\u00e9\u0001 Points=   398");
     EXPECT_EQ(j["right"]["format"], "1;400;E;R;F\u00e9\u0001");
 
     const Records binary = concat({trace('R', circle(400, 2500)), {"\xC9TAT=\xFF\0"s}});
-    const nlohmann::ordered_json b = infojson(writeoma(dir, "b.oma", binary));
+    const nlohmann::ordered_json b = infojson(writeoma(dir / "b.oma", binary));
     EXPECT_EQ(b["verdict"], "Corrupt binary data with tag \u00c9TAT");
 
     // A name that is UTF-8 already is kept as it is.
-    const nlohmann::ordered_json u = infojson(writeoma(dir, "\u00fcber.oma", {"JOB=1"}));
+    const nlohmann::ordered_json u = infojson(writeoma(dir / "\u00fcber.oma", {"JOB=1"}));
     EXPECT_EQ(u["file"], (dir / "\u00fcber.oma").string());
 }
 
 TEST(CliInfo, TextReport) {
     TempDir dir;
-    const fs::path file = writeoma(dir, "job.oma", job(false));
+    const fs::path file = writeoma(dir / "job.oma", job(false));
     const tresult r = runcli("info " + quoted(file));
     ASSERT_EQ(r.status, 0) << r.err;
     const Records out = lines(r.out);
@@ -527,7 +471,7 @@ TEST(CliInfo, TextReport) {
     EXPECT_EQ(out[10].rfind("  Computed circumference:  145.", 0), 0u) << out[10];
 
     // A fault and its detail; an eye without a trace.
-    const tresult f = runcli("info " + quoted(writeoma(dir, "f.oma", trace('L', circle(398, 2500), false, 400))));
+    const tresult f = runcli("info " + quoted(writeoma(dir / "f.oma", trace('L', circle(398, 2500), false, 400))));
     ASSERT_EQ(f.status, 0);
     const Records fout = lines(f.out);
     ASSERT_GE(fout.size(), 5u);

@@ -1,5 +1,5 @@
-// Runs the built kestrune-cli and checks its output byte for byte, its
-// diagnostics and its exit status.
+// Runs kestrune-cli and checks its output byte for byte, its diagnostics and
+// its exit status.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "clirunner.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -17,21 +18,16 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
 using testing::project_samples_dir;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
+using testing::runcliprocess;
 using testing::TempDir;
 using testing::write_file;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-// Runs kestrune-cli with an argument text already quoted for the shell.
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments); }
-
 
 // The records of a file's bytes, worked out here independently of the core:
 // split at the ten separator bytes, empty pieces dropped; a file that gives
@@ -253,21 +249,11 @@ TEST(CliList, EveryUnreadableFileGetsItsOwnLine) {
                          "kestrune-cli: " + (dir / "two").string() + ": No such file or directory\n");
 }
 
-// The start of a command line that runs kestrune-cli with the rights of an
-// ordinary user, so that permission bits apply even when the tests run as
-// root; empty when that cannot be arranged.
-std::string asordinaryuser() {
-    const std::string cli = shell_quote(cli_path().string());
-    if (::geteuid() != 0) return cli;
-    const std::string dropped = "setpriv --reuid=65534 --regid=65534 --clear-groups " + cli;
-    std::string out;
-    if (run_command(dropped + " --version", &out) != 0) return {};
-    return dropped;
-}
-
 TEST(CliList, FilesWithoutPermissionAreReportedAsSuch) {
-    const std::string cli = asordinaryuser();
-    if (cli.empty()) GTEST_SKIP() << "cannot run the program as an ordinary user";
+    // Permission bits bind an ordinary user only; as root the program runs
+    // with an ordinary user's rights.
+    const std::optional<std::string> user = testing::ordinaryuser();
+    if (!user) GTEST_SKIP() << "cannot run the program as an ordinary user";
     TempDir dir;
     fs::permissions(dir.path(), fs::perms::all);  // reachable for the ordinary user
     write_file(dir / "a.oma", "JOB=A\r\n");
@@ -278,33 +264,28 @@ TEST(CliList, FilesWithoutPermissionAreReportedAsSuch) {
     write_file(dir / "closed" / "inside.oma", "JOB=2\r\n");
     fs::permissions(dir / "closed", fs::perms::none);
 
-    std::string out;
-    std::string err;
-    if (run_command(cli + " list " + quoted(dir / "a.oma"), &out) != 0) {
+    if (runcliprocess("list " + quoted(dir / "a.oma"), *user).status != 0) {
         fs::permissions(dir / "closed", fs::perms::owner_all);
         GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
     }
-    const int status = run_command(cli + " list " + quoted(dir / "locked.oma") + " " +
-                                       quoted(dir / "closed" / "inside.oma") + " " + quoted(dir / "a.oma"),
-                                   &out, &err);
+    const tresult r = runcliprocess("list " + quoted(dir / "locked.oma") + " " + quoted(dir / "closed" / "inside.oma") +
+                                        " " + quoted(dir / "a.oma"),
+                                    *user);
     fs::permissions(dir / "closed", fs::perms::owner_all);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(out, "JOB=A\n");
-    EXPECT_EQ(err, "kestrune-cli: " + (dir / "locked.oma").string() + ": Permission denied\n" +
-                       "kestrune-cli: " + (dir / "closed" / "inside.oma").string() + ": Permission denied\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "JOB=A\n");
+    EXPECT_EQ(r.err, "kestrune-cli: " + (dir / "locked.oma").string() + ": Permission denied\n" +
+                         "kestrune-cli: " + (dir / "closed" / "inside.oma").string() + ": Permission denied\n");
 }
 
 TEST(CliList, FailedWriteOfStandardOutputIsAnError) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     TempDir dir;
     write_file(dir / "a.oma", "JOB=1\r\n");
-    // The inner redirection sends the program's output to a device that is always full.
-    std::string err;
-    const int status = run_command(
-        "( " + shell_quote(cli_path().string()) + " list " + quoted(dir / "a.oma") + " >/dev/full )",
-        nullptr, &err);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(err, "kestrune-cli: error writing standard output: No space left on device\n");
+    // The program's own process, its output sent to a device that is always full.
+    const tresult r = runcliprocess("list " + quoted(dir / "a.oma") + " >/dev/full");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: error writing standard output: No space left on device\n");
 }
 
 // ---- list: files written by other software ----

@@ -15,7 +15,8 @@
 #include "kestrune/support/settings.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "fixtures/packedwriters.hpp"
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -24,10 +25,15 @@ namespace kestrune {
 namespace {
 
 using ::testing::ElementsAreArray;
-using testing::cli_path;
+using fixtures::ascii;
+using fixtures::filetext;
+using fixtures::outline;
+using fixtures::packed3;
+using fixtures::radiiof;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
+using testing::runcli;
+using testing::runcliprocess;
 using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
@@ -36,9 +42,6 @@ using Records = std::vector<std::string>;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments); }
-
 
 Records lines(const std::string& text, const std::string& end = "\n") {
     Records out;
@@ -54,39 +57,6 @@ bool isstamprecord(const std::string& record) {
     return std::regex_match(record, pattern);
 }
 
-// ---- building packed files ----
-
-Radii outline(int n, std::int32_t base) {
-    Radii r;
-    for (int i = 0; i < n; ++i) r.push_back(base + (i * 7) % 97 / 3 + (i < n / 3 ? i % 11 : 0) + (i == n / 2 ? 300 : 0));
-    return r;
-}
-
-std::string packed3(const std::string& tag, const Radii& values) {
-    tradiilist r;
-    for (std::size_t i = 0; i < values.size(); ++i) r.addradiilist(static_cast<double>(i), values[i]);
-    return tag + r.makebinaryradiilist(true).substr(1);
-}
-
-Records ascii(const std::string& tag, const Radii& values) {
-    Records out;
-    for (std::size_t i = 0; i < values.size(); i += 10) {
-        std::string rec = tag + "=";
-        for (std::size_t k = i; k < values.size() && k < i + 10; ++k) {
-            if (k > i) rec += ";";
-            rec += std::to_string(values[k]);
-        }
-        out.push_back(rec);
-    }
-    return out;
-}
-
-std::string filetext(const Records& records) {
-    std::string text;
-    for (const std::string& r : records) text.append(r).append("\r\n");
-    return text;
-}
-
 // The decoded traces of a file, read with the core.
 struct tracesof {
     tradiilist right, left, rightz, leftz;
@@ -99,12 +69,6 @@ struct tracesof {
         extractor.extractradiilistfromomalist2(doc.omalist, &rightz, &leftz, false);
     }
 };
-
-Radii radiiof(const tradiilist& r) {
-    Radii out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
-    return out;
-}
 
 class CliPacked : public ::testing::Test {
 protected:
@@ -124,7 +88,8 @@ protected:
     }
 
     TempDir dir_;
-    const Radii right_ = outline(400, 2400), left_ = outline(400, 2500), z_ = outline(400, 150);
+    // Each with a step too large for a byte, written as an absolute radius.
+    const Radii right_ = outline(400, 2400, 300), left_ = outline(400, 2500, 300), z_ = outline(400, 150, 300);
 };
 
 // ---- list ----
@@ -255,20 +220,15 @@ TEST_F(CliPacked, FailedWritesLeaveNoFileBehind) {
 TEST_F(CliPacked, ReadOnlyFolderAsOrdinaryUser) {
     // Permission bits only bind an ordinary user; as root the program is run
     // with an ordinary user's rights.
-    std::string cli = shell_quote(cli_path().string());
-    if (::geteuid() == 0) {
-        cli = "setpriv --reuid=65534 --regid=65534 --clear-groups " + cli;
-        std::string ignored;
-        if (run_command(cli + " --version", &ignored) != 0) GTEST_SKIP() << "cannot run as an ordinary user";
-    }
+    const std::optional<std::string> user = testing::ordinaryuser();
+    if (!user) GTEST_SKIP() << "cannot run as an ordinary user";
     fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(packed(), fs::perms::owner_read | fs::perms::others_read);
-    std::string out, err;
-    if (run_command(cli + " list " + quoted(packed()), &out) != 0) GTEST_SKIP() << "folder out of reach";
-    const int status = run_command(cli + " convert " + quoted(packed()) + " -o " + quoted(dir_ / "out.oma"), &out, &err);
+    if (runcliprocess("list " + quoted(packed()), *user).status != 0) GTEST_SKIP() << "folder out of reach";
+    const tresult r = runcliprocess("convert " + quoted(packed()) + " -o " + quoted(dir_ / "out.oma"), *user);
     fs::permissions(dir_.path(), fs::perms::owner_all);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(err, "kestrune-cli: convert: " + (dir_ / "out.oma").string() + ": Permission denied\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: convert: " + (dir_ / "out.oma").string() + ": Permission denied\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"packed.oma"}));
 }
 
@@ -278,12 +238,11 @@ TEST_F(CliPacked, ReadOnlyFolderAsOrdinaryUser) {
 TEST_F(CliPacked, WriteFailingPartWayLeavesTheEarlierOutput) {
     const fs::path out = dir_ / "out.oma";
     write_file(out, "OLD=1\r\n");
-    std::string stdout_, stderr_;
-    const int status = run_command("ulimit -f 4 && trap '' XFSZ && exec " + shell_quote(cli_path().string()) +
-                                       " convert " + quoted(packed()) + " -o " + quoted(out),
-                                   &stdout_, &stderr_);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(stderr_, "kestrune-cli: convert: " + out.string() + ": File too large\n");
+    // The program's own process: the limit and its signal are the process's.
+    const tresult r = runcliprocess("convert " + quoted(packed()) + " -o " + quoted(out),
+                                    "ulimit -f 4 && trap '' XFSZ && exec");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: convert: " + out.string() + ": File too large\n");
     EXPECT_EQ(read_file(out), "OLD=1\r\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"out.oma", "packed.oma"}));
 }
@@ -337,9 +296,8 @@ TEST_F(CliPacked, ConvertOfAnUnreadableFile) {
 }
 
 TEST_F(CliPacked, NotationBConvertsToo) {
-    Radii r = outline(360, 2450);
-    r[r.size() / 2] -= 300;  // no spike: notation B steps by one byte at most
-    const std::string packed = "R=" + fixtures::escaped(fixtures::encodetrcb(r));
+    const Radii r = outline(360, 2450);  // no spike: notation B steps by one byte at most
+    const std::string packed = fixtures::packedb("R", r);
     write_file(dir_ / "b.oma", filetext({"TRCFMT=B;360;E;R;F", packed, "JOB=9"}));
     ASSERT_EQ(runcli("convert " + quoted(dir_ / "b.oma") + " -o " + quoted(dir_ / "out.oma")).status, 0);
     const tracesof back(dir_ / "out.oma");

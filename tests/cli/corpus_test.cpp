@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "clirunner.hpp"
 #include "fixtures/omacorpus.hpp"
 #include "testsupport.hpp"
 
@@ -24,7 +25,7 @@ namespace {
 using fixtures::omacorpusfile;
 using testing::cliresult;
 using testing::read_file;
-using testing::run_cli_args;
+using testing::runcliargs;
 using testing::TempDir;
 
 std::vector<std::string> lines(const std::string& text) {
@@ -109,7 +110,7 @@ TEST_F(Corpus, CheckFindsEveryFileSound) {
     const std::string count = std::to_string(names.size());
     expected += "Checked " + count + " files: " + count + " sound, 0 with a fault, 0 unreadable\n";
 
-    const cliresult r = run_cli_args({"check", folder().string()});
+    const cliresult r = runcliargs({"check", folder().string()});
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
@@ -119,7 +120,7 @@ TEST_F(Corpus, EveryCommandGoesThroughEveryFile) {
     const std::string all = folder().string();
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"list", all}, {"dump", all}, {"dump", all, "--eye", "L"}, {"info", all}, {"info", "--json", all}}) {
-        const cliresult r = run_cli_args(arguments);
+        const cliresult r = runcliargs(arguments);
         EXPECT_EQ(r.status, 0) << arguments[0] << ": " << r.err;
         EXPECT_EQ(r.err, "") << arguments[0];
         EXPECT_FALSE(r.out.empty()) << arguments[0];
@@ -133,7 +134,7 @@ TEST_F(Corpus, EveryCommandGoesThroughEveryFile) {
         std::vector<std::string> arguments = {"render"};
         arguments.insert(arguments.end(), files.begin(), files.end());
         arguments.insert(arguments.end(), {"--eye", e, "--format", "png", "-o", pictures.string()});
-        const cliresult r = run_cli_args(arguments);
+        const cliresult r = runcliargs(arguments);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         for (const std::string& file : files) {
@@ -143,7 +144,7 @@ TEST_F(Corpus, EveryCommandGoesThroughEveryFile) {
     }
 
     // Every file converted; what it gives is measured in PackedFilesReadLikeTheirAsciiTwins.
-    const cliresult converted = run_cli_args({"convert", all, "-o", output("converted").string()});
+    const cliresult converted = runcliargs({"convert", all, "-o", output("converted").string()});
     EXPECT_EQ(converted.status, 0) << converted.err;
     EXPECT_EQ(converted.err, "");
     for (const omacorpusfile& f : corpus_) EXPECT_TRUE(fs::is_regular_file(output("converted") / f.name)) << f.name;
@@ -151,7 +152,7 @@ TEST_F(Corpus, EveryCommandGoesThroughEveryFile) {
     // The viewer's sequence on every file: a sound label, a dump, and a
     // picture of each traced eye.
     const std::string work = output("work").string() + "/";
-    const cliresult shown = run_cli_args({"show", all, "LOCALFOLDER=" + work});
+    const cliresult shown = runcliargs({"show", all, "LOCALFOLDER=" + work});
     EXPECT_EQ(shown.status, 0) << shown.err;
     EXPECT_EQ(shown.err, "");
     const std::map<std::string, std::string> parts = perfile(shown.out);
@@ -173,9 +174,9 @@ TEST_F(Corpus, EveryCommandGoesThroughEveryFile) {
 
 TEST_F(Corpus, PackedFilesReadLikeTheirAsciiTwins) {
     const std::string all = folder().string();
-    const cliresult info = run_cli_args({"info", "--json", all});
-    const cliresult right = run_cli_args({"dump", all});
-    const cliresult left = run_cli_args({"dump", all, "--eye", "L"});
+    const cliresult info = runcliargs({"info", "--json", all});
+    const cliresult right = runcliargs({"dump", all});
+    const cliresult left = runcliargs({"dump", all, "--eye", "L"});
     ASSERT_EQ(info.status, 0) << info.err;
     ASSERT_EQ(right.status, 0) << right.err;
     ASSERT_EQ(left.status, 0) << left.err;
@@ -183,9 +184,9 @@ TEST_F(Corpus, PackedFilesReadLikeTheirAsciiTwins) {
     const std::map<std::string, std::string> rightdumps = perfile(right.out), leftdumps = perfile(left.out);
 
     // The packed files once written as ASCII must still read like their twins.
-    const cliresult conversion = run_cli_args({"convert", all, "-o", output("ascii").string()});
+    const cliresult conversion = runcliargs({"convert", all, "-o", output("ascii").string()});
     EXPECT_EQ(conversion.status, 0) << conversion.err;
-    const cliresult convertedinfo = run_cli_args({"info", "--json", output("ascii").string()});
+    const cliresult convertedinfo = runcliargs({"info", "--json", output("ascii").string()});
     ASSERT_EQ(convertedinfo.status, 0) << convertedinfo.err;
     const std::map<std::string, nlohmann::json> converted = measures(convertedinfo.out);
 

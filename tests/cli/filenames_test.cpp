@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -17,19 +19,12 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
 using testing::read_file;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcliargs;
 using testing::TempDir;
 using testing::write_file;
 
 using tresult = testing::cliresult;
-
-// Runs the program inside folder with the arguments given, each quoted.
-tresult runin(const fs::path& folder, const std::vector<std::string>& arguments) {
-    return testing::run_cli_args(arguments, folder);
-}
 
 // Names of one file each, the extension after them.
 const std::vector<std::string>& awkwardnames() {
@@ -49,16 +44,9 @@ const std::vector<std::string>& awkwardnames() {
 
 // An ASCII trace of both eyes with enough points for pictures.
 std::string jobtext() {
-    std::string text = "JOB=77\r\n";
-    for (const char eye : {'R', 'L'}) {
-        text += std::string("TRCFMT=1;40;E;") + eye + ";F\r\n";
-        for (int i = 0; i < 40; i += 10) {
-            text += "R=";
-            for (int k = i; k < i + 10; ++k) text += (k > i ? ";" : "") + std::to_string(2400 + (k % 5) * 20);
-            text += "\r\n";
-        }
-    }
-    return text;
+    fixtures::radii r;
+    for (int k = 0; k < 40; ++k) r.push_back(2400 + (k % 5) * 20);
+    return fixtures::filetext(fixtures::concat({{"JOB=77"}, fixtures::trace('R', r), fixtures::trace('L', r)}));
 }
 
 std::vector<std::string> namesin(const fs::path& folder) {
@@ -83,16 +71,16 @@ TEST(CliFileNames, ListAndConvertTakeAnyName) {
 
         // Named relative to the folder, after "--" so that a leading dash
         // does not read as an option.
-        const tresult listed = runin(dir.path(), {"list", "--", input});
+        const tresult listed = runcliargs({"list", "--", input}, dir.path());
         EXPECT_EQ(listed.status, 0) << listed.err;
         EXPECT_EQ(listed.out.rfind("JOB=77\n", 0), 0u);
 
-        const tresult converted = runin(dir.path(), {"convert", "-o", output, "--", input});
+        const tresult converted = runcliargs({"convert", "-o", output, "--", input}, dir.path());
         EXPECT_EQ(converted.status, 0) << converted.err;
         EXPECT_EQ(read_file(dir / output).rfind("JOB=77\r\n", 0), 0u);
 
         // Named by the whole path too.
-        const tresult whole = runin(dir.path(), {"list", (dir / input).string()});
+        const tresult whole = runcliargs({"list", (dir / input).string()}, dir.path());
         EXPECT_EQ(whole.status, 0) << whole.err;
         EXPECT_EQ(whole.out, listed.out);
         EXPECT_EQ(namesin(dir.path()), sorted({input, output}));
@@ -109,21 +97,21 @@ TEST(CliFileNames, CheckDumpInfoAndRenderTakeAnyName) {
         const std::string picture = stem + ".png";
         write_file(dir / input, jobtext());
         for (const std::string& name : {input, (dir / input).string()}) {
-            const tresult check = runin(dir.path(), {"check", "--", name});
+            const tresult check = runcliargs({"check", "--", name}, dir.path());
             EXPECT_EQ(check.status, 0) << check.err;
 
-            const tresult dump = runin(dir.path(), {"dump", "--", name});
+            const tresult dump = runcliargs({"dump", "--", name}, dir.path());
             EXPECT_EQ(dump.status, 0) << dump.err;
             // A header line, then one line per point.
             EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 41) << dump.out;
 
-            const tresult info = runin(dir.path(), {"info", "--json", "--", name});
+            const tresult info = runcliargs({"info", "--json", "--", name}, dir.path());
             ASSERT_EQ(info.status, 0) << info.err;
             const nlohmann::json j = nlohmann::json::parse(info.out, nullptr, false);
             ASSERT_FALSE(j.is_discarded()) << info.out;
             EXPECT_EQ(j["right"]["points"], 40);
         }
-        const tresult rendered = runin(dir.path(), {"render", "--eye", "R", "-o", picture, "--", input});
+        const tresult rendered = runcliargs({"render", "--eye", "R", "-o", picture, "--", input}, dir.path());
         EXPECT_EQ(rendered.status, 0) << rendered.err;
         EXPECT_EQ(read_file(dir / picture).rfind("\x89PNG", 0), 0u);
         EXPECT_EQ(namesin(dir.path()), sorted({input, picture}));
@@ -136,7 +124,7 @@ TEST(CliFileNames, MissingFilesAreReportedUnderTheirOwnName) {
     for (const std::string& stem : awkwardnames()) {
         SCOPED_TRACE(stem);
         const std::string input = stem + ".oma";
-        const tresult r = runin(dir.path(), {"list", "--", input});
+        const tresult r = runcliargs({"list", "--", input}, dir.path());
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, "kestrune-cli: " + input + ": No such file or directory\n");
     }
@@ -146,15 +134,15 @@ TEST(CliFileNames, MissingFilesAreReportedUnderTheirOwnName) {
 TEST(CliFileNames, LeadingDashWithoutDoubleDashIsAnOption) {
     TempDir dir;
     write_file(dir / "-file.oma", "JOB=1\r\n");
-    const tresult r = runin(dir.path(), {"list", "-file.oma"});
+    const tresult r = runcliargs({"list", "-file.oma"}, dir.path());
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("kestrune-cli: list: unknown option '-file.oma'\n", 0), 0u) << r.err;
-    const tresult after = runin(dir.path(), {"list", "--", "-file.oma"});
+    const tresult after = runcliargs({"list", "--", "-file.oma"}, dir.path());
     EXPECT_EQ(after.status, 0);
     EXPECT_EQ(after.out, "JOB=1\n");
     // "-" alone is a name, not an option.
     write_file(dir / "-", "JOB=2\r\n");
-    const tresult dash = runin(dir.path(), {"list", "-"});
+    const tresult dash = runcliargs({"list", "-"}, dir.path());
     EXPECT_EQ(dash.status, 0) << dash.err;
     EXPECT_EQ(dash.out, "JOB=2\n");
 }
@@ -168,7 +156,7 @@ TEST(CliFileNames, ShowWritesItsFilesInsideTheWorkingFolder) {
         const std::string input = stem + ".oma";
         write_file(dir / input, jobtext());
         const std::string base = (dir / "base").string() + "/";
-        const tresult r = runin(dir.path(), {"show", "--", input, "LOCALFOLDER=" + base});
+        const tresult r = runcliargs({"show", "--", input, "LOCALFOLDER=" + base}, dir.path());
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.rfind("Caption: " + input + "\n", 0), 0u) << r.out;
         // A "\" separates folders in a name the viewer is given; only what

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/trace/radiilist.hpp"
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -18,11 +19,12 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
+using fixtures::circle;
+using fixtures::trace;
+using fixtures::writeoma;
 using testing::read_file;
 using testing::real_samples_dir;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
 using testing::TempDir;
 using testing::write_file;
 using Radii = std::vector<std::int32_t>;
@@ -36,41 +38,13 @@ constexpr std::uint32_t kShapeFill = 0xD1D0E1;  // red 209, green 208, blue 225
 using tresult = testing::cliresult;
 using testing::quoted;
 
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
-
-
 // ---- traces and files ----
-
-Radii circle(int n, std::int32_t r) { return Radii(static_cast<std::size_t>(n), r); }
 
 // A shape fuller on its +x (nasal) side than on its -x side.
 Radii egg(int n) {
     Radii r;
     for (int i = 0; i < n; ++i) r.push_back(static_cast<std::int32_t>(std::lround(2300 + 400 * std::cos(2 * kPi * i / n))));
     return r;
-}
-
-Records trace(char eye, const Radii& radii, bool packed = false) {
-    Records out{std::string("TRCFMT=") + (packed ? "3" : "1") + ";" + std::to_string(radii.size()) + ";E;" + eye + ";F"};
-    if (packed) {
-        tradiilist r;
-        for (std::size_t i = 0; i < radii.size(); ++i) r.addradiilist(static_cast<double>(i) / 10, radii[i]);
-        out.push_back(r.makebinaryradiilist(true));
-        return out;
-    }
-    for (std::size_t i = 0; i < radii.size(); i += 10) {
-        std::string record = "R=";
-        for (std::size_t k = i; k < radii.size() && k < i + 10; ++k) record += (k > i ? ";" : "") + std::to_string(radii[k]);
-        out.push_back(record);
-    }
-    return out;
-}
-
-fs::path writeoma(const fs::path& p, const Records& records) {
-    std::string text;
-    for (const std::string& r : records) text += r + "\r\n";
-    write_file(p, text);
-    return p;
 }
 
 // ---- pictures read back ----

@@ -16,6 +16,8 @@
 #include "kestrune/job/reshape.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -24,10 +26,13 @@ using namespace std::string_literals;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
+using fixtures::ascii;
+using fixtures::concat;
+using fixtures::ellipse;
+using fixtures::trace;
+using fixtures::writeoma;
 using testing::read_file;
-using testing::run_command;
-using testing::shell_quote;
+using testing::runcli;
 using testing::TempDir;
 using testing::write_file;
 using Radii = std::vector<std::int32_t>;
@@ -35,9 +40,6 @@ using Records = std::vector<std::string>;
 
 using tresult = testing::cliresult;
 using testing::quoted;
-
-tresult runcli(const std::string& arguments) { return testing::run_cli(arguments, "LC_ALL=C"); }
-
 
 Records lines(const std::string& text, const std::string& end = "\n") {
     Records out;
@@ -49,64 +51,14 @@ Records lines(const std::string& text, const std::string& end = "\n") {
 
 // ---- traces and files ----
 
-// Radii of an ellipse with half-axes p along x and q along y at n equal angles.
-Radii ellipse(int n, double p, double q) {
-    Radii r;
-    for (int i = 0; i < n; ++i) {
-        const double t = 2 * std::numbers::pi * i / n;
-        r.push_back(static_cast<std::int32_t>(std::nearbyint(p * q / std::hypot(q * std::cos(t), p * std::sin(t)))));
-    }
-    return r;
-}
-
-// ASCII records of a tag, ten values each.
-Records ascii(const std::string& tag, const Radii& values) {
-    Records out;
-    for (std::size_t i = 0; i < values.size(); i += 10) {
-        std::string record = tag + "=";
-        for (std::size_t k = i; k < values.size() && k < i + 10; ++k) {
-            if (k > i) record += ';';
-            record += std::to_string(values[k]);
-        }
-        out.push_back(record);
-    }
-    return out;
-}
-
-Records packed3(const Radii& radii) {
-    tradiilist r;
-    for (std::size_t i = 0; i < radii.size(); ++i) r.addradiilist(static_cast<double>(i), radii[i]);
-    return {r.makebinaryradiilist(true)};
-}
-
-Records block(const std::string& format, const Records& data) {
-    Records out{format};
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
-Records concat(std::initializer_list<Records> parts) {
-    Records out;
-    for (const Records& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-fs::path writeoma(const TempDir& dir, const std::string& name, const Records& records) {
-    std::string text;
-    for (const std::string& r : records) text += r + "\r\n";
-    const fs::path p = dir / name;
-    write_file(p, text);
-    return p;
-}
-
 // A job with a right ellipse 52 x 40 mm and a left circle of 50 mm, recorded
 // circumferences, a 3-D circumference and a drill hole; packed or ASCII.
 Records job(bool packed) {
     const Radii right = ellipse(400, 2600, 2000);
     const Radii left(400, 2500);
     return concat({{"JOB=7", "DBL=18.5", "CIRC=150.25;149.75", "CIRC3D=151.00;150.50", "HBOX=52.00;50.00"},
-                   block(packed ? "TRCFMT=3;400;E;R;F" : "TRCFMT=1;400;E;R;F", packed ? packed3(right) : ascii("R", right)),
-                   block(packed ? "TRCFMT=3;400;E;L;F" : "TRCFMT=1;400;E;L;F", packed ? packed3(left) : ascii("R", left)),
+                   trace('R', right, packed),
+                   trace('L', left, packed),
                    {"DRILLE=B;C;20.50;3.00;2.20"}});
 }
 
@@ -136,7 +88,7 @@ nlohmann::json infojson(const std::string& arguments) {
 
 TEST(CliInfoShape, SmallestBlankAndRadiusOfEachEye) {
     TempDir dir;
-    const fs::path file = writeoma(dir, "job.oma", job(true));
+    const fs::path file = writeoma(dir / "job.oma", job(true));
     const eyes traced = readtraces(file);
     const struct {
         std::string msu;
@@ -167,7 +119,7 @@ TEST(CliInfoShape, SmallestBlankAndRadiusOfEachEye) {
 
 TEST(CliInfoShape, TextReportAndAnEyeWithoutATrace) {
     TempDir dir;
-    const fs::path file = writeoma(dir, "r.oma", block("TRCFMT=1;400;E;R;F", ascii("R", Radii(400, 2500))));
+    const fs::path file = writeoma(dir / "r.oma", trace('R', Radii(400, 2500)));
     const tresult r = runcli("info " + quoted(file) + " --msu 3,0 --radius 45.5");
     ASSERT_EQ(r.status, 0) << r.err;
     const Records out = lines(r.out);
@@ -184,7 +136,7 @@ TEST(CliInfoShape, TextReportAndAnEyeWithoutATrace) {
 
 TEST(CliInfoShape, OptionMistakes) {
     TempDir dir;
-    const fs::path file = writeoma(dir, "r.oma", block("TRCFMT=1;400;E;R;F", ascii("R", Radii(400, 2500))));
+    const fs::path file = writeoma(dir / "r.oma", trace('R', Radii(400, 2500)));
     const struct {
         std::string option, message;
     } cases[] = {
@@ -227,7 +179,7 @@ TEST(CliConvertShape, WritesTheReshapedJobRecordForRecord) {
         {"--box=48,34 --rotate=-30", {true, -30, true, 4800, 3400}},
     };
     for (const bool packed : {true, false}) {
-        const fs::path in = writeoma(dir, "in.oma", job(packed));
+        const fs::path in = writeoma(dir / "in.oma", job(packed));
         for (const auto& c : cases) {
             SCOPED_TRACE(c.options + (packed ? " packed" : " ASCII"));
             const fs::path out = dir / "out.oma";
@@ -253,9 +205,9 @@ TEST(CliConvertShape, WritesTheReshapedJobRecordForRecord) {
 
 TEST(CliConvertShape, MistakesWriteNothing) {
     TempDir dir;
-    const fs::path in = writeoma(dir, "in.oma", job(true));
-    const fs::path none = writeoma(dir, "none.oma", {"JOB=1", "DBL=18"});
-    const fs::path undecoded = writeoma(dir, "six.oma", {"JOB=1", "TRCFMT=6;360;E;R;F", "R=abc"});
+    const fs::path in = writeoma(dir / "in.oma", job(true));
+    const fs::path none = writeoma(dir / "none.oma", {"JOB=1", "DBL=18"});
+    const fs::path undecoded = writeoma(dir / "six.oma", {"JOB=1", "TRCFMT=6;360;E;R;F", "R=abc"});
     const fs::path out = dir / "out.oma";
     const struct {
         std::string arguments, message;

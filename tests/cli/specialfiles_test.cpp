@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "clirunner.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -15,9 +17,7 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
-using testing::cli_path;
 using testing::quoted;
-using testing::run_command;
 using testing::shell_quote;
 using testing::TempDir;
 using testing::write_file;
@@ -31,21 +31,23 @@ struct tresult {
     double seconds = 0;
 };
 
-// Runs kestrune-cli with an argument text already quoted for the shell,
-// stopped after 10 seconds should it wait (status 124 then).
-tresult runcli(const std::string& arguments) {
+// Runs kestrune-cli as a process of its own with an argument text quoted for
+// the shell, stopped after 10 seconds should it wait (status 124 then): a run
+// in this process that waited for a writer could not be stopped.
+tresult runwithtimeout(const std::string& arguments) {
     tresult r;
     const auto start = std::chrono::steady_clock::now();
-    r.status = run_command("LC_ALL=C timeout 10 " + shell_quote(cli_path().string()) + " " + arguments, &r.out, &r.err);
+    const testing::cliresult run = testing::runcliprocess(arguments, "LC_ALL=C timeout 10");
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.status = run.status;
+    r.out = run.out;
+    r.err = run.err;
     return r;
 }
 
 // A sound right-eye trace of 400 points.
 std::string soundjob() {
-    std::string text = "JOB=1\r\nTRCFMT=1;400;E;R;F\r\n";
-    for (int i = 0; i < 400; i += 10) text += "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
-    return text;
+    return fixtures::filetext(fixtures::concat({{"JOB=1"}, fixtures::trace('R', fixtures::circle(400, 2500))}));
 }
 
 // Every command that takes files, with the options it needs; what it writes
@@ -103,7 +105,7 @@ TEST_F(SpecialFiles, NamedAsAFileAreRefusedAtOnceByEveryCommand) {
     for (const fs::path& special : specials) {
         for (const tcommand& c : commands(dir / "out", false)) {
             SCOPED_TRACE(std::string(c.name) + " " + c.options + " " + special.string());
-            const tresult r = runcli(std::string(c.name) + " " + c.options + " " + quoted(special));
+            const tresult r = runwithtimeout(std::string(c.name) + " " + c.options + " " + quoted(special));
             EXPECT_LT(r.seconds, promptly);
             EXPECT_EQ(r.status, 2);
             EXPECT_EQ(r.err, "kestrune-cli: " + special.string() + ": not a regular file\n");
@@ -115,7 +117,7 @@ TEST_F(SpecialFiles, NamedAsAFileAreRefusedAtOnceByEveryCommand) {
 
 TEST_F(SpecialFiles, NamedAmongOtherFilesAreCountedUnreadable) {
     write_file(dir / "a.oma", soundjob());
-    const tresult r = runcli("check " + quoted(dir / "a.oma") + " " + quoted(dir / "pipe.oma"));
+    const tresult r = runwithtimeout("check " + quoted(dir / "a.oma") + " " + quoted(dir / "pipe.oma"));
     EXPECT_LT(r.seconds, promptly);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, (dir / "a.oma").string() + ":  \nChecked 2 files: 1 sound, 0 with a fault, 1 unreadable\n");
@@ -142,7 +144,7 @@ TEST_F(SpecialFiles, InAFolderAreSkippedAndReported) {
         for (const tcommand& c : commands(dir / "out", true)) {
             SCOPED_TRACE(std::string(c.name) + " " + c.options + " " + jobsoption);
             fs::remove_all(dir / "out");
-            const tresult r = runcli(std::string(c.name) + " " + c.options + " " + jobsoption + " " + quoted(jobs));
+            const tresult r = runwithtimeout(std::string(c.name) + " " + c.options + " " + jobsoption + " " + quoted(jobs));
             EXPECT_LT(r.seconds, promptly);
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(r.err, skipped);

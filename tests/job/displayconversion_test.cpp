@@ -16,7 +16,7 @@
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/job/displayconversion.hpp"
-#include "fixtures/packedwriters.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
@@ -25,71 +25,21 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using fixtures::encodetrc4;
-using fixtures::encodetrcb;
-using fixtures::escaped;
+using fixtures::anglesof;
+using fixtures::ascii;
+using fixtures::concat;
+using fixtures::listof;
+using fixtures::outline;
+using fixtures::packed3;
+using fixtures::packed4;
+using fixtures::packedb;
+using fixtures::radiiof;
+using fixtures::recordsof;
 using kestrune::testing::real_samples_dir;
 using kestrune::testing::TempDir;
 using kestrune::testing::write_file;
 using Radii = std::vector<std::int32_t>;
 using Records = std::vector<std::string>;
-
-// ---- building files ----
-
-// A smooth, unsymmetric outline whose steps fit the packed notations.
-Radii outline(int n, std::int32_t base = 2500) {
-    Radii r;
-    for (int i = 0; i < n; ++i) r.push_back(base + (i * 7) % 97 / 3 + (i < n / 3 ? i % 11 : 0));
-    return r;
-}
-
-// One notation "3" record of the values (tag "R", "Z", "A" or "ZA").
-std::string packed3(const std::string& tag, const Radii& values) {
-    tradiilist r;
-    for (std::size_t i = 0; i < values.size(); ++i) r.addradiilist(static_cast<double>(i), values[i]);
-    std::string record = r.makebinaryradiilist(true);
-    return tag + record.substr(1);  // "R=" becomes tag "="
-}
-
-// ASCII records of tag, ten values each.
-Records ascii(const std::string& tag, const Radii& values) {
-    Records out;
-    for (std::size_t i = 0; i < values.size(); i += 10) {
-        std::string rec = tag + "=";
-        for (std::size_t k = i; k < values.size() && k < i + 10; ++k) {
-            if (k > i) rec += ";";
-            rec += std::to_string(values[k]);
-        }
-        out.push_back(rec);
-    }
-    return out;
-}
-
-Records concat(std::initializer_list<Records> parts) {
-    Records out;
-    for (const Records& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-Records recordsof(const tstringlist& list) { return Records(list.begin(), list.end()); }
-
-tstringlist listof(const Records& records) {
-    tstringlist list;
-    for (const std::string& r : records) list.add(r);
-    return list;
-}
-
-Radii radiiof(const tradiilist& r) {
-    Radii out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
-    return out;
-}
-
-std::vector<double> anglesof(const tradiilist& r) {
-    std::vector<double> out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractangleelement(i));
-    return out;
-}
 
 bool isstamp(const std::string& value) {
     static const std::regex pattern("QVT;[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}");
@@ -205,8 +155,8 @@ TEST_F(DisplayConversion, EveryPackedNotationReadsBackToTheSameRadii) {
         std::string right, left;
     };
     const tcase cases[] = {{"3", packed3("R", r), packed3("R", l)},
-                           {"B", "R=" + escaped(encodetrcb(r)), "R=" + escaped(encodetrcb(l))},
-                           {"4", "R=" + escaped(encodetrc4(r)), "R=" + escaped(encodetrc4(l))}};
+                           {"B", packedb("R", r), packedb("R", l)},
+                           {"4", packed4("R", r), packed4("R", l)}};
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.notation);
         const std::string n = c.notation;

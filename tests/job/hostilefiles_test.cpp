@@ -29,6 +29,7 @@
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/job/tracecheck.hpp"
 #include "kestrune/job/displayconversion.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -73,20 +74,11 @@ std::string randombytes(std::size_t n, std::uint32_t seed) {
 // One job as a tracer writes it: job records, a right and a left ASCII trace
 // of 400 points in records of ten.
 std::string job(int number) {
-    std::string s = "JOB=" + std::to_string(number) + "\r\nDO=B\r\nDBL=18.00\r\nHBOX=50.00;49.00\r\n"
-                    "VBOX=38.80;38.20\r\nCIRC=140.00;139.00\r\n";
-    for (const char eye : {'R', 'L'}) {
-        s += std::string("TRCFMT=1;400;E;") + eye + ";F\r\n";
-        for (int i = 0; i < 400; i += 10) {
-            s += "R=";
-            for (int k = i; k < i + 10; ++k) {
-                if (k > i) s += ';';
-                s += std::to_string(2300 + (k * 37) % 200);
-            }
-            s += "\r\n";
-        }
-    }
-    return s;
+    fixtures::radii r;
+    for (int k = 0; k < 400; ++k) r.push_back(2300 + (k * 37) % 200);
+    return fixtures::filetext(fixtures::concat({{"JOB=" + std::to_string(number), "DO=B", "DBL=18.00", "HBOX=50.00;49.00",
+                                                 "VBOX=38.80;38.20", "CIRC=140.00;139.00"},
+                                                fixtures::trace('R', r), fixtures::trace('L', r)}));
 }
 
 // Jobs one after the other up to size bytes.

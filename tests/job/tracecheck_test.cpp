@@ -11,37 +11,24 @@
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/job/tracecheck.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
 namespace {
 
 using namespace std::string_literals;
+using fixtures::concat;
 using records = std::vector<std::string>;
 
 const std::string kCorrupt = kCorruptBinaryData;
 
-// A format record and the ASCII data records of a trace, ten values a record.
-records asciitrace(const std::string& fmttag, const std::string& fmtvalue,
-                   const std::string& datatag, const std::vector<int>& values) {
-    records r{fmttag + "=" + fmtvalue};
-    for (std::size_t i = 0; i < values.size(); i += 10) {
-        std::string s = datatag + "=";
-        for (std::size_t k = i; k < values.size() && k < i + 10; ++k) {
-            if (k > i) s += ';';
-            s += std::to_string(values[k]);
-        }
-        r.push_back(s);
-    }
-    return r;
-}
-
 records radii(char eye, const std::vector<int>& values, int declared = 400) {
-    return asciitrace("TRCFMT", "1;" + std::to_string(declared) + ";E;" + eye + ";F", "R", values);
+    return fixtures::trace(eye, values, false, declared);
 }
 
 records zvalues(char eye, const std::vector<int>& values, int declared = 400) {
-    return asciitrace("ZFMT", "1;" + std::to_string(declared) + ";E;" + eye + ";F", "Z", values);
+    return fixtures::trace("1;" + std::to_string(declared) + ";E;" + eye + ";F", values, "Z", "ZFMT");
 }
 
 std::vector<int> level(int n, int value) { return std::vector<int>(static_cast<std::size_t>(n), value); }
@@ -54,15 +41,7 @@ std::vector<int> withvalue(std::vector<int> v, std::size_t at, int value) {
 // A right or left trace of 400 equal radii in packed notation 3: the start
 // radius 2500 (bytes C4 09) and 399 steps of 0, so the record is full of NUL
 // bytes as packed traces are.
-records packedtrace(char eye) {
-    return {"TRCFMT=3;400;E;"s + eye + ";F", "R=\xC4\x09"s + std::string(399, '\0')};
-}
-
-records cat(std::initializer_list<records> parts) {
-    records all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
+records packedtrace(char eye) { return fixtures::trace(eye, level(400, 2500), true); }
 
 void fill(tomafileobj& doc, const records& recs) {
     doc.omalist.clear();
@@ -99,62 +78,62 @@ TEST_F(TraceCheckTest, VerdictTable) {
 
     const std::vector<checkcase> cases = {
         {"no trace at all", {"JOB=1", "DBL=17.5"}, true, "", {}},
-        {"good right and left traces", cat({radii('R', good), radii('L', good)}), true, "", {}},
-        {"ten points are never judged", cat({radii('R', level(10, 100)), straydbl}), true, "", {}},
+        {"good right and left traces", concat({radii('R', good), radii('L', good)}), true, "", {}},
+        {"ten points are never judged", concat({radii('R', level(10, 100)), straydbl}), true, "", {}},
         {"right point count differs", radii('R', level(398, 2500)), false,
          kInvalidNumberOfPoints, {detail398}},
         {"right radius below range", radii('R', suspectlow), false, kSuspectRadii, {""}},
         {"right radius step above 2.00 mm", radii('R', step201), false, kSuspectRadii, {""}},
         {"right radius step of exactly 2.00 mm", radii('R', step200), false, "", {}},
-        {"two formats for the right eye", cat({radii('R', good), radii('R', good)}), false,
+        {"two formats for the right eye", concat({radii('R', good), radii('R', good)}), false,
          kMultipleRadiiFormats, {""}},
-        {"left fault after a good right", cat({radii('R', good), radii('L', suspectlow)}), false,
+        {"left fault after a good right", concat({radii('R', good), radii('L', suspectlow)}), false,
          kSuspectRadii, {""}},
-        {"right fault ends the testing", cat({radii('R', level(398, 2500)), radii('L', suspectlow)}),
+        {"right fault ends the testing", concat({radii('R', level(398, 2500)), radii('L', suspectlow)}),
          false, kInvalidNumberOfPoints, {detail398}},
-        {"approved trace passes suspect radii", cat({radii('R', suspectlow), approved}), true, "", {}},
+        {"approved trace passes suspect radii", concat({radii('R', suspectlow), approved}), true, "", {}},
         {"approved trace passes suspect radii with a wrong count",
-         cat({radii('R', withvalue(level(398, 2500), 5, 100)), approved}), true, "", {}},
-        {"approval does not pass a wrong count alone", cat({radii('R', level(398, 2500)), approved}),
+         concat({radii('R', withvalue(level(398, 2500), 5, 100)), approved}), true, "", {}},
+        {"approval does not pass a wrong count alone", concat({radii('R', level(398, 2500)), approved}),
          true, kInvalidNumberOfPoints, {detail398}},
-        {"Z fault unchecked", cat({radii('R', good), zvalues('R', zsuspect)}), false, "", {}},
-        {"Z fault checked", cat({radii('R', good), zvalues('R', zsuspect)}), true, kSuspectZ, {""}},
-        {"Z step of exactly 0.50 mm", cat({radii('R', good), zvalues('R', withvalue(zgood, 30, 170))}),
+        {"Z fault unchecked", concat({radii('R', good), zvalues('R', zsuspect)}), false, "", {}},
+        {"Z fault checked", concat({radii('R', good), zvalues('R', zsuspect)}), true, kSuspectZ, {""}},
+        {"Z step of exactly 0.50 mm", concat({radii('R', good), zvalues('R', withvalue(zgood, 30, 170))}),
          true, "", {}},
-        {"approved trace passes suspect Z", cat({radii('R', good), zvalues('R', zsuspect), approved}),
+        {"approved trace passes suspect Z", concat({radii('R', good), zvalues('R', zsuspect), approved}),
          true, "", {}},
         {"approved trace still has its Z count checked",
-         cat({radii('R', good), zvalues('R', level(398, 120)), approved}), true,
+         concat({radii('R', good), zvalues('R', level(398, 120)), approved}), true,
          kInvalidNumberOfPoints, {detail398}},
         {"left radii before right Z",
-         cat({radii('R', good), radii('L', suspectlow), zvalues('R', zsuspect)}), true,
+         concat({radii('R', good), radii('L', suspectlow), zvalues('R', zsuspect)}), true,
          kSuspectRadii, {""}},
         {"right Z before left Z",
-         cat({radii('R', good), radii('L', good), zvalues('R', level(398, 120)),
+         concat({radii('R', good), radii('L', good), zvalues('R', level(398, 120)),
               zvalues('L', zsuspect)}),
          true, kInvalidNumberOfPoints, {detail398}},
-        {"stray binary in a text record", cat({packedtrace('R'), straydbl}), true, kCorrupt + "DBL", {}},
-        {"stray binary without Z check", cat({packedtrace('R'), straydbl}), false, kCorrupt + "DBL", {}},
+        {"stray binary in a text record", concat({packedtrace('R'), straydbl}), true, kCorrupt + "DBL", {}},
+        {"stray binary without Z check", concat({packedtrace('R'), straydbl}), false, kCorrupt + "DBL", {}},
         {"packed radius records are no stray binary", packedtrace('R'), true, "", {}},
         {"packed angle records are no stray binary",
          {"TRCFMT=3;400;U;R;F", "R=\xC4\x09"s + std::string(399, '\0'),
           "A=\0\0"s + std::string(399, '\x5A')},
          true, "", {}},
         {"angle records of an ASCII trace are scanned",
-         cat({radii('R', good), {"A=18000;1\0" "8090;0"s}}), true, kCorrupt + "A", {}},
+         concat({radii('R', good), {"A=18000;1\0" "8090;0"s}}), true, kCorrupt + "A", {}},
         {"angle records of a packed Z trace are not scanned, those of an ASCII one are",
-         cat({packedtrace('R'), {"ZFMT=3;400;U;R;F", "Z=\xC4\x09"s + std::string(399, '\0'), "ZA=\0\0"s,
+         concat({packedtrace('R'), {"ZFMT=3;400;U;R;F", "Z=\xC4\x09"s + std::string(399, '\0'), "ZA=\0\0"s,
                                  "ZFMT=1;400;U;L;F", "ZA=1\0"s, "JOB=7"}}),
          false, kCorrupt + "ZA", {}},
-        {"an angle record before any format record is scanned", cat({{"A=1\0"s}, packedtrace('R')}), true,
+        {"an angle record before any format record is scanned", concat({{"A=1\0"s}, packedtrace('R')}), true,
          kCorrupt + "A", {}},
         {"the last stray record is reported",
-         cat({{"FRAM=A\0B"s}, packedtrace('L'), straydbl, {"JOB=7"}}), true, kCorrupt + "DBL", {}},
+         concat({{"FRAM=A\0B"s}, packedtrace('L'), straydbl, {"JOB=7"}}), true, kCorrupt + "DBL", {}},
         {"a record without a tag delimiter is its own tag",
-         cat({packedtrace('R'), {"XY\0Z"s}}), true, kCorrupt + "XY\0Z"s, {}},
-        {"an ASCII trace qualifies for the scan", cat({radii('R', good), straydbl}), false,
+         concat({packedtrace('R'), {"XY\0Z"s}}), true, kCorrupt + "XY\0Z"s, {}},
+        {"an ASCII trace qualifies for the scan", concat({radii('R', good), straydbl}), false,
          kCorrupt + "DBL", {}},
-        {"a trace verdict wins over the scan", cat({radii('R', suspectlow), straydbl}), true,
+        {"a trace verdict wins over the scan", concat({radii('R', suspectlow), straydbl}), true,
          kSuspectRadii, {""}},
     };
     for (const auto& c : cases) {
@@ -301,16 +280,16 @@ TEST_F(TraceCheckTest, HandsOutTheExtractionOfItsFirstPass) {
     };
     const std::vector<reusecase> cases = {
         {"no trace at all", {"JOB=1", "DBL=17.5"}, true},
-        {"good right and left", cat({radii('R', good), radii('L', good), {"DRILL=R;1;2;3;4;5;6"}}), true},
+        {"good right and left", concat({radii('R', good), radii('L', good), {"DRILL=R;1;2;3;4;5;6"}}), true},
         {"left only: the shown shape is its mirror image", radii('L', good), true},
         {"fewer points than declared", radii('R', level(398, 2500)), true},
         {"surplus points on the right", radii('R', level(402, 2500)), false},
-        {"surplus points on the left", cat({radii('R', good), radii('L', level(405, 2500))}), false},
+        {"surplus points on the left", concat({radii('R', good), radii('L', level(405, 2500))}), false},
         {"a declared count of 0", radii('R', good, 0), false},
-        {"two blocks for the right eye", cat({radii('R', good), radii('R', level(400, 2400))}), true},
+        {"two blocks for the right eye", concat({radii('R', good), radii('R', level(400, 2400))}), true},
         {"uneven trace with angle records",
          {"TRCFMT=1;4;U;R;F", "R=2500;2510;2520;2530", "A=0;9000;18000;27000"}, true},
-        {"Z records beside the radii", cat({radii('R', good), zvalues('R', level(400, 120))}), true},
+        {"Z records beside the radii", concat({radii('R', good), zvalues('R', level(400, 120))}), true},
         {"packed trace", packedtrace('R'), true},
         {"right radius below range", radii('R', withvalue(good, 57, 400)), true},
     };

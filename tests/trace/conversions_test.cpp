@@ -9,12 +9,16 @@
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/omafixtures.hpp"
 
 namespace kestrune {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using fixtures::anglesof;
+using fixtures::radiiof;
+using fixtures::recordsof;
 using Radii = std::vector<std::int32_t>;
 using Records = std::vector<std::string>;
 
@@ -29,20 +33,6 @@ tradiilist evenlist(int n, const std::string& format = {}) {
     r.trcfmtstr = format;
     for (int i = 0; i < n; ++i) r.addradiilist(static_cast<double>(i) * 360.0 / n, 2000 + i);
     return r;
-}
-
-Records recordsof(const tstringlist& list) { return Records(list.begin(), list.end()); }
-
-Radii radiiof(const tradiilist& r) {
-    Radii out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
-    return out;
-}
-
-std::vector<double> anglesof(const tradiilist& r) {
-    std::vector<double> out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractangleelement(i));
-    return out;
 }
 
 // The values of a record "TAG=v;v;...", as text.

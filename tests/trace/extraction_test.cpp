@@ -14,7 +14,7 @@
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "fixtures/packedwriters.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
@@ -22,6 +22,13 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using fixtures::anglesof;
+using fixtures::ascii;
+using fixtures::concat;
+using fixtures::listof;
+using fixtures::outline;
+using fixtures::radiiof;
+using fixtures::trace;
 using kestrune::testing::TempDir;
 using kestrune::testing::read_file;
 using kestrune::testing::real_samples_dir;
@@ -33,56 +40,6 @@ class Regional : public ::testing::Test {
 protected:
     void SetUp() override { setregionalsettings('.'); }
 };
-
-tstringlist listof(const Records& records) {
-    tstringlist list;
-    for (const std::string& r : records) list.add(r);
-    return list;
-}
-
-// A smooth outline that is not symmetric, so a mirror image differs from it.
-Radii outline(int n, std::int32_t base = 2500) {
-    Radii r;
-    for (int i = 0; i < n; ++i) r.push_back(base + (i * 7) % 97 / 3 + (i < n / 3 ? i % 11 : 0));
-    return r;
-}
-
-// ASCII records of tag, perrecord values each.
-void appendascii(Records& out, const Radii& values, const std::string& tag = "R", int perrecord = 10) {
-    for (std::size_t i = 0; i < values.size(); i += perrecord) {
-        std::string rec = tag + "=";
-        for (std::size_t k = i; k < values.size() && k < i + perrecord; ++k) {
-            if (k > i) rec += ";";
-            rec += std::to_string(values[k]);
-        }
-        out.push_back(rec);
-    }
-}
-
-Records trace(const std::string& format, const Radii& values, const std::string& tag = "R",
-              const std::string& fmttag = "TRCFMT") {
-    Records out{fmttag + "=" + format};
-    appendascii(out, values, tag);
-    return out;
-}
-
-Records concat(std::initializer_list<Records> parts) {
-    Records out;
-    for (const Records& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-Radii radiiof(const tradiilist& r) {
-    Radii out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
-    return out;
-}
-
-std::vector<double> anglesof(const tradiilist& r) {
-    std::vector<double> out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractangleelement(i));
-    return out;
-}
 
 // The radii of an equally spaced trace mirrored about the 90-270 degree axis:
 // the radius at angle t is the one that was at 180 - t.
@@ -218,8 +175,7 @@ TEST_F(Extraction, AngleRecordsSetTheAnglesAndSortTheTrace) {
     // Angles in hundredths of a degree, starting at 180 degrees.
     Radii angles;
     for (int i = 0; i < 400; ++i) angles.push_back((18000 + i * 90) % 36000);
-    Records recs = trace("1;400;U;R;F", r);
-    appendascii(recs, angles, "A");
+    Records recs = concat({trace("1;400;U;R;F", r), ascii("A", angles)});
     ASSERT_TRUE(run(recs));
     ASSERT_EQ(right.readcount(), 400);
     // Sorted by angle: the point given at 0 degrees (index 200) comes first.
@@ -246,8 +202,8 @@ TEST_F(Extraction, PackedAngleRecordsPast327DegreesReadAsUnsigned) {
 }
 
 TEST_F(Extraction, AngleRecordsStartingAtZeroKeepTheOrder) {
-    Records recs = trace("1;12;U;R;F", Radii(12, 2500));
-    appendascii(recs, {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 35000}, "A");
+    Records recs = concat({trace("1;12;U;R;F", Radii(12, 2500)),
+                           ascii("A", {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 35000})});
     ASSERT_TRUE(run(recs));
     EXPECT_THAT(anglesof(right), ElementsAre(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 350));
 }
@@ -264,8 +220,7 @@ TEST_F(Extraction, AngleRecordsOutsideOneTurnAreTakenRoundTheCircle) {
         Radii r(12, 2500);
         r[3] = 2345;
         Radii angles = {0, 1000, 2000, c.hundredths, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 35000};
-        Records recs = trace("1;12;U;R;F", r);
-        appendascii(recs, angles, "A");
+        Records recs = concat({trace("1;12;U;R;F", r), ascii("A", angles)});
         ASSERT_TRUE(run(recs));
         ASSERT_EQ(right.readcount(), 12);
         bool found = false;
@@ -288,10 +243,9 @@ TEST_F(Extraction, FormatFieldsWithBlanksAroundThemReadAsTrimmed) {
     // Each padded value gives what its plain twin gives: the notation, the
     // count, the eye and (for "U") the angle records.
     const Radii r = outline(400), l = outline(400, 2300);
-    Records angles;
     Radii hundredths;
     for (int i = 0; i < 400; ++i) hundredths.push_back(i * 90);
-    appendascii(angles, hundredths, "A");
+    const Records angles = ascii("A", hundredths);
     const struct {
         const char* plain;
         const char* padded;
@@ -337,9 +291,7 @@ TEST_F(Extraction, ThicknessDataIsNotTraceDataWhereverItStands) {
     // A thickness section (STHKFMT with its own R and T records) before or
     // after the outlines leaves them alone.
     const Radii r = outline(400, 2400), l = outline(400, 2600), thick = outline(72, 300);
-    Records section{"STHKFMT=1;72;E;B"};
-    appendascii(section, thick, "R");
-    appendascii(section, thick, "T");
+    const Records section = concat({{"STHKFMT=1;72;E;B"}, ascii("R", thick), ascii("T", thick)});
     for (const bool first : {true, false}) {
         SCOPED_TRACE(first ? "thickness first" : "thickness last");
         const Records outlines = concat({trace("1;400;E;R;F", r), trace("1;400;E;L;F", l)});
@@ -710,7 +662,7 @@ TEST_F(Extraction, PackedTracesThroughAFile) {
     tradiilist source;
     for (std::size_t i = 0; i < r.size(); ++i) source.addradiilist(i * 0.9, r[i]);
     std::string file = "JOB=1\r\nTRCFMT=3;400;E;R;F\r\n" + source.makebinaryradiilist(true) + "\r\n";
-    file += "TRCFMT=B;360;E;L;F\r\nR=" + fixtures::escaped(fixtures::encodetrcb(l));
+    file += "TRCFMT=B;360;E;L;F\r\n" + fixtures::packedb("R", l);
     file += "\r\nDBL=18\r\nFRAM=Test\r\nFTYP=2\r\n";
     TempDir dir;
     write_file(dir / "packed.oma", file);

@@ -15,34 +15,15 @@
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
 namespace {
 
+using namespace fixtures::shapes;
+
 constexpr double kPi = std::numbers::pi;
-double rad(double deg) { return deg * kPi / 180.0; }
-
-// A shape of n points at equal angles from 0, radius given per angle in degrees.
-tradiilist polarshape(int n, const std::function<double(double)>& radiusat) {
-    tradiilist l;
-    for (int i = 0; i < n; ++i) {
-        const double angle = i * 360.0 / n;
-        l.addradiilist(angle, static_cast<std::int32_t>(std::nearbyint(radiusat(angle))));
-    }
-    return l;
-}
-
-tradiilist circle(int n, double r) {
-    return polarshape(n, [r](double) { return r; });
-}
-
-// Ellipse with semi-axes ax along x and by along y, centred on the origin.
-tradiilist ellipse(int n, double ax, double by) {
-    return polarshape(n, [ax, by](double t) {
-        return ax * by / std::hypot(by * std::cos(rad(t)), ax * std::sin(rad(t)));
-    });
-}
 
 // Circle of radius r whose centre lies dx to the +x side of the origin.
 tradiilist shiftedcircle(int n, double r, double dx) {
@@ -57,29 +38,6 @@ tradiilist square(int n, double s) {
     return polarshape(n, [s](double t) {
         return s / std::max(std::fabs(std::cos(rad(t))), std::fabs(std::sin(rad(t))));
     });
-}
-
-// A list from explicit (angle, radius) pairs, in the order given.
-struct pt {
-    double angle;
-    std::int32_t radius;
-};
-tradiilist points(const std::vector<pt>& pts, const std::string& fmt = "") {
-    tradiilist l;
-    l.trcfmtstr = fmt;
-    for (const pt& p : pts) l.addradiilist(p.angle, p.radius);
-    return l;
-}
-
-std::vector<double> anglesof(const tradiilist& l) {
-    std::vector<double> v;
-    for (int i = 0; i < l.readcount(); ++i) v.push_back(l.extractangleelement(i));
-    return v;
-}
-std::vector<std::int32_t> radiiof(const tradiilist& l) {
-    std::vector<std::int32_t> v;
-    for (int i = 0; i < l.readcount(); ++i) v.push_back(l.extractradiuselement(i));
-    return v;
 }
 
 // ---- plane geometry ----

@@ -10,43 +10,20 @@
 
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "fixtures/packedwriters.hpp"
+#include "fixtures/omafixtures.hpp"
 
 namespace kestrune {
 namespace {
 
 using ::testing::ElementsAreArray;
+using fixtures::anglesof;
 using fixtures::encodetrc4;
 using fixtures::encodetrcb;
 using fixtures::escaped;
+using fixtures::evenlist;
+using fixtures::hex;
+using fixtures::radiiof;
 using Radii = std::vector<std::int32_t>;
-
-// Bytes from hexadecimal pairs separated by blanks: "C4 09 1B".
-std::string hex(std::string_view text) {
-    std::string out;
-    for (std::size_t k = 0; k < text.size();) {
-        if (text[k] == ' ') {
-            ++k;
-            continue;
-        }
-        out.push_back(static_cast<char>(std::stoi(std::string(text.substr(k, 2)), nullptr, 16)));
-        k += 2;
-    }
-    return out;
-}
-
-// The radii of a list, in stored order.
-Radii radiiof(const tradiilist& r) {
-    Radii out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractradiuselement(i));
-    return out;
-}
-
-std::vector<double> anglesof(const tradiilist& r) {
-    std::vector<double> out;
-    for (int i = 0; i < r.readcount(); ++i) out.push_back(r.extractangleelement(i));
-    return out;
-}
 
 // The bytes that end a record in a file.
 bool endsrecord(unsigned char c) {
@@ -291,13 +268,6 @@ TEST(PackedHostile, RandomBytesStayInsideTheData) {
 
 // ---------------------------------------------------------------- record values
 
-// A radii list filled from radii at equal angles, as extraction would.
-tradiilist listof(const Radii& radii) {
-    tradiilist r;
-    for (std::size_t i = 0; i < radii.size(); ++i) r.addradiilist(360.0 * i / radii.size(), radii[i]);
-    return r;
-}
-
 TEST(PackedRecords, AddOMAradiiDecodesEachNotation) {
     struct Case {
         const char* name;
@@ -379,7 +349,7 @@ TEST(PackedRecords, WriterRoundTrips) {
         {0},
     };
     for (const Radii& shape : shapes) {
-        const tradiilist source = listof(shape);
+        const tradiilist source = evenlist(shape);
         const std::string record = source.makebinaryradiilist(true);
         ASSERT_EQ(record.substr(0, 2), "R=");
         for (std::size_t k = 2; k < record.size(); ++k)
@@ -393,12 +363,12 @@ TEST(PackedRecords, WriterRoundTrips) {
 
 TEST(PackedRecords, WriterBytes) {
     // The worked example: start low byte first, then one byte per step.
-    EXPECT_EQ(listof({2500, 2505, 2502}).makebinaryradiilist(true), "R=" + hex("C4 09 05 FD"));
+    EXPECT_EQ(evenlist({2500, 2505, 2502}).makebinaryradiilist(true), "R=" + hex("C4 09 05 FD"));
     // A step of 13 is escaped; the Z pass writes "Z=".
-    EXPECT_EQ(listof({2500, 2513}).makebinaryradiilist(false), "Z=" + hex("C4 09 1B 8D"));
+    EXPECT_EQ(evenlist({2500, 2513}).makebinaryradiilist(false), "Z=" + hex("C4 09 1B 8D"));
     // A step beyond a byte is written as an absolute radius (2700 = 0x0A8C,
     // whose high byte is LF and so escaped).
-    EXPECT_EQ(listof({2500, 2700}).makebinaryradiilist(true), "R=" + hex("C4 09 80 8C 1B 8A"));
+    EXPECT_EQ(evenlist({2500, 2700}).makebinaryradiilist(true), "R=" + hex("C4 09 80 8C 1B 8A"));
     EXPECT_EQ(tradiilist().makebinaryradiilist(true), "R=");
 }
 

@@ -10,10 +10,13 @@
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/omafixtures.hpp"
 #include "testsupport.hpp"
 
 namespace kestrune {
 namespace {
+
+using fixtures::shapes::circle;
 
 // Sets the regional separators for one test and puts the previous ones back.
 class RadiiDump : public ::testing::Test {
@@ -26,12 +29,6 @@ protected:
     void TearDown() override {
         QVTFormatsettings() = saved_system_;
         UserFormatsettings() = saved_user_;
-    }
-
-    static tradiilist circle(int n, std::int32_t r) {
-        tradiilist l;
-        for (int i = 0; i < n; ++i) l.addradiilist(i * 360.0 / n, r);
-        return l;
     }
 
 private:

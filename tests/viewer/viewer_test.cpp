@@ -30,6 +30,8 @@
 #include <sys/stat.h>
 
 #include "application.hpp"
+#include "fixtures/omafixtures.hpp"
+#include "homesandbox.hpp"
 #include "fileregistration.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/messages.hpp"
@@ -42,6 +44,11 @@ using namespace std::string_literals;
 
 namespace {
 
+using kestrune::fixtures::circle;
+using kestrune::fixtures::filetext;
+using kestrune::fixtures::oval;
+using kestrune::fixtures::trace;
+
 // The temporary home of the whole test run, made before the application
 // object exists.
 QTemporaryDir* testroot = nullptr;
@@ -52,25 +59,6 @@ fs::path workfolder() { return rootpath() / "home/Documents/Quorvanta"; }
 void writefile(const fs::path& p, const std::string& bytes) {
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << bytes;
-}
-
-// n radii around an oval, ten a record, in the format record's eye.
-std::string asciitrace(char eye, int n, int base = 2500) {
-    std::string text = "TRCFMT=1;" + std::to_string(n) + ";E;" + eye + ";F\r\n";
-    for (int i = 0; i < n; i += 10) {
-        text += "R=";
-        for (int k = i; k < n && k < i + 10; ++k) {
-            if (k > i) text += ';';
-            const double c = std::cos(2 * std::acos(-1.0) * k / n);
-            text += std::to_string(base + static_cast<int>(300 * c * c));
-        }
-        text += "\r\n";
-    }
-    return text;
-}
-
-std::string packedtrace(char eye) {
-    return "TRCFMT=3;400;E;"s + eye + ";F\r\nR=\xC4\x09"s + std::string(399, '\0') + "\r\n";
 }
 
 // What a message box or dialog that pops up next looked like; it is closed
@@ -183,7 +171,7 @@ private slots:
     }
 
     void showsAFileFromTheCommandLine() {
-        const fs::path job = sample("job.oma", "JOB=12\r\n" + asciitrace('R', 36) + asciitrace('L', 36, 2200));
+        const fs::path job = sample("job.oma", "JOB=12\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200))));
         kestrune::setruntimeparameters({"LOCALFOLDER=" + (rootpath() / "local").string() + "/", job.string()});
         auto& w = shownwindow();
         QCOMPARE(w.windowTitle(), QStringLiteral("job.oma"));
@@ -284,7 +272,7 @@ private slots:
     void awkwardNamesKeepTheirBytes() {
         const std::string names[] = {"caf\xE9 job.oma", "50% \"quoted\" 'job'.oma", "new\nline.oma", "-dash.oma",
                                      "\xFF\xFE.oma"};
-        const std::string content = "JOB=7\r\n" + asciitrace('R', 36) + asciitrace('L', 36, 2200);
+        const std::string content = "JOB=7\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200)));
         for (const std::string& name : names) {
             const fs::path file = sample(name, content);
             const std::string stem = name.substr(0, name.size() - 4);
@@ -312,7 +300,7 @@ private slots:
 
     void binaryTraceIsListedAsNumbers() {
         auto& w = shownwindow();
-        w.Showfile(sample("packed.oma", "JOB=3\r\n" + packedtrace('R')).string());
+        w.Showfile(sample("packed.oma", "JOB=3\r\n" + filetext(trace('R', circle(400, 2500), true))).string());
         const QStringList lines = memolines();
         QCOMPARE(lines.at(0), QStringLiteral("JOB=3"));
         QCOMPARE(lines.at(1), QStringLiteral("TRCFMT=1;400;E;R;F"));
@@ -331,7 +319,7 @@ private slots:
         QCOMPARE(w.Errlab->text(), QStringLiteral(" "));
         QVERIFY(w.rightfilename.empty());
 
-        w.Showfile(sample("ten.oma", asciitrace('R', 10) + asciitrace('L', 11)).string());
+        w.Showfile(sample("ten.oma", filetext(trace('R', oval(10))) + filetext(trace('L', oval(11)))).string());
         QVERIFY(!w.Image1->isVisible());
         QVERIFY(w.Image2->isVisible());
         QVERIFY(w.rightfilename.empty());
@@ -349,7 +337,7 @@ private slots:
             std::string content;
             QString label;
         } cases[] = {
-            {"good", asciitrace('R', 20), QStringLiteral(" ")},
+            {"good", filetext(trace('R', oval(20))), QStringLiteral(" ")},
             {"verdict and detail", eighteen, QStringLiteral("Invalid number of points 1;20;E;R;F Points=    18")},
             {"verdict alone", low, QStringLiteral("Suspect radii found in the trace ")},
         };
@@ -374,26 +362,26 @@ private slots:
         QVERIFY(!w.Image2->isVisible());
         QVERIFY(!fs::exists(workfolder() / "_OMAData.csv"));
 
-        const fs::path job = sample("again.oma", "JOB=5\r\n" + asciitrace('L', 36));
+        const fs::path job = sample("again.oma", "JOB=5\r\n" + filetext(trace('L', oval(36))));
         w.Showfile(job.string());
         QVERIFY(w.Image2->isVisible());
-        writefile(job, "JOB=6\r\n" + asciitrace('L', 36));
+        writefile(job, "JOB=6\r\n" + filetext(trace('L', oval(36))));
         QTest::mouseClick(w.Image2, Qt::LeftButton);
         QCOMPARE(memolines().first(), QStringLiteral("JOB=6"));
         // The right picture box takes no clicks.
-        writefile(job, "JOB=7\r\n" + asciitrace('R', 36));
+        writefile(job, "JOB=7\r\n" + filetext(trace('R', oval(36))));
         w.Showfile(job.string());
-        writefile(job, "JOB=8\r\n" + asciitrace('R', 36));
+        writefile(job, "JOB=8\r\n" + filetext(trace('R', oval(36))));
         QTest::mouseClick(w.Image1, Qt::LeftButton);
         QCOMPARE(memolines().first(), QStringLiteral("JOB=7"));
     }
 
     void closingDeletesTheLatestPictures() {
         auto& w = shownwindow();
-        w.Showfile(sample("a.oma", asciitrace('R', 20) + asciitrace('L', 20)).string());
+        w.Showfile(sample("a.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20)))).string());
         const std::string aleft = w.leftfilename;
         const std::string aright = w.rightfilename;
-        w.Showfile(sample("b.oma", asciitrace('R', 20)).string());
+        w.Showfile(sample("b.oma", filetext(trace('R', oval(20)))).string());
         const std::string bright = w.rightfilename;
         QCOMPARE(w.leftfilename, aleft);  // unchanged by a file without a left trace
         QVERIFY(fs::exists(aleft) && fs::exists(aright) && fs::exists(bright));
@@ -540,7 +528,7 @@ private slots:
     }
 
     void screenshotModeSavesThePictureAndQuits() {
-        const fs::path job = sample("shot.oma", "JOB=10\r\n" + asciitrace('R', 36) + asciitrace('L', 36, 2200));
+        const fs::path job = sample("shot.oma", "JOB=10\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200))));
         const QString png = QString::fromStdString((rootpath() / "shot.png").string());
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -565,15 +553,7 @@ int main(int argc, char** argv) {
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/kestrune-viewer-test-XXXXXX"));
     if (!root.isValid()) return 1;
     testroot = &root;
-    const fs::path home = rootpath() / "home";
-    for (const char* sub : {".config", ".local/share", ".cache", "runtime"}) fs::create_directories(home / sub);
-    fs::permissions(home / "runtime", fs::perms::owner_all);
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-    ::setenv("KESTRUNE_SHARED_DOCUMENTS", (rootpath() / "shared").c_str(), 1);
+    const kestrune::testing::homesandbox sandbox(rootpath());
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     kestrune::KestruneApplication app(argc, argv);
