@@ -114,11 +114,7 @@ std::string defaultjob() {
 }
 
 bool writetext(const std::string& filename, const std::string& text) {
-    std::FILE* f = std::fopen(filename.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0) ok = false;
-    return ok;
+    return static_cast<bool>(writefilesafely(filename, text));
 }
 
 // A private working folder under the temporary folder, removed on exit.

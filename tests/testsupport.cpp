@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -132,22 +133,37 @@ bool finishes_in_time(const std::function<void()>& work, const std::vector<fs::p
         intime = done.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return finished; });
     }
     // A reader blocked on a pipe goes on once a writer has come and gone
-    // (it then reads the end of the file); keep knocking until it has, or
-    // give up on the whole test program rather than hang.
+    // (it then reads the end of the file); a writer blocked on one goes on
+    // once a reader is there, which is kept open and drained so the writer
+    // never meets a closed pipe. Keep knocking until the work has gone on,
+    // or give up on the whole test program rather than hang.
     const auto giveup = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::vector<int> readers;
     while (!intime) {
         if (std::chrono::steady_clock::now() > giveup) {
             std::fprintf(stderr, "finishes_in_time: the work is still waiting; giving up\n");
             std::abort();
         }
+        if (readers.empty()) {
+            for (const fs::path& fifo : fifos) {
+                const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) readers.push_back(fd);
+            }
+        }
         for (const fs::path& fifo : fifos) {
             const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
             if (fd >= 0) ::close(fd);
+        }
+        for (const int fd : readers) {
+            char block[4096];
+            while (::read(fd, block, sizeof block) > 0) {
+            }
         }
         std::unique_lock lock(m);
         if (done.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished; })) break;
     }
     worker.join();
+    for (const int fd : readers) ::close(fd);
     return intime;
 }
 
@@ -156,6 +172,24 @@ std::string read_file(const fs::path& p) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::set<std::string> entries(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().string());
+    return names;
+}
+
+bool istemporaryname(const fs::path& temp, const fs::path& target) {
+    if (temp.parent_path() != target.parent_path()) return false;
+    const std::string name = temp.filename().string();
+    const std::string prefix = "." + target.filename().string().substr(0, 200) + ".";
+    if (name.size() != prefix.size() + 16 + 4 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+    const std::string digits = name.substr(prefix.size(), 16);
+    return digits.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 void write_file(const fs::path& p, const std::string& bytes) {

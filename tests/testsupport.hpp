@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,13 +48,21 @@ std::filesystem::path read_error_file();
 
 // Runs work on a thread of its own and waits at most seconds for it. When it
 // has not finished by then, each of fifos is opened for writing and closed
-// again, which releases a reader waiting to open or read it, so that a test
-// that would wait forever fails instead. Returns whether work finished in
-// time.
+// again, which releases a reader waiting to open or read it, and opened for
+// reading and drained until work ends, which releases a writer waiting to
+// open or write it, so that a test that would wait forever fails instead.
+// Returns whether work finished in time.
 bool finishes_in_time(const std::function<void()>& work, const std::vector<std::filesystem::path>& fifos,
                       double seconds = 5);
 
 std::string read_file(const std::filesystem::path& p);
+// The names of every entry of folder, hidden ones included (empty when it
+// cannot be read).
+std::set<std::string> entries(const std::filesystem::path& folder);
+// Whether temp is a name the safe writer gives the temporary file of a write
+// to target: in target's folder, "." followed by target's name (its first
+// 200 bytes), ".", 16 hexadecimal digits and ".tmp".
+bool istemporaryname(const std::filesystem::path& temp, const std::filesystem::path& target);
 void write_file(const std::filesystem::path& p, const std::string& bytes);
 
 // Runs a shell command line; returns its exit status and fills out with its

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
-#include <random>
 #include <vector>
 
 #include "kestrune/support/files.hpp"
@@ -97,45 +96,11 @@ std::string xmltext(std::string_view s) {
 
 int codefromerrno(int err) { return err == 0 ? 0 : ioerrorfromerrno(err); }
 
-int createfolders(const fs::path& folder) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) return codefromerrno(ec.value());
-    return 0;
-}
-
-// Writes content to path through a temporary file in the same folder, so
-// that a reader never sees a half-written file. Returns 0 or the code.
-int writefileinplace(const fs::path& path, const std::string& content) {
-    if (const int code = createfolders(path.parent_path()); code != 0) return code;
-    static std::mutex m;
-    static std::minstd_rand generator(static_cast<unsigned>(::getpid()));
-    unsigned salt;
-    {
-        std::lock_guard<std::mutex> lock(m);
-        salt = static_cast<unsigned>(generator());
-    }
-    const fs::path temp = path.parent_path() / ("." + path.filename().string() + "." + std::to_string(salt) + ".tmp");
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return codefromerrno(errno);
-    int err = 0;
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return codefromerrno(err);
-    }
-    return 0;
+// Writes content to path through the one safe writer, making missing
+// folders: a reader never sees a half-written file, and a symbolic link (a
+// mimeapps.list kept elsewhere) stays a link. Returns 0 or the code.
+int writedesktopfile(const fs::path& path, const std::string& content) {
+    return writefilesafely(path, content, tmissingfolders::create).code;
 }
 
 // Removes a file; a missing one counts as removed.
@@ -258,17 +223,6 @@ void editkeyfile(std::vector<std::string>& lines, std::string_view group, std::s
 std::vector<std::string> without(std::vector<std::string> entries, const std::string& id) {
     std::erase(entries, id);
     return entries;
-}
-
-// The file a name leads to when it is a symbolic link (a mimeapps.list kept
-// elsewhere stays where it is), else the name itself.
-fs::path writetarget(const fs::path& path) {
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        const fs::path target = fs::weakly_canonical(path, ec);
-        if (!ec) return target;
-    }
-    return path;
 }
 
 constexpr const char* icontext =
@@ -458,8 +412,8 @@ tregresult TFileRegistrationHelper::RegisterProgid(bool DoRegister) {
         // the program, and readers drop a file holding one whole.
         const std::string text = desktopentry();
         if (!isutf8(text)) return hresultfromcode(codeinvalidparameter);
-        if (const int code = writefileinplace(iconpath(), icontext); code != 0) return hresultfromcode(code);
-        return hresultfromcode(writefileinplace(entry, text));
+        if (const int code = writedesktopfile(iconpath(), icontext); code != 0) return hresultfromcode(code);
+        return hresultfromcode(writedesktopfile(entry, text));
     } catch (const std::bad_alloc&) {
         return hresultfromcode(8);
     }
@@ -485,16 +439,15 @@ tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszEx
             xml += "    <glob pattern=\"*." + xmltext(latin1toutf8(bare)) + "\"/>\n";
             xml += "  </mime-type>\n";
             xml += "</mime-info>\n";
-            code = writefileinplace(package, xml);
+            code = writedesktopfile(package, xml);
         } else {
             code = removefile(package);
         }
         if (code != 0) return hresultfromcode(code);
 
         // mimeapps.list: only this program's own entries change.
-        const fs::path target = writetarget(mimeapps);
         std::string content;
-        if (!readwholefile(target, content, code)) return hresultfromcode(code);
+        if (!readwholefile(mimeapps, content, code)) return hresultfromcode(code);
         if (!fRegister && content.empty()) return 0;
         std::vector<std::string> lines = splitlines(content);
         if (fRegister) {
@@ -513,7 +466,7 @@ tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszEx
         std::string updated;
         for (const std::string& line : lines) updated.append(line).push_back('\n');
         if (updated == content) return 0;
-        return hresultfromcode(writefileinplace(target, updated));
+        return hresultfromcode(writedesktopfile(mimeapps, updated));
     } catch (const std::bad_alloc&) {
         return hresultfromcode(8);
     }

@@ -5,13 +5,15 @@
 // With KESTRUNE_SCREENSHOT=PATH in the environment the viewer shows FILE,
 // saves a PNG picture of its window's client area to PATH and quits (exit
 // status 1 when the picture cannot be saved).
-#include <QFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QPixmap>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "application.hpp"
@@ -44,9 +46,17 @@ int main(int argc, char** argv) {
     if (screenshot && *screenshot) {
         // After the window has been shown and painted once.
         QTimer::singleShot(200, &window, [&] {
-            const QPixmap picture = window.grab();
-            if (!picture.save(QFile::decodeName(screenshot), "PNG")) {
-                std::fprintf(stderr, "kestrune: cannot save the screenshot to %s\n", screenshot);
+            // Encoded in memory, then written as every file of Kestrune is.
+            QByteArray png;
+            QBuffer buffer(&png);
+            const bool encoded = buffer.open(QIODevice::WriteOnly) && window.grab().save(&buffer, "PNG");
+            const kestrune::twriteresult written =
+                encoded ? kestrune::writefilesafely(
+                              screenshot, std::string_view(png.constData(), static_cast<std::size_t>(png.size())))
+                        : kestrune::twriteresult{};
+            if (!written) {
+                std::fprintf(stderr, "kestrune: cannot save the screenshot to %s: %s\n", screenshot,
+                             encoded ? written.reason.c_str() : "the picture could not be encoded");
                 status = 1;
             }
             window.close();

@@ -30,7 +30,7 @@ void makepicture(tradiilist& trace, const std::string& filename, int imwidth, in
     if (picture.points <= minpicturepoints) return;
     picture.filename = filename;
     // Both boxes show their shape as the right eye's is drawn.
-    picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, filename, false);
+    picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, filename, false, &picture.failure);
     picture.visible = picture.written;
 }
 
@@ -74,7 +74,7 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
             std::string dump;
             rightlist.datatodebugtext(dump);
             result.dumpfilename = workingfolder + result.source + dumpsuffix;
-            result.dumpwritten = savetexttofile(dump, result.dumpfilename);
+            result.dumpwritten = savetexttofile(dump, result.dumpfilename, &result.dumpfailure);
         }
 
         // Packed traces are listed as ASCII records; anything else as stored.

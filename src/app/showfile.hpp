@@ -38,6 +38,7 @@ struct tshownpicture {
     // may be there); empty otherwise.
     std::string filename;
     bool written = false;  // the picture file was written
+    std::string failure;   // why it was not, when it was not ("Permission denied", ...)
     // The eye's format text (blanks around its fields removed); empty when
     // the file has no format record for the eye.
     std::string format;
@@ -59,6 +60,7 @@ struct tshowfileresult {
     bool converted = false; // lines are the records with traces rewritten as ASCII
     std::string dumpfilename;  // the radii dump; empty when none was written
     bool dumpwritten = false;
+    std::string dumpfailure;   // why the dump was not written, when it was not
     tshownpicture right;    // the right-eye picture (lower left box)
     tshownpicture left;     // the left-eye picture (lower right box)
 };

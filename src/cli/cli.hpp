@@ -182,11 +182,6 @@ bool parsedegrees(std::string_view text, double& degrees);
 
 // ---- input files ----
 
-// Why a file that failed to be written could not be, in the system's words:
-// what stops writing into its folder when something does, else what the I/O
-// code the writing left (0 when there is none) says.
-std::string unwritablereason(const std::string& filename, int iocode);
-
 // Reads one file named on the command line into doc and splits it into its
 // record list. When the file cannot be read, writes "kestrune-cli: FILE: reason"
 // to the diagnostics, with the reason the reading gave ("No such file or

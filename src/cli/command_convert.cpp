@@ -1,15 +1,9 @@
 // convert: writes a file with its traces as ASCII records, so that a file
 // whose traces are stored in a packed notation can be read by any program.
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "batch.hpp"
@@ -26,59 +20,9 @@ namespace fs = std::filesystem;
 namespace kestrune::cli {
 namespace {
 
-// Closes a descriptor and removes the file behind it unless released: what
-// is left of a temporary file when writing fails.
-class ttempfile {
-public:
-    ttempfile(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
-    ~ttempfile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    ttempfile(const ttempfile&) = delete;
-    ttempfile& operator=(const ttempfile&) = delete;
-
-    int fd() const { return fd_; }
-    const fs::path& path() const { return path_; }
-    // Closes the descriptor; the system's error number, or 0.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-    void keep() { kept_ = true; }
-
-private:
-    int fd_;
-    fs::path path_;
-    bool kept_ = false;
-};
-
-// Writes bytes to target through a temporary file in the same folder, which
-// replaces target in one step only once it is complete: a failure leaves
-// target as it was and no partial file behind. Returns 0 or the system's
-// error number.
-int replacefile(const fs::path& target, const std::string& bytes) {
-    fs::path temppath;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const int fd = createtemporaryfile(folder, target.filename().string(), temppath);
-    if (fd < 0) return errno;
-    ttempfile temp(fd, temppath);
-
-    // A file that is replaced keeps its permissions.
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(temp.fd(), st.st_mode & 07777);
-
-    if (const int err = writeall(temp.fd(), bytes.data(), bytes.size()); err != 0) return err;
-    if (::fsync(temp.fd()) != 0 && errno != EINVAL && errno != EROFS) return errno;
-    if (const int err = temp.close(); err != 0) return err;
-    if (::rename(temp.path().c_str(), target.c_str()) != 0) return errno;
-    temp.keep();
-    return 0;
-}
-
-// The file that writing to path would replace: a symbolic link is followed,
-// so that the link stays and the file it names is written.
+// The file that writing to path replaces: a symbolic link is followed (the
+// link stays and the file it names is written), so that the input is
+// recognised under another name.
 fs::path resolvetarget(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
@@ -106,16 +50,6 @@ int convertfile(const std::string& filename, const std::string& output, const ts
             ctx.error("convert: " + output + ": is an input file; not overwritten");
             return exitfailure;
         }
-        // Only a regular file is replaced: a device, a pipe or a folder named
-        // as the output must not give way to a new file.
-        if (fs::is_directory(status)) {
-            ctx.error("convert: " + output + ": " + std::strerror(EISDIR));
-            return exitfailure;
-        }
-        if (!fs::is_regular_file(status)) {
-            ctx.error("convert: " + output + ": not a regular file; not overwritten");
-            return exitfailure;
-        }
     }
 
     tstringlist converted;
@@ -140,12 +74,13 @@ int convertfile(const std::string& filename, const std::string& output, const ts
     bytes.reserve(total);
     for (const std::string& record : converted) bytes.append(record).append("\r\n");
 
-    if (inputs && target.has_parent_path()) {
-        // The folders below the output folder that mirror the inputs'.
-        fs::create_directories(target.parent_path(), ec);
-    }
-    if (const int err = replacefile(target, bytes); err != 0) {
-        ctx.error("convert: " + output + ": " + std::strerror(err));
+    // Over several files the folders below the output folder that mirror
+    // the inputs' are made as needed. Only a regular file is replaced: a
+    // folder, a device or a pipe named as the output stays what it is.
+    const twriteresult written =
+        writefilesafely(output, bytes, inputs ? tmissingfolders::create : tmissingfolders::fail);
+    if (!written) {
+        ctx.error("convert: " + output + ": " + written.reason);
         return exitfailure;
     }
     return exitok;

@@ -88,8 +88,9 @@ int renderfile(const std::string& filename, const std::string& out, char eye, in
     }
     // The box size that --text writes.
     trace.findabed();
-    if (!trace.saveasjpeg(width, height, rightcode, out, text)) {
-        ctx.error(out + ": " + unwritablereason(out, 0));
+    std::string reason;
+    if (!trace.saveasjpeg(width, height, rightcode, out, text, &reason)) {
+        ctx.error(out + ": " + reason);
         return exitfailure;
     }
     return exitok;

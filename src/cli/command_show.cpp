@@ -1,11 +1,6 @@
 // show: the viewer's whole show-file sequence without a window. The dump and
 // the pictures go into the working folder exactly as the viewer writes them;
 // what the window would show is printed.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,13 +55,12 @@ int showfile(const std::string& filename, const std::string& workingfolder, bool
         ctx.error(filename + ": " + shown.readfailure);
         status = exitfailure;
     } else if (!shown.dumpwritten) {
-        // The dump's I/O code is still the one its saving left on this thread.
-        ctx.error(shown.dumpfilename + ": " + unwritablereason(shown.dumpfilename, QVTLibiostatus));
+        ctx.error(shown.dumpfilename + ": " + shown.dumpfailure);
         status = exitfailure;
     }
     for (const tshownpicture* picture : {&shown.right, &shown.left}) {
         if (!picture->filename.empty() && !picture->written) {
-            ctx.error(picture->filename + ": " + unwritablereason(picture->filename, 0));
+            ctx.error(picture->filename + ": " + picture->failure);
             status = exitfailure;
         }
     }

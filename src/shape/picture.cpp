@@ -6,15 +6,13 @@
 #include <jpeglib.h>
 // The library's message codes; it needs jpeglib.h before it.
 #include <jerror.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -64,47 +62,25 @@ cairo_status_t appendbytes(void* closure, const unsigned char* data, unsigned in
     }
 }
 
-// ---- writing through a temporary file ----
+// ---- writing ----
 
-// Whether target may be replaced: a folder of that name, or a file the user
-// made read-only, keeps what it is. A name that cannot be looked up (missing,
-// or in a missing folder) may be written.
-bool mayreplace(const fs::path& target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) return true;
-    if (S_ISDIR(st.st_mode)) return false;
-    return ::access(target.c_str(), W_OK) == 0;
-}
+constexpr const char* notencoded = "the picture could not be encoded";
+constexpr const char* notdrawn = "the picture could not be drawn";
 
-// Makes the picture's bytes with body and, when that succeeds, writes them to
-// a new temporary file in the target's folder (creating missing folders) and
-// renames it over target. Any failure removes the temporary file and leaves
-// target as it was. The rename replaces a symbolic link of that name rather
-// than writing through it.
+// Makes the picture's bytes with body and, when that succeeds, writes them
+// to target (making missing folders) through the one safe writer. reason,
+// when given, receives why nothing was written.
 template <class Body>
-bool writereplacing(const fs::path& target, Body&& body) {
-    if (target.empty() || !target.has_filename()) return false;
-    if (!mayreplace(target)) return false;
+bool writepicture(const fs::path& target, std::string* reason, Body&& body) {
     tpicturebuffer buffer;
-    if (!body(buffer.bytes)) return false;
-
-    const fs::path folder = target.parent_path();
-    const std::string name = target.filename().string();
-    fs::path temp;
-    int fd = createtemporaryfile(folder, name, temp);
-    if (fd < 0 && errno == ENOENT && !folder.empty()) {
-        // The folder is missing: make the chain, then try once more.
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec || !fs::is_directory(folder, ec)) return false;
-        fd = createtemporaryfile(folder, name, temp);
+    if (!body(buffer.bytes)) {
+        if (reason) *reason = notencoded;
+        return false;
     }
-    if (fd < 0) return false;
-    bool ok = writeall(fd, buffer.bytes.data(), buffer.bytes.size()) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    const std::string_view bytes(reinterpret_cast<const char*>(buffer.bytes.data()), buffer.bytes.size());
+    const twriteresult written = writefilesafely(target, bytes, tmissingfolders::create);
+    if (!written && reason) *reason = written.reason;
+    return static_cast<bool>(written);
 }
 
 // ---- JPEG ----
@@ -278,33 +254,44 @@ tpictureformat pictureformatof(const fs::path& filename) {
     return tpictureformat::jpeg;
 }
 
-bool writejpeg(const tcairobitmap& bitmap, const fs::path& filename) {
+bool writejpeg(const tcairobitmap& bitmap, const fs::path& filename, std::string* reason) {
     try {
-        if (!bitmap.ok()) return false;
+        if (!bitmap.ok()) {
+            if (reason) *reason = notdrawn;
+            return false;
+        }
         cairo_surface_t* surface = bitmap.surface();
-        return writereplacing(filename, [surface](tbytes& out) { return encodejpeg(surface, out); });
+        return writepicture(filename, reason, [surface](tbytes& out) { return encodejpeg(surface, out); });
     } catch (const std::bad_alloc&) {
+        if (reason) *reason = notencoded;
         return false;
     }
 }
 
-bool writepng(const tcairobitmap& bitmap, const fs::path& filename) {
+bool writepng(const tcairobitmap& bitmap, const fs::path& filename, std::string* reason) {
     try {
-        if (!bitmap.ok()) return false;
+        if (!bitmap.ok()) {
+            if (reason) *reason = notdrawn;
+            return false;
+        }
         cairo_surface_t* surface = bitmap.surface();
-        return writereplacing(filename, [surface](tbytes& out) {
+        return writepicture(filename, reason, [surface](tbytes& out) {
             return cairo_surface_write_to_png_stream(surface, appendbytes, &out) == CAIRO_STATUS_SUCCESS;
         });
     } catch (const std::bad_alloc&) {
+        if (reason) *reason = notencoded;
         return false;
     }
 }
 
-bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw,
-              const fs::path& filename) {
+bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw, const fs::path& filename,
+              std::string* reason) {
     try {
-        if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return false;
-        return writereplacing(filename, [&](tbytes& out) {
+        if (width <= 0 || height <= 0 || width > 32767 || height > 32767) {
+            if (reason) *reason = notdrawn;
+            return false;
+        }
+        return writepicture(filename, reason, [&](tbytes& out) {
             cairo_surface_t* surface = cairo_svg_surface_create_for_stream(appendbytes, &out, width, height);
             cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
             cairo_t* cr = cairo_create(surface);
@@ -324,12 +311,13 @@ bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw,
             return ok;
         });
     } catch (const std::bad_alloc&) {
+        if (reason) *reason = notencoded;
         return false;
     }
 }
 
-bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename,
-                            bool ShowText) {
+bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename, bool ShowText,
+                            std::string* reason) {
     try {
         const std::int32_t c = circ();
         const tjpegrequest request{imwidth, imheight, eyecode, ShowText};
@@ -345,14 +333,17 @@ bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::s
         bool ok = false;
         const tpictureformat format = pictureformatof(target);
         if (format == tpictureformat::svg) {
-            ok = writesvg(imwidth, imheight,
-                          [&](tcanvas& t) { return drawshape(t, imwidth, imheight, eyecode, ShowText); },
-                          target);
+            ok = writesvg(
+                imwidth, imheight, [&](tcanvas& t) { return drawshape(t, imwidth, imheight, eyecode, ShowText); },
+                target, reason);
         } else {
             tcairobitmap bitmap(imwidth, imheight);
-            ok = bitmap.ok() && drawshape(bitmap.canvas(), imwidth, imheight, eyecode, ShowText) &&
-                 bitmap.ok() &&
-                 (format == tpictureformat::png ? writepng(bitmap, target) : writejpeg(bitmap, target));
+            if (bitmap.ok() && drawshape(bitmap.canvas(), imwidth, imheight, eyecode, ShowText) && bitmap.ok()) {
+                ok = format == tpictureformat::png ? writepng(bitmap, target, reason)
+                                                   : writejpeg(bitmap, target, reason);
+            } else if (reason) {
+                *reason = notdrawn;
+            }
         }
         // Only a picture actually written is remembered: after a failure the
         // next request draws and writes again instead of trusting whatever
@@ -365,6 +356,7 @@ bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::s
     } catch (const std::bad_alloc&) {
         lastjpegname.clear();
         lastjpegcirc = 0;
+        if (reason) *reason = notdrawn;
         return false;
     }
 }

@@ -14,15 +14,17 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <utility>
+
+namespace fs = std::filesystem;
 
 namespace kestrune {
 
 thread_local std::atomic<int> QVTLibIOError{0};
 thread_local std::atomic<int> QVTLibiostatus{0};
-thread_local std::atomic<bool> forcesavelinestorename{false};
 
 namespace {
 
@@ -97,6 +99,22 @@ int openretrying(const char* name, int flags, mode_t mode = 0) {
 // Closing is not retried after EINTR: the descriptor is gone either way.
 int closefd(int fd) { return ::close(fd) == 0 || errno == EINTR ? 0 : errno; }
 
+// Writes all size bytes of data to the open file fd, going on after partial
+// writes and interruptions. Returns 0 or the errno of the failing write.
+int writeall(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 // ---- replaceable operations ----
 
 std::mutex& hookmutex() {
@@ -114,9 +132,8 @@ tpausefunction& pausefunction() {
 }
 
 // Renames; an existing entry under the new name is replaced (in one step)
-// only when replace is set.
+// only when replace is set. Returns 0 or the system's error number.
 int realrename(const std::string& from, const std::string& to, bool replace) {
-    if (badname(from) || badname(to)) return codeinvalidname;
     if (replace ? ::rename(from.c_str(), to.c_str()) == 0
                 : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
@@ -128,23 +145,18 @@ int realrename(const std::string& from, const std::string& to, bool replace) {
             if (::unlink(from.c_str()) == 0) return 0;
             err = errno;
             ::unlink(to.c_str());
-            return codeforname(err, from);
+            return err;
         }
         err = errno;
         if (err == EPERM || err == EOPNOTSUPP || err == EMLINK) {
             // No hard links here (or a folder): check, then rename.
             struct stat st {};
-            if (::lstat(to.c_str(), &st) == 0) return ioerrorfromerrno(EEXIST);
+            if (::lstat(to.c_str(), &st) == 0) return EEXIST;
             if (::rename(from.c_str(), to.c_str()) == 0) return 0;
             err = errno;
         }
     }
-    if (err == ENOENT) {
-        struct stat st {};
-        if (::lstat(from.c_str(), &st) != 0) return codeforname(err, from);
-        return 3;  // the new name's folder is missing
-    }
-    return ioerrorfromerrno(err);
+    return err;
 }
 
 trenamefunction& renamefunction() {
@@ -152,7 +164,7 @@ trenamefunction& renamefunction() {
     return rename;
 }
 
-int dorename(const std::string& from, const std::string& to, bool replace = false) {
+int dorename(const std::string& from, const std::string& to, bool replace) {
     trenamefunction rename;
     {
         std::lock_guard<std::mutex> lock(hookmutex());
@@ -194,29 +206,6 @@ std::string_view extensionof(std::string_view s) {
     const std::string_view name = filenamepart(s);
     const std::size_t dot = name.rfind('.');
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
-}
-
-// Whether a save may go through a temporary name: renaming replaces the name
-// itself, which is right for a regular file or a name not taken yet, but
-// would put a plain file where a device, a pipe or a symbolic link stood.
-bool replaceablebyrename(const std::string& name) {
-    struct stat st {};
-    if (::lstat(name.c_str(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode);
-}
-
-// Moves the freshly written temporary file onto target. rename(2) replaces
-// the name in one step, so at every moment it holds either the earlier file
-// or the new one, never nothing; when the move fails the earlier file stays
-// and so does the temporary one with the new content.
-bool movetempintoplace(const std::string& temp, const std::string& target) {
-    // The new file takes the place of the old one with its permissions.
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
-    // A backup that a save interrupted long ago left behind is cleared away.
-    const std::string backup = target + ".$save";
-    if (fileexists(backup)) dodelete(backup);
-    return dorename(temp, target, true) == 0;
 }
 
 std::mutex& parametersmutex() {
@@ -507,6 +496,212 @@ tpausefunction setretrypause(tpausefunction pause) {
     return std::exchange(pausefunction(), std::move(pause));
 }
 
+// ---- writing a file safely ----
+
+namespace {
+
+constexpr int maxlinkhops = 40;           // as many as the system follows in one path
+constexpr std::size_t maxtempbase = 200;  // bytes of the target's name in a temporary name
+constexpr const char* notregularreason = "not a regular file; not overwritten";
+
+std::string joinpath(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+twriteresult failure(twritestep step, int code, std::string reason) {
+    twriteresult result;
+    result.step = step;
+    result.code = code;
+    result.reason = std::move(reason);
+    return result;
+}
+
+// A failure on the file called name, with the system's error number.
+twriteresult errnofailure(twritestep step, int err, const std::string& name) {
+    return failure(step, codeforname(err, name), std::generic_category().message(err));
+}
+
+// The text of the symbolic link at name. Returns 0 or the system's error number.
+int readlinktext(const std::string& name, std::string& text) {
+    text.assign(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(name.c_str(), text.data(), text.size());
+        if (n < 0) return errno;
+        if (static_cast<std::size_t>(n) < text.size()) {
+            text.resize(static_cast<std::size_t>(n));
+            return 0;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
+// Whether the symbolic link at link (st its lstat) may be followed. In a
+// folder that others than its owner may write into, a third user's link
+// could lead a save to any file the writer may replace: there only links of
+// the writer and of the folder's owner are followed. (The system applies the
+// same rule to links in shared temporary folders when it opens a file.)
+bool mayfollow(const std::string& link, const struct stat& st) {
+    if (st.st_uid == ::geteuid()) return true;
+    struct stat folder {};
+    if (::stat(folderof(link).c_str(), &folder) != 0) return false;
+    return st.st_uid == folder.st_uid || (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// What a target name leads to once its symbolic links are followed.
+struct tresolvedtarget {
+    std::string path;   // the file to replace, or to make
+    struct stat st {};  // what is there, when exists
+    bool exists = false;
+};
+
+// Follows the symbolic links named as target (a chain too) to the file they
+// lead to; a link's text is read relative to the link's folder. Returns 0 or
+// the system's error number.
+int resolvetarget(const std::string& target, tresolvedtarget& out) {
+    std::string name = target;
+    std::string text;
+    for (int hops = 0;; ++hops) {
+        if (::lstat(name.c_str(), &out.st) != 0) {
+            if (errno != ENOENT) return errno;
+            out.path = std::move(name);
+            out.exists = false;
+            return 0;
+        }
+        if (!S_ISLNK(out.st.st_mode)) {
+            out.path = std::move(name);
+            out.exists = true;
+            return 0;
+        }
+        if (hops == maxlinkhops) return ELOOP;
+        if (!mayfollow(name, out.st)) return EACCES;
+        if (const int err = readlinktext(name, text); err != 0) return err;
+        if (text.empty()) return ENOENT;
+        name = text.front() == '/' ? text : joinpath(folderof(name), text);
+    }
+}
+
+// Creates a new file for writing beside the file called name in folder, with
+// permissions mode (less the umask): a hidden name made of name (at most its
+// first 200 bytes, so the name fits any file system) and a random part,
+// never an entry that exists already. Returns the descriptor, temp receiving
+// the path, or -1 with errno set.
+int createtemporaryfile(const std::string& folder, const std::string& name, mode_t mode, std::string& temp) {
+    static std::atomic<std::uint64_t> counter{0};
+    const std::string base = name.substr(0, maxtempbase);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Different for every call in this process and, with the process
+        // id, from other processes; the creation refuses an existing name,
+        // so a clash costs only another attempt.
+        const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        const std::uint64_t mix =
+            now ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+        char part[24];
+        std::snprintf(part, sizeof part, ".%016llx.tmp", static_cast<unsigned long long>(mix));
+        std::string candidate = joinpath(folder, "." + base + part);
+        const int fd = openretrying(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0) temp = std::move(candidate);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The temporary file of one write: closed and removed unless it was moved
+// into place.
+struct ttemporaryfile {
+    ~ttemporaryfile() {
+        if (fd >= 0) closefd(fd);
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+    int fd = -1;
+    std::string path;  // emptied once the file is in place
+};
+
+// Flushes the entries of folder (a rename into it) to the disk. A folder
+// that cannot be opened for reading, or a file system that cannot flush
+// folders, is passed over. Returns 0 or the system's error number.
+int syncfolder(const std::string& folder) {
+    const int fd = openretrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int err = ::fsync(fd) == 0 ? 0 : errno;
+    if (err == EINVAL || err == EROFS || err == EBADF) err = 0;
+    closefd(fd);
+    return err;
+}
+
+}  // namespace
+
+twriteresult writefilesafely(const std::filesystem::path& target, std::string_view bytes, tmissingfolders folders) {
+    try {
+        const std::string& given = target.native();
+        if (given.empty()) return errnofailure(twritestep::checking, ENOENT, given);
+        if (badname(given))
+            return failure(twritestep::checking, codeinvalidname, std::generic_category().message(EINVAL));
+
+        tresolvedtarget resolved;
+        if (const int err = resolvetarget(given, resolved); err != 0)
+            return errnofailure(twritestep::checking, err, given);
+        const std::string& file = resolved.path;
+        if (resolved.exists) {
+            if (S_ISDIR(resolved.st.st_mode)) return errnofailure(twritestep::checking, EISDIR, file);
+            // A pipe, a socket or a device is never opened: that could wait
+            // for a reader, and renaming over it would put a plain file in
+            // its place.
+            if (!S_ISREG(resolved.st.st_mode)) return failure(twritestep::checking, 5, notregularreason);
+            // A file made read-only is not replaced behind its back.
+            if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
+                return errnofailure(twritestep::checking, errno, file);
+        }
+        const std::size_t slash = file.rfind('/');
+        const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+        if (name.empty()) return errnofailure(twritestep::checking, EISDIR, file);
+        const std::string folder = folderof(file);
+
+        ttemporaryfile temp;
+        // The copy of a file that others may not read stays unreadable to
+        // them until it has that file's permissions.
+        const mode_t mode = resolved.exists ? 0600 : 0666;
+        temp.fd = createtemporaryfile(folder, name, mode, temp.path);
+        if (temp.fd < 0 && errno == ENOENT && folders == tmissingfolders::create) {
+            std::error_code ec;
+            fs::create_directories(folder, ec);
+            if (ec) return errnofailure(twritestep::creating, ec.value(), file);
+            temp.fd = createtemporaryfile(folder, name, mode, temp.path);
+        }
+        if (temp.fd < 0) return errnofailure(twritestep::creating, errno, file);
+
+        if (const int err = writeall(temp.fd, bytes.data(), bytes.size()); err != 0)
+            return errnofailure(twritestep::writing, err, file);
+        if (resolved.exists) {
+            // The new file takes the old one's owner and group where the
+            // system allows it (the group alone, else neither), then its
+            // permissions, which a change of owner may have cleared.
+            const struct stat& old = resolved.st;
+            if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+                ::fchown(temp.fd, old.st_uid, old.st_gid) != 0 &&
+                ::fchown(temp.fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+                // The writer's own owner and group stay.
+            }
+            if (::fchmod(temp.fd, old.st_mode & 07777) != 0) return errnofailure(twritestep::writing, errno, file);
+        }
+        // The data reaches the disk before the name does, so that after a
+        // crash the name never holds a file whose blocks were not written.
+        if (::fsync(temp.fd) != 0 && errno != EINVAL) return errnofailure(twritestep::writing, errno, file);
+        if (const int err = closefd(std::exchange(temp.fd, -1)); err != 0)
+            return errnofailure(twritestep::writing, err, file);
+
+        if (const int err = dorename(temp.path, file, true); err != 0)
+            return errnofailure(twritestep::moving, err, file);
+        temp.path.clear();
+        if (const int err = syncfolder(folder); err != 0) return errnofailure(twritestep::moving, err, file);
+        twriteresult result;
+        result.step = twritestep::done;
+        return result;
+    } catch (const std::bad_alloc&) {
+        return failure(twritestep::checking, 8, std::generic_category().message(ENOMEM));
+    }
+}
+
 // ---- saving lines ----
 
 namespace {
@@ -522,124 +717,63 @@ bool holdstracelines(std::string_view text) {
     return false;
 }
 
-// The save of savelinestofile and savetexttofile: write(f) writes the
-// content and returns false once a write has failed (its code kept in
-// QVTLibiostatus); tracelines tells whether the content holds trace lines,
-// for the warning of an ".oma" or ".iso" name.
-template <typename Write, typename Tracelines>
-bool savethroughtemp(const std::string& filename, Write write, Tracelines tracelines) {
+// The save of savelinestofile and savetexttofile.
+bool savetext(std::string_view text, const std::string& filename, std::string* reason) {
     try {
         const std::string_view ext = extensionof(filename);
         const bool scanfortraces = sametext(ext, ".oma") || sametext(ext, ".iso");
         clearioresult();
         QVTLibiostatus = 0;
-        // Written in place, a file that fails part-way (a full disk, a
-        // killed process) would leave a truncated file where a good one
-        // stood; so every save goes through a temporary name, except to a
-        // name that renaming cannot replace (a device, say).
-        const bool throughtemp = forcesavelinestorename.load() || replaceablebyrename(filename);
-        const std::string writename = throughtemp ? filename + ".$$$" : filename;
-
-        bool saved = false;
-        bool warn = false;
-        ttextfile f;
-        if (opentextfileforwrite(f, writename, false)) {
-            bool written = write(f);
-            warn = scanfortraces && tracelines();
-            if (!closetextfile(f)) written = false;
-            saved = written;
-            if (throughtemp) {
-                if (written) {
-                    saved = movetempintoplace(writename, filename);
-                } else {
-                    // An incomplete file must not replace the earlier one.
-                    dodelete(writename);
-                }
-                forcesavelinestorename = false;
-            }
+        twriteresult result;
+        for (int attempt = 0; attempt < writeattempts; ++attempt) {
+            result = writefilesafely(filename, text);
+            // Only the making of the temporary file may go through later (a
+            // folder that appears meanwhile); anything else would fail alike.
+            if (result.step != twritestep::creating) break;
+            pauseaftertry();
         }
-        if (warn) ShowWarning("Saving OMA file as a text file", "");
-        return saved;
+        keepcode(result.code);
+        if (result) {
+            // A backup that a save interrupted long ago left behind is
+            // cleared away.
+            const std::string backup = filename + ".$save";
+            if (fileexists(backup)) dodelete(backup);
+        } else if (reason) {
+            *reason = result.reason;
+        }
+        if (scanfortraces && result.step > twritestep::creating && holdstracelines(text))
+            ShowWarning("Saving OMA file as a text file", "");
+        return static_cast<bool>(result);
     } catch (const std::bad_alloc&) {
         return false;
     }
 }
 
-// Keeps a failed write's code in QVTLibiostatus; false after a failure.
-bool keptwrite() {
-    if (const int code = clearioresult(); code != 0) {
-        QVTLibiostatus = code;
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-bool savelinestofile(const tstringlist& t, const std::string& filename) {
-    bool tracelines = false;
-    const auto write = [&](ttextfile& f) {
-        for (const std::string& line : t) {
-            writetextline(f, line);
-            if (line.size() >= 2 && line[0] == 'R' && line[1] == '=') tracelines = true;
-            // The file is broken from here on; further lines would fail
-            // the same way.
-            if (!keptwrite()) return false;
-        }
-        return true;
-    };
-    return savethroughtemp(filename, write, [&] { return tracelines; });
+bool savelinestofile(const tstringlist& t, const std::string& filename, std::string* reason) {
+    std::string text;
+    try {
+        std::size_t size = 0;
+        for (const std::string& line : t) size += line.size() + 2;
+        text.reserve(size);
+        for (const std::string& line : t) text.append(line).append("\r\n");
+    } catch (const std::bad_alloc&) {
+        keepcode(8);
+        if (reason) *reason = std::generic_category().message(ENOMEM);
+        return false;
+    }
+    return savetext(text, filename, reason);
 }
 
-bool savetexttofile(std::string_view text, const std::string& filename) {
-    const auto write = [&](ttextfile& f) {
-        writetextblock(f, text);
-        return keptwrite();
-    };
-    return savethroughtemp(filename, write, [&] { return holdstracelines(text); });
+bool savetexttofile(std::string_view text, const std::string& filename, std::string* reason) {
+    return savetext(text, filename, reason);
 }
 
 // ---- files ----
 
-int createtemporaryfile(const std::filesystem::path& folder, const std::string& name,
-                        std::filesystem::path& temp) {
-    static std::atomic<std::uint64_t> counter{0};
-    const std::string base = name.substr(0, 200);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Different for every call in this process; the creation refuses an
-        // existing name, so a clash (with a forked copy of the process, say)
-        // costs only another attempt.
-        const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        const std::uint64_t mix = now ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^
-                                  (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-        char part[24];
-        std::snprintf(part, sizeof part, ".%016llx.tmp", static_cast<unsigned long long>(mix));
-        temp = folder / ("." + base + part);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-int writeall(int fd, const void* data, std::size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 int QVTCopyfile(const std::string& fromname, const std::string& toname) {
     if (sametext(fromname, toname)) return -1;
-    int source = -1;
-    int target = -1;
     try {
         setcopymess(std::string());
         int code = 0;
@@ -649,67 +783,56 @@ int QVTCopyfile(const std::string& fromname, const std::string& toname) {
             mess = "Copy file ";
             mess += what;
         };
+        std::string bytes;
         if (badname(fromname)) {
             fail(codeinvalidname, fromname + " not assigned");
         } else {
-            source = openretrying(fromname.c_str(), O_RDONLY | O_CLOEXEC);
+            // Opened without waiting: the open of a named pipe would wait
+            // for a writer before the check below could refuse it.
+            const int source = openretrying(fromname.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
             struct stat st {};
+            struct stat target {};
             if (source < 0) {
                 fail(codeforname(errno, fromname), fromname + " not reset");
-            } else if (::fstat(source, &st) != 0 || S_ISDIR(st.st_mode)) {
-                fail(5, fromname + " not reset");
-            }
-        }
-        if (code == 0) {
-            if (badname(toname)) {
-                fail(codeinvalidname, toname + " not assigned");
             } else {
-                // Opened without emptying it first: when both names lead to
-                // the same file, emptying it would destroy the source.
-                target = openretrying(toname.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-                struct stat sourcest {};
-                struct stat targetst {};
-                if (target < 0) {
-                    fail(codeforname(errno, toname), toname + " not reset");
-                } else if (::fstat(source, &sourcest) == 0 && ::fstat(target, &targetst) == 0 &&
-                           sourcest.st_dev == targetst.st_dev && sourcest.st_ino == targetst.st_ino) {
-                    closefd(std::exchange(source, -1));
-                    closefd(std::exchange(target, -1));
+                if (::fstat(source, &st) != 0 || !S_ISREG(st.st_mode)) {
+                    fail(5, fromname + " not reset");
+                } else if (::stat(toname.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
+                           target.st_ino == st.st_ino) {
+                    closefd(source);
                     return -1;
-                } else if (::ftruncate(target, 0) != 0) {
-                    fail(ioerrorfromerrno(errno), toname + " not reset");
+                } else {
+                    bytes.reserve(static_cast<std::size_t>(st.st_size));
+                    char block[copyblocksize];
+                    for (;;) {
+                        const ssize_t n = ::read(source, block, sizeof block);
+                        if (n < 0 && errno == EINTR) continue;
+                        if (n < 0) {
+                            fail(ioerrorfromerrno(errno), "read error");
+                            break;
+                        }
+                        if (n == 0) break;
+                        bytes.append(block, static_cast<std::size_t>(n));
+                    }
                 }
+                if (const int err = closefd(source); err != 0) fail(ioerrorfromerrno(err), fromname + " closing error");
             }
         }
         if (code == 0) {
-            char block[copyblocksize];
-            for (;;) {
-                const ssize_t n = ::read(source, block, sizeof block);
-                if (n < 0) {
-                    if (errno == EINTR) continue;
-                    fail(ioerrorfromerrno(errno), "read error");
-                    break;
-                }
-                if (n == 0) break;
-                if (const int err = writeall(target, block, static_cast<std::size_t>(n)); err != 0) {
-                    fail(ioerrorfromerrno(err), "write error");
-                    break;
-                }
+            const twriteresult written = writefilesafely(toname, bytes);
+            if (written.code == codeinvalidname) {
+                fail(written.code, toname + " not assigned");
+            } else if (written.step == twritestep::checking || written.step == twritestep::creating) {
+                fail(written.code, toname + " not reset");
+            } else if (written.step == twritestep::writing) {
+                fail(written.code, "write error");
+            } else if (!written) {
+                fail(written.code, toname + " close error");
             }
-        }
-        if (source >= 0) {
-            const int err = closefd(std::exchange(source, -1));
-            if (err != 0) fail(ioerrorfromerrno(err), fromname + " closing error");
-        }
-        if (target >= 0) {
-            const int err = closefd(std::exchange(target, -1));
-            if (err != 0) fail(ioerrorfromerrno(err), toname + " close error");
         }
         setcopymess(std::move(mess));
         return code;
     } catch (const std::bad_alloc&) {
-        if (source >= 0) closefd(source);
-        if (target >= 0) closefd(target);
         return 8;
     }
 }
@@ -732,7 +855,13 @@ int deletefile(const std::string& N) {
 int renamefile(const std::string& a, const std::string& b) {
     clearioresult();
     try {
-        return dorename(trim(a), b);
+        const std::string from = trim(a);
+        if (badname(from) || badname(b)) return codeinvalidname;
+        const int err = dorename(from, b, false);
+        if (err != ENOENT) return ioerrorfromerrno(err);
+        // Either the file is missing or the folder of its new name is.
+        struct stat st {};
+        return ::lstat(from.c_str(), &st) != 0 ? codeforname(err, from) : 3;
     } catch (const std::bad_alloc&) {
         return 8;
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -276,6 +277,27 @@ TEST_F(RegistrationTest, MimeappsListReachedThroughALinkStaysALink) {
     ASSERT_EQ(helper().RegisterToHandleExt(".oma", true), 0);
     EXPECT_TRUE(fs::is_symlink(config / "mimeapps.list"));
     EXPECT_NE(read_file(real).find("application/x-oma=kestrune.desktop;"), std::string::npos);
+}
+
+// The registration's files are written as every file is: the user's own
+// mimeapps.list keeps its permissions, and what cannot be replaced (a folder
+// under the MIME package's name) fails the registration with its code and
+// leaves nothing beside it.
+TEST_F(RegistrationTest, RewrittenFilesKeepTheirPermissionsOrAreLeftAlone) {
+    fs::create_directories(config);
+    write_file(config / "mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop;\n");
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(config / "mimeapps.list", mode);
+    ASSERT_EQ(helper().RegisterToHandleExt(".oma", true), 0);
+    EXPECT_NE(read_file(config / "mimeapps.list").find("application/x-oma=kestrune.desktop;"), std::string::npos);
+    EXPECT_EQ(fs::status(config / "mimeapps.list").permissions(), mode);
+
+    const fs::path packages = data / "mime/packages";
+    fs::remove(packages / "kestrune.xml");
+    fs::create_directory(packages / "kestrune.xml");
+    EXPECT_EQ(helper().RegisterToHandleExt(".oma", true), hresultfromcode(5));
+    EXPECT_TRUE(fs::is_empty(packages / "kestrune.xml"));
+    EXPECT_EQ(testing::entries(packages), std::set<std::string>{"kestrune.xml"});
 }
 
 TEST_F(RegistrationTest, UnregistrationRemovesWhatRegistrationWrote) {

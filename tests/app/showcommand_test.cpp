@@ -1,8 +1,14 @@
 // kestrune-cli show: the viewer's sequence from the command line.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,6 +16,8 @@
 #include "clirunner.hpp"
 #include "showfile.hpp"
 #include "testsupport.hpp"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -115,8 +123,81 @@ TEST(ShowCommand, WritesFailingPartWayAreReportedWithTheirReason) {
     EXPECT_EQ(r.status, 2);
     const std::string work = folder + "Quorvanta/";
     EXPECT_NE(r.err.find(work + "ascii-two-eyes_OMAData.csv: File too large\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(work + "__TMP_OMA_ascii-two-eyesR.jpeg: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(work + "__TMP_OMA_ascii-two-eyesR.jpeg: File too large\n"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(work));
+}
+
+// Shows of the same file at the same time (a script running them side by
+// side, a user opening the file twice) never meet in the working folder:
+// each writes its own temporary files, none fails, and what is left is the
+// file's dump, whole, and its two pictures.
+TEST(ShowCommand, ShowsOfTheSameFileAtOnceNeverFail) {
+    TempDir dir;
+    const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
+    const fs::path work = dir / "w/Quorvanta";
+    const fs::path errors = dir / "errors.txt";
+    std::string cli = cli_path().string();
+    std::string show = "show";
+    std::string file = sample.string();
+    std::string local = "LOCALFOLDER=" + (dir / "w").string() + "/";
+    char* argv[] = {cli.data(), show.data(), file.data(), local.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+
+    constexpr int rounds = 25;
+    constexpr int together = 3;
+    int failures = 0;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<pid_t> shows;
+        for (int k = 0; k < together; ++k) {
+            pid_t pid = 0;
+            if (posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv, environ) == 0) shows.push_back(pid);
+        }
+        failures += together - static_cast<int>(shows.size());
+        for (const pid_t pid : shows) {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(failures, 0) << read_file(errors);
+
+    // The dump as kestrune-cli dump prints it, each line ended by CR LF.
+    const tresult dumped = testing::run_cli_args({"dump", sample.string()});
+    ASSERT_EQ(dumped.status, 0);
+    std::string expected;
+    for (const char c : dumped.out) {
+        if (c == '\n') expected += '\r';
+        expected += c;
+    }
+    EXPECT_EQ(read_file(work / "ascii-two-eyes_OMAData.csv"), expected);
+    EXPECT_EQ(testing::entries(work),
+              (std::set<std::string>{"__TMP_OMA_ascii-two-eyesL.jpeg", "__TMP_OMA_ascii-two-eyesR.jpeg",
+                                     "ascii-two-eyes_OMAData.csv"}));
+}
+
+// A named pipe under the dump's name is neither written into nor waited
+// for: the show says so at once and writes the pictures all the same.
+TEST(ShowCommand, DumpNamedByAPipeIsRefusedAtOnce) {
+    TempDir dir;
+    const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
+    const fs::path work = dir / "w/Quorvanta";
+    fs::create_directories(work);
+    ASSERT_TRUE(testing::make_fifo(work / "ascii-two-eyes_OMAData.csv"));
+    // Should it wait after all, the time limit ends it instead of the test.
+    const tresult r = testing::run_cli(
+        "show " + shell_quote(sample.string()) + " " + shell_quote("LOCALFOLDER=" + (dir / "w").string() + "/"),
+        "timeout 20");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: " + (work / "ascii-two-eyes_OMAData.csv").string() +
+                         ": not a regular file; not overwritten\n");
+    EXPECT_NE(r.out.find("Dump: none\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::is_fifo(work / "ascii-two-eyes_OMAData.csv"));
+    EXPECT_TRUE(fs::is_regular_file(work / "__TMP_OMA_ascii-two-eyesR.jpeg"));
 }
 
 }  // namespace

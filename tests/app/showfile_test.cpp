@@ -300,10 +300,34 @@ TEST_F(ShowFileTest, PictureThatCannotBeWrittenIsNotShown) {
         showfilesequence(file("job.oma", filetext(trace('R', oval(20)))).string(), (dir / "blocked").string() + "/");
     EXPECT_TRUE(r.readable);
     EXPECT_FALSE(r.dumpwritten);
+    EXPECT_EQ(r.dumpfailure, "Not a directory");
     EXPECT_EQ(r.right.filename, (dir / "blocked").string() + "/__TMP_OMA_jobR.jpeg");
     EXPECT_FALSE(r.right.written);
+    EXPECT_EQ(r.right.failure, "Not a directory");
     EXPECT_FALSE(r.right.visible);
     EXPECT_EQ(r.lines.count(), 3);
+}
+
+// The dump and the pictures are written as every file is: a named pipe or a
+// folder under one of their names stays what it is and is never waited for;
+// the sequence says why and goes on with the rest.
+TEST_F(ShowFileTest, WhatCannotBeReplacedIsLeftAloneAtOnce) {
+    const fs::path job = file("job.oma", asciitrace('R', 20) + asciitrace('L', 20));
+    const fs::path pipe = work / "job_OMAData.csv";
+    ASSERT_TRUE(testing::make_fifo(pipe));
+    fs::create_directory(work / "__TMP_OMA_jobL.jpeg");
+    tshowfileresult r;
+    EXPECT_TRUE(testing::finishes_in_time([&] { r = showfilesequence(job.string(), folder); }, {pipe}));
+    EXPECT_TRUE(r.readable);
+    EXPECT_FALSE(r.dumpwritten);
+    EXPECT_EQ(r.dumpfailure, "not a regular file; not overwritten");
+    EXPECT_TRUE(r.right.written);
+    EXPECT_EQ(r.right.failure, "");
+    EXPECT_FALSE(r.left.written);
+    EXPECT_EQ(r.left.failure, "Is a directory");
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_empty(work / "__TMP_OMA_jobL.jpeg"));
+    EXPECT_EQ(workfiles(), (std::set<std::string>{"__TMP_OMA_jobL.jpeg", "__TMP_OMA_jobR.jpeg", "job_OMAData.csv"}));
 }
 
 TEST_F(ShowFileTest, CleanUpOnClose) {

@@ -208,6 +208,16 @@ TEST_F(CliPacked, FailedWritesLeaveNoFileBehind) {
     }
     EXPECT_EQ(names(), (std::vector<std::string>{"folder.oma", "packed.oma", "plain"}));
     EXPECT_TRUE(fs::is_empty(dir_ / "folder.oma"));
+    // Nor is a named pipe, which is not waited for either (should it be
+    // after all, the time limit ends the program instead of the test).
+    ASSERT_TRUE(testing::make_fifo(dir_ / "pipe.oma"));
+    const tresult piped =
+        testing::run_cli("convert " + quoted(packed()) + " -o " + quoted(dir_ / "pipe.oma"), "timeout 20");
+    EXPECT_EQ(piped.status, 2);
+    EXPECT_EQ(piped.err,
+              "kestrune-cli: convert: " + (dir_ / "pipe.oma").string() + ": not a regular file; not overwritten\n");
+    EXPECT_TRUE(fs::is_fifo(dir_ / "pipe.oma"));
+    fs::remove(dir_ / "pipe.oma");
     // A device is not replaced by a file either.
     if (fs::exists("/dev/null")) {
         const tresult r = runcli("convert " + quoted(packed()) + " -o /dev/null");

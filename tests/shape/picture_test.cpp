@@ -28,6 +28,7 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
+using testing::entries;
 using testing::read_file;
 using testing::TempDir;
 using testing::write_file;
@@ -134,12 +135,6 @@ struct pngpicture {
     }
 };
 
-std::set<std::string> filenames(const fs::path& folder) {
-    std::set<std::string> out;
-    for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
-    return out;
-}
-
 // A test bitmap: black frame, shape-coloured block in the middle.
 void paintsample(tcairobitmap& bmp) {
     tcanvas& t = bmp.canvas();
@@ -190,7 +185,7 @@ TEST(WriteJpeg, BaselineRgbAtQuality90) {
     EXPECT_TRUE(near(d.pixel(52, 52), kShape, 6)) << std::hex << d.pixel(52, 52);
     EXPECT_TRUE(near(d.pixel(15, 15), 0xFFFFFF, 6)) << std::hex << d.pixel(15, 15);
     EXPECT_TRUE(near(d.pixel(0, 40), 0, 60)) << std::hex << d.pixel(0, 40);
-    EXPECT_EQ(filenames(dir.path()), std::set<std::string>{"pic.jpeg"});
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"pic.jpeg"});
 }
 
 // The bytes a plain use of the JPEG library gives for the bitmap's pixels
@@ -255,22 +250,26 @@ TEST(WriteJpeg, SameBytesAsAPlainEncodingWhateverCameBefore) {
     }
 }
 
-// A symbolic link at the picture's name is replaced by the picture; the file
-// it points to is not written through it.
-TEST(PictureWriters, ReplaceALinkRatherThanWriteThroughIt) {
+// Pictures are written as every file is: a symbolic link at the picture's
+// name stays a link and the picture replaces the file it leads to (a
+// dangling link gets that file made), and a replaced picture keeps its
+// permissions.
+TEST(PictureWriters, KeepALinkAndThePermissionsOfWhatTheyReplace) {
     TempDir dir;
-    write_file(dir / "other.txt", "someone else's");
-    fs::create_symlink(dir / "other.txt", dir / "pic.jpeg");
-    fs::create_symlink(dir / "missing.txt", dir / "dangling.png");
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    write_file(dir / "other.jpeg", "earlier picture");
+    fs::permissions(dir / "other.jpeg", mode);
+    fs::create_symlink("other.jpeg", dir / "pic.jpeg");
+    fs::create_symlink("made.png", dir / "dangling.png");
     tcairobitmap bmp(8, 8);
     ASSERT_TRUE(writejpeg(bmp, dir / "pic.jpeg"));
     ASSERT_TRUE(writepng(bmp, dir / "dangling.png"));
-    EXPECT_EQ(read_file(dir / "other.txt"), "someone else's");
-    EXPECT_FALSE(fs::is_symlink(dir / "pic.jpeg"));
-    EXPECT_FALSE(fs::is_symlink(dir / "dangling.png"));
-    EXPECT_FALSE(fs::exists(dir / "missing.txt"));
-    EXPECT_TRUE(decodefile(dir / "pic.jpeg").ok);
-    EXPECT_TRUE(pngpicture(dir / "dangling.png").ok());
+    EXPECT_TRUE(fs::is_symlink(dir / "pic.jpeg"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.png"));
+    EXPECT_TRUE(decodefile(dir / "other.jpeg").ok);
+    EXPECT_TRUE(pngpicture(dir / "made.png").ok());
+    EXPECT_EQ(fs::status(dir / "other.jpeg").permissions(), mode);
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"dangling.png", "made.png", "other.jpeg", "pic.jpeg"}));
 }
 
 TEST(WritePng, KeepsEveryPixel) {
@@ -305,7 +304,7 @@ TEST(WriteSvg, WritesVectorsOrNothing) {
     EXPECT_FALSE(writesvg(105, 105, [](tcanvas&) { return false; }, p));
     EXPECT_EQ(read_file(p), svg);
     EXPECT_FALSE(writesvg(0, 105, [](tcanvas&) { return true; }, dir / "none.svg"));
-    EXPECT_EQ(filenames(dir.path()), std::set<std::string>{"pic.svg"});
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"pic.svg"});
 }
 
 TEST(PictureWriters, CreateTheFolderChain) {
@@ -327,7 +326,7 @@ TEST(PictureWriters, NameWithoutFolderGoesToTheCurrentFolder) {
     const bool ok = writejpeg(bmp, "plain.jpeg");
     fs::current_path(before);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(filenames(dir.path()), std::set<std::string>{"plain.jpeg"});
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"plain.jpeg"});
 }
 
 // A picture whose name is as long as a file name may be is written: its
@@ -346,25 +345,50 @@ TEST(PictureWriters, LongestNamesAreWritten) {
         EXPECT_TRUE(ok);
         EXPECT_TRUE(fs::is_regular_file(target));
     }
-    EXPECT_EQ(filenames(dir.path()).size(), 3u) << "no temporary file is left behind";
+    EXPECT_EQ(entries(dir.path()).size(), 3u) << "no temporary file is left behind";
 }
 
-// A failed write leaves an earlier picture untouched and no temporary file.
+// A failed write leaves an earlier picture untouched and no temporary file,
+// and says why; a named pipe at the picture's name is not waited for.
 TEST(PictureWriters, FailuresKeepTheOldPicture) {
     TempDir dir;
     write_file(dir / "old.jpeg", "good picture");
-    tcairobitmap bad(0, 0);
-    EXPECT_FALSE(writejpeg(bad, dir / "old.jpeg"));
-    EXPECT_FALSE(writepng(bad, dir / "old.jpeg"));
-    EXPECT_EQ(read_file(dir / "old.jpeg"), "good picture");
-
-    tcairobitmap bmp(8, 8);
     fs::create_directory(dir / "folder.jpeg");
-    EXPECT_FALSE(writejpeg(bmp, dir / "folder.jpeg"));        // a folder of that name
-    EXPECT_FALSE(writejpeg(bmp, dir / "old.jpeg/pic.jpeg"));  // a file where a folder should be
-    EXPECT_FALSE(writejpeg(bmp, ""));
-    EXPECT_EQ(filenames(dir.path()), (std::set<std::string>{"folder.jpeg", "old.jpeg"}));
+    ASSERT_TRUE(testing::make_fifo(dir / "pipe.jpeg"));
+    const tcairobitmap bad(0, 0);
+    const tcairobitmap bmp(8, 8);
+    const struct {
+        const char* what;
+        const tcairobitmap& bitmap;
+        fs::path target;
+        const char* reason;
+    } cases[] = {
+        {"no bitmap", bad, dir / "old.jpeg", "the picture could not be drawn"},
+        {"a folder of that name", bmp, dir / "folder.jpeg", "Is a directory"},
+        {"a file where a folder should be", bmp, dir / "old.jpeg/pic.jpeg", "Not a directory"},
+        {"a named pipe", bmp, dir / "pipe.jpeg", "not a regular file; not overwritten"},
+        {"no name", bmp, "", "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const bool png : {false, true}) {
+            std::string reason;
+            bool written = true;
+            EXPECT_TRUE(testing::finishes_in_time(
+                [&] { written = png ? writepng(c.bitmap, c.target, &reason) : writejpeg(c.bitmap, c.target, &reason); },
+                {dir / "pipe.jpeg"}));
+            EXPECT_FALSE(written);
+            EXPECT_EQ(reason, c.reason);
+        }
+    }
+    std::string reason;
+    EXPECT_FALSE(writesvg(
+        105, 105, [](tcanvas&) { return false; }, dir / "old.jpeg", &reason));
+    EXPECT_EQ(reason, "the picture could not be encoded");
+    EXPECT_EQ(read_file(dir / "old.jpeg"), "good picture");
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"folder.jpeg", "old.jpeg", "pipe.jpeg"}));
     EXPECT_TRUE(fs::is_empty(dir / "folder.jpeg"));
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.jpeg"));
 }
 
 // Runs op with the rights of an ordinary user, so that permission bits
@@ -412,7 +436,7 @@ TEST(PictureWriters, ProtectedPicturesAndFoldersAreRespected) {
     EXPECT_EQ(code, 3);
     EXPECT_EQ(read_file(locked), "kept");
     EXPECT_EQ(read_file(ro / "pic.jpeg"), "kept too");
-    EXPECT_EQ(filenames(ro), std::set<std::string>{"pic.jpeg"});
+    EXPECT_EQ(entries(ro), std::set<std::string>{"pic.jpeg"});
 }
 
 // ---- saveasjpeg ----
@@ -527,10 +551,17 @@ TEST_F(SaveAsJpeg, FolderChainIsCreated) {
 TEST_F(SaveAsJpeg, FailureIsNotRememberedAsAPicture) {
     const fs::path p = dir / "stale.jpeg";
     write_file(p, "stale");
-    EXPECT_FALSE(list.saveasjpeg(40000, 10, rightcode, p.string(), false));
+    std::string reason;
+    EXPECT_FALSE(list.saveasjpeg(40000, 10, rightcode, p.string(), false, &reason));
+    EXPECT_EQ(reason, "the picture could not be drawn");
     EXPECT_TRUE(list.lastjpegname.empty());
     EXPECT_FALSE(list.saveasjpeg(40000, 10, rightcode, p.string(), false));
     EXPECT_EQ(read_file(p), "stale");
+    // A picture that cannot be written says why.
+    fs::create_directory(dir / "folder.png");
+    EXPECT_FALSE(list.saveasjpeg(105, 105, rightcode, (dir / "folder.png").string(), false, &reason));
+    EXPECT_EQ(reason, "Is a directory");
+    EXPECT_TRUE(list.lastjpegname.empty());
     // The next good request replaces it.
     EXPECT_TRUE(list.saveasjpeg(105, 105, rightcode, p.string(), false));
     EXPECT_TRUE(decodefile(p).ok);

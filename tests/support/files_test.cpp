@@ -5,16 +5,22 @@
 #include "kestrune/support/stringlist.hpp"
 #include "testsupport.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <functional>
 #include <new>
 #include <stdexcept>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -49,14 +55,12 @@ protected:
                 messages_.push_back({std::string(kind), std::string(message), std::string(explanation)});
                 if (onmessage_) onmessage_();
             });
-        forcesavelinestorename = false;
         clearioresult();
     }
     void TearDown() override {
         setretrypause(oldpause_);
         setrenamefunction(oldrename_);
         setmessagecallback(oldmessage_);
-        forcesavelinestorename = false;
     }
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
@@ -75,6 +79,16 @@ protected:
         std::string s;
         for (const std::string& line : t) s += line + "\r\n";
         return s;
+    }
+    // Every entry of the test's folder, hidden ones included.
+    std::set<std::string> entries() const { return testing::entries(dir_.path()); }
+    // The rename that moved a temporary file onto target: its temporary name
+    // is hidden, beside target, made of target's name and 16 hexadecimal
+    // digits.
+    static bool movedintoplace(const std::string& rename, const std::string& target) {
+        const std::size_t arrow = rename.find(" -> ");
+        if (arrow == std::string::npos || rename.substr(arrow + 4) != target) return false;
+        return testing::istemporaryname(fs::path(rename.substr(0, arrow)), fs::path(target));
     }
 
     TempDir dir_;
@@ -327,22 +341,357 @@ TEST_F(FilesTest, WriteErrorIsReportedAtTheLatestWhenClosing) {
     EXPECT_EQ(QVTLibiostatus, 112);
 }
 
+// ---- writing a file safely ----
+
+// The permissions a new file gets: 0666 less the umask.
+mode_t newfilemode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+mode_t modeof(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A new file gets the usual permissions, a replaced file keeps its own. The
+// temporary file holds every byte and the final permissions before it is
+// moved into place, so the name never shows a part or other permissions.
+TEST_F(FilesTest, SafeWriteKeepsThePermissionsOfTheFileItReplaces) {
+    const struct {
+        const char* name;
+        mode_t before;  // 0: no file yet
+        mode_t after;
+    } cases[] = {
+        {"new.csv", 0, newfilemode()},
+        {"private.csv", 0600, 0600},
+        {"group.csv", 0664, 0664},
+        {"odd.csv", 0604, 0604},
+        {"script.sh", 0750, 0750},
+    };
+    const std::string bytes(100000, 'n');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = path(c.name);
+        if (c.before != 0) {
+            write_file(target, "old");
+            fs::permissions(target, static_cast<fs::perms>(c.before));
+        }
+        mode_t movedmode = 0;
+        std::string movedcontent;
+        renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
+            movedmode = modeof(from);
+            movedcontent = read_file(from);
+            return realrename_(from, to, replace);
+        };
+        const twriteresult r = writefilesafely(target, bytes);
+        EXPECT_TRUE(r);
+        EXPECT_EQ(r.step, twritestep::done);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.reason, "");
+        EXPECT_EQ(read_file(target), bytes);
+        EXPECT_EQ(modeof(target), c.after);
+        EXPECT_EQ(movedmode, c.after);
+        EXPECT_EQ(movedcontent, bytes);
+    }
+    EXPECT_EQ(entries(), (std::set<std::string>{"group.csv", "new.csv", "odd.csv", "private.csv", "script.sh"}));
+}
+
+// A symbolic link stays a link with its own text: the file it leads to
+// (through a chain of links too, a relative one read from the link's folder)
+// is replaced in its own folder, or made when it is missing.
+TEST_F(FilesTest, SafeWriteKeepsASymbolicLinkAndReplacesTheFileItLeadsTo) {
+    const fs::path other = dir_.path() / "other";
+    fs::create_directories(other / "deeper");
+    write_file(other / "real.csv", "old");
+    const struct {
+        const char* link;
+        std::string to;
+        fs::path file;
+    } cases[] = {
+        {"absolute.csv", (other / "real.csv").string(), other / "real.csv"},
+        {"relative.csv", "other/real.csv", other / "real.csv"},
+        {"chain.csv", "absolute.csv", other / "real.csv"},
+        {"updown.csv", "other/deeper/../real.csv", other / "real.csv"},
+        {"dangling.csv", "other/made.csv", other / "made.csv"},
+    };
+    for (const auto& c : cases) fs::create_symlink(c.to, dir_.path() / c.link);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        renames_.clear();
+        const std::string bytes = std::string("through ") + c.link;
+        const twriteresult r = writefilesafely(dir_.path() / c.link, bytes);
+        ASSERT_TRUE(r) << r.reason;
+        EXPECT_TRUE(fs::is_symlink(dir_.path() / c.link));
+        EXPECT_EQ(fs::read_symlink(dir_.path() / c.link), c.to);
+        EXPECT_EQ(read_file(c.file), bytes);
+        ASSERT_EQ(renames_.size(), 1u);
+        const std::size_t arrow = renames_[0].find(" -> ");
+        const fs::path from = renames_[0].substr(0, arrow);
+        const fs::path to = renames_[0].substr(arrow + 4);
+        EXPECT_TRUE(fs::equivalent(to, c.file)) << renames_[0];
+        EXPECT_TRUE(testing::istemporaryname(from, to)) << renames_[0];
+    }
+    EXPECT_EQ(entries(), (std::set<std::string>{"absolute.csv", "chain.csv", "dangling.csv", "other", "relative.csv",
+                                                "updown.csv"}));
+    EXPECT_EQ(testing::entries(other), (std::set<std::string>{"deeper", "made.csv", "real.csv"}));
+}
+
+// A write that fails before anything is made leaves everything as it was
+// and says why in the system's words. What cannot be replaced (a folder, a
+// pipe, a device) is refused without being opened, so nothing waits for a
+// pipe's reader.
+TEST_F(FilesTest, SafeWriteRefusesWhatItCannotReplace) {
+    write_file(path("plain"), "x");
+    fs::create_directory(dir_.path() / "folder.csv");
+    const fs::path pipe = dir_.path() / "pipe.csv";
+    ASSERT_TRUE(testing::make_fifo(pipe));
+    fs::create_symlink("pipe.csv", dir_.path() / "topipe.csv");
+    fs::create_symlink("loop.csv", dir_.path() / "loop.csv");
+    const std::string notregular = "not a regular file; not overwritten";
+    struct tcase {
+        std::string target;
+        twritestep step;
+        int code;
+        std::string reason;
+    };
+    std::vector<tcase> cases = {
+        {path("folder.csv"), twritestep::checking, 5, "Is a directory"},
+        {pipe.string(), twritestep::checking, 5, notregular},
+        {path("topipe.csv"), twritestep::checking, 5, notregular},
+        {"/dev/null", twritestep::checking, 5, notregular},
+        {path("loop.csv"), twritestep::checking, 3, "Too many levels of symbolic links"},
+        {path("plain/x.csv"), twritestep::checking, 3, "Not a directory"},
+        {path("missing/x.csv"), twritestep::creating, 3, "No such file or directory"},
+        {std::string("a\0b", 3), twritestep::checking, 123, "Invalid argument"},
+        {"", twritestep::checking, 2, "No such file or directory"},
+    };
+    if (testing::make_socket(dir_.path() / "socket.csv"))
+        cases.push_back({path("socket.csv"), twritestep::checking, 5, notregular});
+    const std::set<std::string> before = entries();
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.target);
+        twriteresult r;
+        r.step = twritestep::done;
+        EXPECT_TRUE(testing::finishes_in_time([&] { r = writefilesafely(c.target, "new"); }, {pipe}));
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.step, c.step);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.reason, c.reason);
+    }
+    EXPECT_EQ(entries(), before);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_empty(dir_.path() / "folder.csv"));
+    EXPECT_TRUE(renames_.empty());
+}
+
+// A write that fails once its temporary file exists (the file may not grow
+// past 1000 bytes, or the move fails) removes that file; the target keeps
+// its earlier content.
+TEST_F(FilesTest, SafeWriteFailingPartWayRemovesItsTemporaryFile) {
+    const std::string target = path("t.csv");
+    write_file(target, "earlier");
+    const struct {
+        const char* what;
+        rlim_t sizelimit;  // 0: none
+        int renameerror;   // 0: the real rename
+        twritestep step;
+        int code;
+        const char* reason;
+    } cases[] = {
+        {"file too large", 1000, 0, twritestep::writing, 223, "File too large"},
+        {"move refused", 0, EACCES, twritestep::moving, 5, "Permission denied"},
+        {"move across devices", 0, EXDEV, twritestep::moving, 17, "Invalid cross-device link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
+            return c.renameerror != 0 ? c.renameerror : realrename_(from, to, replace);
+        };
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldsignal = std::signal(SIGXFSZ, SIG_IGN);
+        if (c.sizelimit != 0) {
+            rlimit small = old;
+            small.rlim_cur = c.sizelimit;
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        const twriteresult r = writefilesafely(target, std::string(5000, 'n'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldsignal);
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.step, c.step);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.reason, c.reason);
+        EXPECT_EQ(read_file(target), "earlier");
+        EXPECT_EQ(entries(), std::set<std::string>{"t.csv"});
+    }
+}
+
+// Permission bits: a read-only file is not replaced behind its owner's
+// back, and nothing is made in a folder that cannot be written.
+TEST_F(FilesTest, SafeWriteRespectsReadOnlyFilesAndFolders) {
+    fs::permissions(dir_.path(), fs::perms::all);
+    const std::string locked = path("locked.csv");
+    write_file(locked, "kept");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const fs::path ro = dir_.path() / "ro";
+    fs::create_directory(ro);
+    write_file(ro / "open.csv", "kept too");
+    fs::permissions(ro / "open.csv", fs::perms::all);
+    makereadonly(ro);
+    const struct {
+        fs::path target;
+        int step;
+    } cases[] = {
+        {locked, static_cast<int>(twritestep::checking)},
+        {ro / "open.csv", static_cast<int>(twritestep::creating)},
+        {ro / "new.csv", static_cast<int>(twritestep::creating)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.string());
+        // The step and the code, as one number.
+        const int outcome = asordinaryuser([&] {
+            const twriteresult r = writefilesafely(c.target, "new");
+            return r.reason == "Permission denied" ? static_cast<int>(r.step) * 10 + r.code : 254;
+        });
+        if (outcome < 0) GTEST_SKIP() << "no ordinary user to run as";
+        EXPECT_EQ(outcome, c.step * 10 + 5);
+    }
+    fs::permissions(ro, fs::perms::owner_all);
+    EXPECT_EQ(read_file(locked), "kept");
+    EXPECT_EQ(read_file(ro / "open.csv"), "kept too");
+    EXPECT_EQ(testing::entries(ro), std::set<std::string>{"open.csv"});
+    EXPECT_EQ(entries(), (std::set<std::string>{"locked.csv", "ro"}));
+}
+
+// Every write makes its own temporary name, so writers of the same file at
+// the same time never meet: each succeeds, a reader always finds one whole
+// file under the name, and nothing is left beside it.
+TEST_F(FilesTest, SafeWritersOfTheSameFileAtOnceNeverMeet) {
+    std::mutex m;
+    std::vector<std::string> temporaries;
+    setrenamefunction([&](const std::string& from, const std::string& to, bool replace) {
+        {
+            const std::lock_guard lock(m);
+            temporaries.push_back(from);
+        }
+        return realrename_(from, to, replace);
+    });
+    constexpr int writers = 4;
+    constexpr int rounds = 50;
+    const std::string target = path("shared.csv");
+    std::vector<std::string> contents;
+    for (int k = 0; k < writers; ++k) contents.push_back(std::string(20000 + k, static_cast<char>('a' + k)));
+    std::atomic<int> failures{0};
+    std::atomic<int> partreads{0};
+    std::vector<std::thread> threads;
+    for (int k = 0; k < writers; ++k) {
+        threads.emplace_back([&, k] {
+            for (int r = 0; r < rounds; ++r) {
+                if (!writefilesafely(target, contents[static_cast<std::size_t>(k)])) ++failures;
+                const std::string seen = read_file(target);
+                if (std::find(contents.begin(), contents.end(), seen) == contents.end()) ++partreads;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(partreads, 0);
+    EXPECT_EQ(temporaries.size(), static_cast<std::size_t>(writers * rounds));
+    EXPECT_EQ(std::set<std::string>(temporaries.begin(), temporaries.end()).size(), temporaries.size());
+    for (const std::string& temp : temporaries) EXPECT_TRUE(testing::istemporaryname(temp, target)) << temp;
+    EXPECT_EQ(entries(), std::set<std::string>{"shared.csv"});
+}
+
+// A name as long as a file name may be still gets a temporary name that
+// fits: made of its first 200 bytes.
+TEST_F(FilesTest, SafeWriteOfTheLongestNames) {
+    for (const std::size_t length : {200u, 201u, 255u}) {
+        SCOPED_TRACE(length);
+        const std::string target = path(std::string(length - 4, 'l') + ".csv");
+        renames_.clear();
+        ASSERT_TRUE(writefilesafely(target, "long"));
+        EXPECT_EQ(read_file(target), "long");
+        ASSERT_EQ(renames_.size(), 1u);
+        EXPECT_TRUE(movedintoplace(renames_[0], target)) << renames_[0];
+    }
+    EXPECT_EQ(entries().size(), 3u);
+}
+
+TEST_F(FilesTest, SafeWriteMakesMissingFoldersOnlyWhenAsked) {
+    const std::string target = path("a/b/c.csv");
+    EXPECT_EQ(writefilesafely(target, "x").code, 3);
+    EXPECT_FALSE(fs::exists(dir_.path() / "a"));
+    EXPECT_TRUE(writefilesafely(target, "x", tmissingfolders::create));
+    EXPECT_EQ(read_file(target), "x");
+    // A file where a folder should be is not made a folder.
+    write_file(path("plain"), "p");
+    const twriteresult r = writefilesafely(path("plain/d/e.csv"), "x", tmissingfolders::create);
+    EXPECT_EQ(r.reason, "Not a directory");
+    EXPECT_EQ(read_file(path("plain")), "p");
+}
+
+// In a folder that others may write into, a link that a third user made is
+// not followed: it could lead the write to any file of the writer's. A link
+// of the writer, or of the folder's owner, or in a folder only its owner
+// may write into, is.
+TEST_F(FilesTest, SafeWriteFollowsNoStrangersLinkInASharedFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "making another user's link needs root";
+    constexpr uid_t stranger = 65534;
+    const std::string victim = path("victim.csv");
+    const struct {
+        const char* what;
+        mode_t foldermode;
+        uid_t folderowner;
+        uid_t linkowner;
+        bool followed;
+    } cases[] = {
+        {"a stranger's link in a shared temporary folder", 01777, 0, stranger, false},
+        {"a stranger's link in a group's folder", 0775, 0, stranger, false},
+        {"the writer's own link in a shared folder", 01777, 0, 0, true},
+        {"the folder owner's link in a shared folder", 01777, stranger, stranger, true},
+        {"a link in a folder only its owner writes", 0755, 0, stranger, true},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file(victim, "precious");
+        const fs::path folder = dir_.path() / ("f" + std::to_string(k++));
+        fs::create_directory(folder);
+        ASSERT_EQ(::chown(folder.c_str(), c.folderowner, 0), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), c.foldermode), 0);
+        const fs::path link = folder / "link.csv";
+        fs::create_symlink(victim, link);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkowner, 0), 0);
+
+        const twriteresult r = writefilesafely(link, "replaced");
+        EXPECT_EQ(static_cast<bool>(r), c.followed) << r.reason;
+        EXPECT_EQ(read_file(victim), c.followed ? "replaced" : "precious");
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(testing::entries(folder), std::set<std::string>{"link.csv"});
+        if (!c.followed) {
+            EXPECT_EQ(r.code, 5);
+            EXPECT_EQ(r.reason, "Permission denied");
+        }
+    }
+}
+
 // ---- saving lines ----
 
 TEST_F(FilesTest, SaveGoesThroughATemporaryName) {
     const struct {
         const char* name;
         int count;
-        bool force;
-        bool throughtemp;
     } cases[] = {
-        {"d.csv", 10000, false, true},
-        {"d.csv", 10001, false, true},
-        {"d.CsV", 10001, false, true},
-        {"d.txt", 10001, false, true},
-        {"d.csv.bak", 10001, false, true},
-        {"d.txt", 3, true, true},
-        {"d.txt", 0, false, true},
+        {"d.csv", 10000},
+        {"d.csv", 10001},
+        {"d.CsV", 10001},
+        {"d.txt", 10001},
+        {"d.csv.bak", 10001},
+        {"d.txt", 3},
+        {"d.txt", 0},
     };
     for (const bool earlierfile : {false, true}) {
         for (const auto& c : cases) {
@@ -352,50 +701,48 @@ TEST_F(FilesTest, SaveGoesThroughATemporaryName) {
             if (earlierfile) write_file(target, std::string(500000, 'o'));
             const tstringlist t = numberedlines(c.count);
             renames_.clear();
-            forcesavelinestorename = c.force;
 
             EXPECT_TRUE(savelinestofile(t, target));
 
             EXPECT_EQ(read_file(target), crlfjoined(t));
-            EXPECT_EQ(renames_.empty(), !c.throughtemp);
-            if (c.throughtemp) {
-                EXPECT_EQ(renames_.back(), target + ".$$$ -> " + target);
-            }
-            EXPECT_FALSE(fs::exists(target + ".$$$"));
-            EXPECT_FALSE(fs::exists(target + ".$save"));
-            EXPECT_FALSE(forcesavelinestorename);
+            ASSERT_EQ(renames_.size(), 1u);
+            EXPECT_TRUE(movedintoplace(renames_[0], target)) << renames_[0];
+            EXPECT_EQ(testing::entries(folder.path()), std::set<std::string>{c.name});
             EXPECT_EQ(QVTLibiostatus, 0);
         }
     }
     EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(pauses_.empty());
 }
 
 TEST_F(FilesTest, SaveReplacesAStaleBackupFile) {
     const std::string target = path("s.txt");
     write_file(target, "old\r\n");
     write_file(target + ".$save", "stale");
-    forcesavelinestorename = true;
     EXPECT_TRUE(savelinestofile(lines({"new"}), target));
     EXPECT_EQ(read_file(target), "new\r\n");
-    EXPECT_FALSE(fs::exists(target + ".$save"));
-    EXPECT_FALSE(fs::exists(target + ".$$$"));
+    EXPECT_EQ(entries(), std::set<std::string>{"s.txt"});
 }
 
+// When the new file cannot be moved into place, the earlier one stays, the
+// temporary file goes, and the stale backup waits for a save that succeeds.
 TEST_F(FilesTest, SaveKeepsTheEarlierFileWhenTheNewOneCannotBeMovedIntoPlace) {
     const std::string target = path("k.txt");
-    const std::string temp = target + ".$$$";
     write_file(target, "old\r\n");
+    write_file(target + ".$save", "stale");
     renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
-        return from == temp ? 5 : realrename_(from, to, replace);
+        return to == target ? EACCES : realrename_(from, to, replace);
     };
-    forcesavelinestorename = true;
+    std::string reason;
 
-    EXPECT_FALSE(savelinestofile(lines({"new"}), target));
+    EXPECT_FALSE(savelinestofile(lines({"new"}), target, &reason));
 
     EXPECT_EQ(read_file(target), "old\r\n");
-    EXPECT_EQ(read_file(temp), "new\r\n");  // the new content is not lost either
-    EXPECT_FALSE(fs::exists(target + ".$save"));
-    EXPECT_FALSE(forcesavelinestorename);
+    EXPECT_EQ(QVTLibiostatus, 5);
+    EXPECT_EQ(QVTLibIOError, 5);
+    EXPECT_EQ(reason, "Permission denied");
+    EXPECT_TRUE(pauses_.empty());  // only the making of the temporary file is tried again
+    EXPECT_EQ(entries(), (std::set<std::string>{"k.txt", "k.txt.$save"}));
 }
 
 // The move into place replaces the target in one step: there is no moment
@@ -413,7 +760,8 @@ TEST_F(FilesTest, SaveReplacesTheTargetInOneStep) {
     };
     EXPECT_TRUE(savelinestofile(lines({"new"}), target));
     EXPECT_EQ(read_file(target), "new\r\n");
-    EXPECT_EQ(renames_, std::vector<std::string>{target + ".$$$ -> " + target});
+    ASSERT_EQ(renames_.size(), 1u);
+    EXPECT_TRUE(movedintoplace(renames_[0], target)) << renames_[0];
     EXPECT_EQ(targetheld, (std::vector<bool>{true, true}));
 }
 
@@ -423,10 +771,9 @@ TEST_F(FilesTest, SaveLeavesAFolderUnderTheBackupNameAlone) {
     const std::string target = path("b.txt");
     write_file(target, "old\r\n");
     fs::create_directories(target + ".$save/inside");
-    forcesavelinestorename = true;
     EXPECT_TRUE(savelinestofile(lines({"new"}), target));
     EXPECT_EQ(read_file(target), "new\r\n");
-    EXPECT_FALSE(fs::exists(target + ".$$$"));
+    EXPECT_EQ(entries(), (std::set<std::string>{"b.txt", "b.txt.$save"}));
     EXPECT_TRUE(fs::exists(target + ".$save/inside"));
 }
 
@@ -449,8 +796,7 @@ TEST_F(FilesTest, IncompleteTemporaryFileNeverReplacesTheEarlierFile) {
     EXPECT_FALSE(saved);
     EXPECT_EQ(QVTLibiostatus, 223);
     EXPECT_EQ(read_file(target), "old\r\n");
-    EXPECT_FALSE(fs::exists(target + ".$$$"));
-    EXPECT_FALSE(fs::exists(target + ".$save"));
+    EXPECT_EQ(entries(), std::set<std::string>{"big.csv"});
     EXPECT_TRUE(renames_.empty());
 }
 
@@ -474,7 +820,7 @@ TEST_F(FilesTest, FailedSaveLeavesTheEarlierFileWhole) {
     EXPECT_FALSE(saved);
     EXPECT_EQ(QVTLibiostatus, 223);
     EXPECT_EQ(read_file(target), earlier);
-    EXPECT_FALSE(fs::exists(target + ".$$$"));
+    EXPECT_EQ(entries(), std::set<std::string>{"job_OMAData.csv"});
 
     makereadonly(dir_.path());
     const int code = asordinaryuser([&] { return savelinestofile(t, target) ? 0 : QVTLibiostatus.load(); });
@@ -482,7 +828,7 @@ TEST_F(FilesTest, FailedSaveLeavesTheEarlierFileWhole) {
     if (code < 0) GTEST_SKIP() << "no ordinary user to run as";
     EXPECT_EQ(code, 5);
     EXPECT_EQ(read_file(target), earlier);
-    EXPECT_FALSE(fs::exists(target + ".$$$"));
+    EXPECT_EQ(entries(), std::set<std::string>{"job_OMAData.csv"});
 }
 
 TEST_F(FilesTest, SaveKeepsThePermissionsOfTheFileItReplaces) {
@@ -505,17 +851,47 @@ TEST_F(FilesTest, SaveThroughASymbolicLinkWritesTheFileItNames) {
     EXPECT_EQ(read_file(real), "new\r\n");
 }
 
-TEST_F(FilesTest, SaveReportsAFailedDirectWrite) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    EXPECT_FALSE(savelinestofile(lines({"a", "b"}), "/dev/full"));
-    EXPECT_EQ(QVTLibiostatus, 112);
+// What is not a regular file is neither replaced nor written into nor
+// waited for: the save fails at once, without the pauses and further
+// attempts a missing folder gets.
+TEST_F(FilesTest, SaveRefusesWhatIsNotARegularFileAtOnce) {
+    const fs::path pipe = dir_.path() / "pipe.oma";
+    ASSERT_TRUE(testing::make_fifo(pipe));
+    fs::create_directory(dir_.path() / "folder.oma");
+    const struct {
+        std::string target;
+        const char* reason;
+    } cases[] = {
+        {pipe.string(), "not a regular file; not overwritten"},
+        {"/dev/full", "not a regular file; not overwritten"},
+        {path("folder.oma"), "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        bool saved = true;
+        int code = 0;  // the codes are the saving thread's
+        std::string reason;
+        EXPECT_TRUE(testing::finishes_in_time(
+            [&] {
+                saved = savelinestofile(lines({"JOB=1", "R=2500"}), c.target, &reason);
+                code = QVTLibiostatus;
+            },
+            {pipe}));
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(code, 5);
+        EXPECT_EQ(reason, c.reason);
+    }
+    EXPECT_TRUE(pauses_.empty());
     EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 TEST_F(FilesTest, SaveIntoMissingFolderWritesNothingAndShowsNothing) {
-    forcesavelinestorename = true;
     const std::string target = path("nofolder/job.oma");
-    EXPECT_FALSE(savelinestofile(lines({"JOB=1", "R=2500"}), target));
+    std::string reason;
+    EXPECT_FALSE(savelinestofile(lines({"JOB=1", "R=2500"}), target, &reason));
+    EXPECT_EQ(reason, "No such file or directory");
     EXPECT_EQ(pauses_.size(), 4u);
     EXPECT_TRUE(messages_.empty());
     EXPECT_TRUE(renames_.empty());
@@ -600,8 +976,9 @@ TEST_F(FilesTest, SavingJoinedTextIsSavingItsLines) {
             const bool saved = saver(target);
             setrlimit(RLIMIT_FSIZE, &old);
             std::signal(SIGXFSZ, oldsignal);
+            const std::set<std::string> names = entries();
             return outcome{saved, QVTLibiostatus.load(), read_file(target), messages_.size(),
-                           fs::exists(target + ".$$$")};
+                           std::any_of(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; })};
         };
         const outcome bylines = save([&](const std::string& target) { return savelinestofile(c.t, target); });
         const outcome astext = save([&](const std::string& target) { return savetexttofile(crlfjoined(c.t), target); });
@@ -723,6 +1100,42 @@ TEST_F(FilesTest, CopyAndDeleteRemovesTheSourceOnlyAfterASuccessfulCopy) {
 
     EXPECT_EQ(QVTcopyanddeletefile(path("b.txt"), path("nofolder/c.txt")), 3);
     EXPECT_EQ(read_file(path("b.txt")), "data");
+}
+
+// A copy goes through the safe writer: one that fails part-way (the file
+// may not grow past 1000 bytes) leaves the earlier target whole and nothing
+// beside it. A source that is not a regular file is refused at once, never
+// waited for.
+TEST_F(FilesTest, FailedCopyLeavesTheTargetAsItWas) {
+    write_file(path("src.bin"), std::string(10000, 's'));
+    write_file(path("dst.bin"), "earlier");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    const auto oldsignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int code = QVTCopyfile(path("src.bin"), path("dst.bin"));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldsignal);
+    EXPECT_EQ(code, 223);
+    EXPECT_EQ(QVTCopyfileerrormess(), "Copy file write error");
+    EXPECT_EQ(read_file(path("dst.bin")), "earlier");
+
+    const fs::path pipe = dir_.path() / "pipe.bin";
+    ASSERT_TRUE(testing::make_fifo(pipe));
+    int pipecode = 0;
+    std::string message;
+    EXPECT_TRUE(testing::finishes_in_time(
+        [&] {
+            pipecode = QVTCopyfile(pipe.string(), path("dst.bin"));
+            message = QVTCopyfileerrormess();
+        },
+        {pipe}));
+    EXPECT_EQ(pipecode, 5);
+    EXPECT_EQ(message, "Copy file " + pipe.string() + " not reset");
+    EXPECT_EQ(read_file(path("dst.bin")), "earlier");
+    EXPECT_EQ(entries(), (std::set<std::string>{"dst.bin", "pipe.bin", "src.bin"}));
 }
 
 TEST_F(FilesTest, DeleteTrimsTheNameAndGivesCodes) {

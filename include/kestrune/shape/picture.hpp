@@ -1,15 +1,18 @@
 // Picture files: a bitmap written as JPEG or PNG, a drawing written as SVG.
 //
-// Every writer creates the missing folders above the file, writes to a
-// temporary file in the same folder and renames it over the target only once
-// the picture is complete, so a failure never leaves a half-written picture
-// where a good one stood. An existing target that is not writable (a
-// read-only file) or that is a folder is not replaced: the result is false.
-// No writer reports anything beyond its Boolean result.
+// Every writer makes the picture in memory and writes it with
+// writefilesafely (support/files.hpp), making the missing folders above the
+// file: a failure never leaves a half-written picture where a good one
+// stood, a replaced picture keeps its permissions and a symbolic link stays
+// a link. An existing target that is not writable (a read-only file), a
+// folder, a named pipe or a device is not replaced: the result is false.
+// reason, when given, receives why a writer failed ("Permission denied",
+// "the picture could not be drawn", ...).
 #pragma once
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace kestrune {
 
@@ -24,14 +27,14 @@ tpictureformat pictureformatof(const std::filesystem::path& filename);
 
 // Baseline JPEG with three components (24-bit RGB) at quality 90, every other
 // encoder setting the library's default.
-bool writejpeg(const tcairobitmap& bitmap, const std::filesystem::path& filename);
+bool writejpeg(const tcairobitmap& bitmap, const std::filesystem::path& filename, std::string* reason = nullptr);
 
 // 24-bit RGB PNG.
-bool writepng(const tcairobitmap& bitmap, const std::filesystem::path& filename);
+bool writepng(const tcairobitmap& bitmap, const std::filesystem::path& filename, std::string* reason = nullptr);
 
 // A width x height SVG picture with a white background on which draw paints;
 // draw returns false to abandon the picture (nothing is then written).
-bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw,
-              const std::filesystem::path& filename);
+bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw, const std::filesystem::path& filename,
+              std::string* reason = nullptr);
 
 }  // namespace kestrune

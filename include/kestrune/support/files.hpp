@@ -56,10 +56,6 @@ extern thread_local std::atomic<int> QVTLibIOError;
 // savelinestofile sets it to 0 when it starts and keeps every write or close
 // error in it.
 extern thread_local std::atomic<int> QVTLibiostatus;
-// When true, the calling thread's next savelinestofile saves through a
-// temporary name, whatever the extension and length, and sets it back to
-// false.
-extern thread_local std::atomic<bool> forcesavelinestorename;
 // Message of the failing step of the calling thread's latest QVTCopyfile call
 // ("" when it succeeded).
 std::string QVTCopyfileerrormess();
@@ -152,52 +148,93 @@ bool endoftextfile(ttextfile& f);
 using tpausefunction = std::function<void(int milliseconds)>;
 tpausefunction setretrypause(tpausefunction pause);
 
+// ---- writing a file safely ----
+
+// How far writefilesafely came; a failure names the step that failed.
+enum class twritestep {
+    checking,  // the target: following its links, what is there already
+    creating,  // the temporary file beside it
+    writing,   // the bytes, the permissions, flushing them to the disk
+    moving,    // the move over the target and flushing its folder
+    done,
+};
+
+// What writefilesafely did.
+struct twriteresult {
+    twritestep step = twritestep::checking;
+    int code = 0;        // the I/O code of the failure (as listed above); 0 when written
+    std::string reason;  // the failure in the system's words ("Permission denied"); empty when written
+    explicit operator bool() const { return step == twritestep::done; }
+};
+
+// Whether a missing folder above the target is made (with every missing one
+// above it) or fails the write.
+enum class tmissingfolders { fail, create };
+
+// Writes bytes as the whole new content of target, so that the name holds
+// the earlier file or the new one at every moment, also after a crash or a
+// power loss, never a part or a mixture. Every file Kestrune writes goes
+// through here.
+//
+// - A symbolic link named as target stays a link: the file it leads to is
+//   replaced (links to links are followed), in that file's folder. In a
+//   folder that others may write into, only a link of the writing user or of
+//   the folder's owner is followed; any other fails ("Permission denied"), so
+//   that nobody can make another user's save replace a file of their choosing.
+// - What is there must be a regular file the writer may write: a folder
+//   fails ("Is a directory"), a read-only file fails ("Permission denied"),
+//   and a named pipe, a socket or a device fails ("not a regular file; not
+//   overwritten") without being opened, so nothing waits for a reader.
+// - The bytes go into a new hidden file in the same folder, ".NAME.X.tmp"
+//   (NAME cut to its first 200 bytes, X 16 hexadecimal digits, made with
+//   O_EXCL so it is never a file that exists already), which gets the
+//   permissions (and, where the system allows, the owner and group) of the
+//   file it replaces; a new file gets 0666 less the umask. Its data is
+//   flushed to the disk, it is renamed over the target in one step, and the
+//   folder is flushed so that the rename itself survives a crash.
+// - Any failure removes the temporary file and leaves the target as it was,
+//   except a failure to flush the folder after the move, which is reported
+//   though the name already holds the new file.
+twriteresult writefilesafely(const std::filesystem::path& target, std::string_view bytes,
+                             tmissingfolders folders = tmissingfolders::fail);
+
 // ---- saving lines ----
 
-// Writes the lines of t, each followed by CR LF, to filename.
+// Writes the lines of t, each followed by CR LF, to filename, through
+// writefilesafely: the name holds the earlier file or the new one at every
+// moment, a failure leaves the earlier file whole and no temporary file
+// behind, a replaced file keeps its permissions and a symbolic link stays a
+// link. A backup under the name followed by ".$save" that an earlier save
+// left behind is removed once the new file is in place.
 //
-// The lines are written to the name followed by ".$$$" first and then moved
-// into place, so that a write failing part-way never leaves a truncated file
-// where a good one stood. The move replaces the name in one step: it holds
-// the earlier file or the new one at every moment; when the move fails the
-// earlier file stays (and the ".$$$" file with the new content). A backup
-// under the name followed by ".$save" that an earlier save left behind is
-// removed. A ".$$$" file whose writing failed never replaces the target; it
-// is removed. The new file keeps the
-// earlier one's permissions. Only a name that renaming cannot replace (a
-// device, a pipe, a symbolic link) is written directly, unless
-// forcesavelinestorename is set.
+// When the temporary file cannot be made (the folder is missing or cannot be
+// written), the attempt is repeated after a random pause of 0 to 999
+// milliseconds, four attempts in all, each failed one followed by its pause.
+// A target that cannot be replaced (a folder, a read-only file, a named
+// pipe, a device) fails at once.
 //
 // Lines beginning with "R=" saved to an ".oma" or ".iso" file bring the
 // warning "Saving OMA file as a text file" once, after writing.
 //
 // Returns true when every line was written and the file is in place. No
-// message is shown for failures; their codes are left in QVTLibiostatus.
-bool savelinestofile(const tstringlist& t, const std::string& filename);
+// message is shown for failures; their codes are left in QVTLibiostatus and
+// QVTLibIOError, and reason (when given) receives the failure in the
+// system's words.
+bool savelinestofile(const tstringlist& t, const std::string& filename, std::string* reason = nullptr);
 
 // The same for text that holds its line breaks already (the lines joined,
-// each followed by CR LF, say): written in one piece, saved as above, and
+// each followed by CR LF, say): written as it stands, saved as above, and
 // the warning given when a line of it begins with "R=".
-bool savetexttofile(std::string_view text, const std::string& filename);
+bool savetexttofile(std::string_view text, const std::string& filename, std::string* reason = nullptr);
 
 // ---- files ----
 
-// Creates a new file for writing beside a file called name in folder (the
-// working folder when folder is empty): a hidden name made of name (at most
-// its first 200 bytes, so the name fits any file system) and a random part,
-// never an entry that exists already. Returns the descriptor, temp receiving
-// the path, or -1 with errno set.
-int createtemporaryfile(const std::filesystem::path& folder, const std::string& name,
-                        std::filesystem::path& temp);
-
-// Writes all size bytes of data to the open file fd, going on after partial
-// writes and interruptions. Returns 0 or the errno of the failing write.
-int writeall(int fd, const void* data, std::size_t size);
-
-// Copies a file in blocks of 4096 bytes. Returns 0, the code of the last
-// failing step (its message in QVTCopyfileerrormess), or -1 when the two names
-// are equal without regard to case or name the same file (nothing is done).
-// A partly written target is left in place.
+// Copies a regular file: reads it whole, then writes it to toname with
+// writefilesafely, so a failed copy leaves the target as it was. Returns 0,
+// the code of the last failing step (its message in QVTCopyfileerrormess), or
+// -1 when the two names are equal without regard to case or name the same
+// file (nothing is done). A source that is not a regular file (a folder, a
+// named pipe, a device) is refused without waiting for it (code 5).
 int QVTCopyfile(const std::string& fromname, const std::string& toname);
 
 // QVTCopyfile, then deletes the source when the copy succeeded.
@@ -211,8 +248,9 @@ int deletefile(const std::string& N);
 // existing name fails (183) and changes nothing. Returns 0 or the code.
 int renamefile(const std::string& a, const std::string& b);
 
-// The rename operation renamefile and the saves use, returning 0 or a code;
-// replace says whether an existing entry under the new name may be replaced.
+// The rename operation renamefile and writefilesafely use, returning 0 or
+// the system's error number; replace says whether an existing entry under
+// the new name may be replaced.
 // Tests replace it to make a rename fail; an empty function brings back the
 // real one. Returns the function it replaces.
 using trenamefunction = std::function<int(const std::string& from, const std::string& to, bool replace)>;

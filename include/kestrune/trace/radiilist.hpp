@@ -378,9 +378,12 @@ public:
     // jpegfilename: PNG or SVG when the name ends in ".png" or ".svg", JPEG
     // otherwise. Asking again for the same name, size, eye code and text
     // setting while circ() is unchanged and the file exists writes nothing.
-    // True when the file is up to date, false when drawing or writing failed.
-    bool saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename,
-                    bool ShowText);
+    // True when the file is up to date, false when drawing or writing failed;
+    // reason, when given, then receives why ("Permission denied", ...). The
+    // file is written as shape/picture.hpp says: never half-written, a
+    // replaced picture keeping its permissions, a symbolic link staying one.
+    bool saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename, bool ShowText,
+                    std::string* reason = nullptr);
     // The picture request behind lastjpegname (size, eye code, text setting).
     struct tjpegrequest {
         int width = 0, height = 0, eyecode = 0;
