@@ -136,7 +136,7 @@ TEST(ShowCommand, ShowsOfTheSameFileAtOnceNeverFail) {
     const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
     const fs::path work = dir / "w/Quorvanta";
     const fs::path errors = dir / "errors.txt";
-    std::string cli = cli_path().string();
+    std::string cli = testing::cli_path().string();
     std::string show = "show";
     std::string file = sample.string();
     std::string local = "LOCALFOLDER=" + (dir / "w").string() + "/";
@@ -167,7 +167,7 @@ TEST(ShowCommand, ShowsOfTheSameFileAtOnceNeverFail) {
     EXPECT_EQ(failures, 0) << read_file(errors);
 
     // The dump as kestrune-cli dump prints it, each line ended by CR LF.
-    const tresult dumped = testing::run_cli_args({"dump", sample.string()});
+    const tresult dumped = testing::runcliargs({"dump", sample.string()});
     ASSERT_EQ(dumped.status, 0);
     std::string expected;
     for (const char c : dumped.out) {
@@ -189,7 +189,7 @@ TEST(ShowCommand, DumpNamedByAPipeIsRefusedAtOnce) {
     fs::create_directories(work);
     ASSERT_TRUE(testing::make_fifo(work / "ascii-two-eyes_OMAData.csv"));
     // Should it wait after all, the time limit ends it instead of the test.
-    const tresult r = testing::run_cli(
+    const tresult r = testing::runcliprocess(
         "show " + shell_quote(sample.string()) + " " + shell_quote("LOCALFOLDER=" + (dir / "w").string() + "/"),
         "timeout 20");
     EXPECT_EQ(r.status, 2);

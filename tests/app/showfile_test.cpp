@@ -312,7 +312,7 @@ TEST_F(ShowFileTest, PictureThatCannotBeWrittenIsNotShown) {
 // folder under one of their names stays what it is and is never waited for;
 // the sequence says why and goes on with the rest.
 TEST_F(ShowFileTest, WhatCannotBeReplacedIsLeftAloneAtOnce) {
-    const fs::path job = file("job.oma", asciitrace('R', 20) + asciitrace('L', 20));
+    const fs::path job = file("job.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20))));
     const fs::path pipe = work / "job_OMAData.csv";
     ASSERT_TRUE(testing::make_fifo(pipe));
     fs::create_directory(work / "__TMP_OMA_jobL.jpeg");

@@ -212,7 +212,7 @@ TEST_F(CliPacked, FailedWritesLeaveNoFileBehind) {
     // after all, the time limit ends the program instead of the test).
     ASSERT_TRUE(testing::make_fifo(dir_ / "pipe.oma"));
     const tresult piped =
-        testing::run_cli("convert " + quoted(packed()) + " -o " + quoted(dir_ / "pipe.oma"), "timeout 20");
+        testing::runcliprocess("convert " + quoted(packed()) + " -o " + quoted(dir_ / "pipe.oma"), "timeout 20");
     EXPECT_EQ(piped.status, 2);
     EXPECT_EQ(piped.err,
               "kestrune-cli: convert: " + (dir_ / "pipe.oma").string() + ": not a regular file; not overwritten\n");

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "clirunner.hpp"
 #include "testsupport.hpp"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,7 @@ namespace {
 using testing::cli_path;
 using testing::quoted;
 using testing::read_file;
-using testing::run_cli_args;
+using testing::runcliargs;
 using testing::run_command;
 using testing::TempDir;
 using testing::write_file;
@@ -91,7 +92,7 @@ std::vector<std::string> words(const std::string& text) {
 
 // What the program prints for the arguments, as the page shows it.
 std::string expectedbody(const std::string& arguments) {
-    const testing::cliresult r = run_cli_args(words(arguments));
+    const testing::cliresult r = runcliargs(words(arguments));
     EXPECT_EQ(r.status, 0) << "kestrune-cli " << arguments << ": " << r.err;
     return "```text\n" + r.out + "```\n";
 }
@@ -158,7 +159,7 @@ TEST(CliDocs, EveryCommandHasItsUsageBlock) {
     std::set<std::string> documented;
     for (const tusageblock& block : page.blocks) documented.insert(block.arguments);
     EXPECT_TRUE(documented.contains("--help")) << clidoc() << " lacks the block of 'kestrune-cli --help'";
-    const std::vector<std::string> commands = commandnames(run_cli_args({"--help"}).out);
+    const std::vector<std::string> commands = commandnames(runcliargs({"--help"}).out);
     ASSERT_FALSE(commands.empty());
     for (const std::string& command : commands) {
         if (command == "help") continue;  // its usage is the program's
@@ -169,8 +170,8 @@ TEST(CliDocs, EveryCommandHasItsUsageBlock) {
 }
 
 TEST(CliDocs, EveryOptionIsDescribedAndNoOtherIsNamed) {
-    std::string usages = run_cli_args({"--help"}).out;
-    for (const std::string& command : commandnames(usages)) usages += run_cli_args({"help", command}).out;
+    std::string usages = runcliargs({"--help"}).out;
+    for (const std::string& command : commandnames(usages)) usages += runcliargs({"help", command}).out;
     const std::set<std::string> options = longoptions(usages);
     ASSERT_TRUE(options.contains("--jobs")) << usages;
 
