@@ -48,8 +48,10 @@ class nibblestream {
 public:
     void nibble(unsigned v) {
         v &= 0xF;
-        if (count_ % 2 == 0) bytes_.push_back(static_cast<char>(v << 4));
-        else bytes_.back() = static_cast<char>(static_cast<unsigned char>(bytes_.back()) | v);
+        if (count_ % 2 == 0)
+            bytes_.push_back(static_cast<char>(v << 4));
+        else
+            bytes_.back() = static_cast<char>(static_cast<unsigned char>(bytes_.back()) | v);
         ++count_;
     }
     void byte(std::int32_t v) {
@@ -94,8 +96,8 @@ std::vector<std::int32_t> syntheticradii(int n) {
     radii.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double t = 2 * std::numbers::pi * i / n;
-        const double r = std::pow(std::pow(std::fabs(std::cos(t)) / a, p) + std::pow(std::fabs(std::sin(t)) / b, p),
-                                  -1 / p);
+        const double r =
+            std::pow(std::pow(std::fabs(std::cos(t)) / a, p) + std::pow(std::fabs(std::sin(t)) / b, p), -1 / p);
         radii.push_back(static_cast<std::int32_t>(std::nearbyint(r)));
     }
     return radii;
@@ -106,7 +108,8 @@ std::string syntheticjob(int n, char notation) {
     // The left eye's outline is the right one mirrored about the vertical
     // axis: the point at angle t takes the radius at 180 - t.
     std::vector<std::int32_t> left(right.size());
-    for (int i = 0; i < n; ++i) left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(((n / 2 - i) % n + n) % n)];
+    for (int i = 0; i < n; ++i)
+        left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(((n / 2 - i) % n + n) % n)];
 
     std::string text;
     const auto record = [&](std::string_view r) {
@@ -120,7 +123,7 @@ std::string syntheticjob(int n, char notation) {
     record("HBOX=50.00;50.00");
     record("VBOX=36.00;36.00");
     for (const auto& [eye, radii] : {std::pair<char, const std::vector<std::int32_t>*>{'R', &right},
-                                      std::pair<char, const std::vector<std::int32_t>*>{'L', &left}}) {
+                                     std::pair<char, const std::vector<std::int32_t>*>{'L', &left}}) {
         record("TRCFMT=1;" + std::to_string(n) + ";E;" + eye + ";F");
         std::string line;
         for (std::size_t i = 0; i < radii->size(); ++i) {
@@ -179,8 +182,8 @@ std::string encodetrc4(const std::vector<std::int32_t>& radii) {
         }
         // A run of differences pays for its switch when the next step is
         // close as well.
-        const bool run = afterincrement && fitsnibble(s - prevstep) && i + 1 < radii.size() &&
-                         fitsnibble(step(i + 1) - s);
+        const bool run =
+            afterincrement && fitsnibble(s - prevstep) && i + 1 < radii.size() && fitsnibble(step(i + 1) - s);
         if (run) {
             w.byte(kBytesToNibbles);
             w.nibble(static_cast<unsigned>(s - prevstep));

@@ -127,8 +127,8 @@ std::vector<unsigned char> floorbitmap(int width, int height) {
     return rgb;
 }
 
-bool runfloor(const std::string& path, const std::string& folder, const std::vector<unsigned char>& bitmap,
-              int width, int height, std::size_t dumpsize) {
+bool runfloor(const std::string& path, const std::string& folder, const std::vector<unsigned char>& bitmap, int width,
+              int height, std::size_t dumpsize) {
     bool ok = false;
     const std::string text = readwhole(path, ok);
     const std::vector<std::string> lines = splitlines(text);

@@ -16,7 +16,7 @@ std::vector<unsigned char> floorbitmap(int width, int height);
 // encodes the bitmap twice as JPEG (libjpeg, quality 90) and writes the two
 // files into folder; writes a file of dumpsize bytes there. False when any
 // step fails.
-bool runfloor(const std::string& path, const std::string& folder, const std::vector<unsigned char>& bitmap,
-              int width, int height, std::size_t dumpsize);
+bool runfloor(const std::string& path, const std::string& folder, const std::vector<unsigned char>& bitmap, int width,
+              int height, std::size_t dumpsize);
 
 }  // namespace kestrune::bench

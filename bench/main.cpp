@@ -86,16 +86,26 @@ bool parseoptions(int argc, char** argv, options& o) {
             return true;
         };
         std::string_view v;
-        if (a == "--ratio") o.ratio = true;
-        else if (a == "--stages") o.stages = true;
-        else if (a == "--scaling") o.scaling = true;
-        else if (a == "--quick") o.quick = true;
-        else if (a == "--file" && next(v)) o.file = v;
-        else if (a == "--write-sample" && next(v)) o.sample = v;
-        else if (a == "--notation" && next(v) && (v == "1" || v == "3" || v == "4")) o.notation = v[0];
-        else if (a == "--iterations" && next(v) && parseint(v, o.iterations) && o.iterations > 0) continue;
-        else if (a == "--points" && next(v) && parseint(v, o.points) && o.points >= 10 && o.points <= 360000) continue;
-        else return false;
+        if (a == "--ratio")
+            o.ratio = true;
+        else if (a == "--stages")
+            o.stages = true;
+        else if (a == "--scaling")
+            o.scaling = true;
+        else if (a == "--quick")
+            o.quick = true;
+        else if (a == "--file" && next(v))
+            o.file = v;
+        else if (a == "--write-sample" && next(v))
+            o.sample = v;
+        else if (a == "--notation" && next(v) && (v == "1" || v == "3" || v == "4"))
+            o.notation = v[0];
+        else if (a == "--iterations" && next(v) && parseint(v, o.iterations) && o.iterations > 0)
+            continue;
+        else if (a == "--points" && next(v) && parseint(v, o.points) && o.points >= 10 && o.points <= 360000)
+            continue;
+        else
+            return false;
     }
     return (o.ratio ? 1 : 0) + (o.stages ? 1 : 0) + (o.scaling ? 1 : 0) + (o.sample.empty() ? 0 : 1) == 1;
 }
@@ -189,9 +199,9 @@ int ratio(const options& o) {
                      job.c_str());
         return kExitFailure;
     }
-    std::printf("points: right %d, left %d; record lines: %d; dump: %llu bytes; verdict: \"%s\"\n",
-                first.right.points, first.left.points, first.lines.count(),
-                static_cast<unsigned long long>(dumpsize), first.labeltext.c_str());
+    std::printf("points: right %d, left %d; record lines: %d; dump: %llu bytes; verdict: \"%s\"\n", first.right.points,
+                first.left.points, first.lines.count(), static_cast<unsigned long long>(dumpsize),
+                first.labeltext.c_str());
 
     const std::vector<unsigned char> bitmap = floorbitmap(pictureboxwidth, pictureboxheight);
     bool floorok = runfloor(job, work.path(), bitmap, pictureboxwidth, pictureboxheight, dumpsize);
@@ -236,7 +246,7 @@ int stages(const options& o) {
     tempfolder work;
     const std::string job = preparejob(o, work);
     if (job.empty()) return kExitFailure;
-    const std::vector<std::string> names{"read and split", "trace check", "extraction", "dump lines",
+    const std::vector<std::string> names{"read and split", "trace check", "extraction",  "dump lines",
                                          "dump written",   "listing",     "drawing (2)", "JPEG written (2)"};
     std::vector<std::vector<double>> times(names.size());
     const auto timed = [&](std::size_t stage, const auto& f) {
@@ -327,7 +337,7 @@ int scaling(const options& o) {
         std::printf("\n\n");
     }
     std::printf("scaling %s\n", met ? "met: every cost per point at 100000 points is within twice that at 1000"
-                                     : "NOT met: a cost per point at 100000 points is more than twice that at 1000");
+                                    : "NOT met: a cost per point at 100000 points is more than twice that at 1000");
     return 0;
 }
 

@@ -49,13 +49,20 @@ const std::vector<std::string>& scalingcolumns() {
 
 double scalingvalue(const scalingrow& row, std::size_t column) {
     switch (column) {
-        case 0: return row.extraction;
-        case 1: return row.check;
-        case 2: return row.geometry;
-        case 3: return row.listing;
-        case 4: return row.dump;
-        case 5: return row.drawing;
-        default: return 0;
+        case 0:
+            return row.extraction;
+        case 1:
+            return row.check;
+        case 2:
+            return row.geometry;
+        case 3:
+            return row.listing;
+        case 4:
+            return row.dump;
+        case 5:
+            return row.drawing;
+        default:
+            return 0;
     }
 }
 

@@ -23,11 +23,10 @@ bool samelength(std::int32_t a, std::int32_t b) {
 // written in hundredths of a degree and read back as whole degrees; so is a
 // DRILL record's depth flag, as a depth of 0 is written as an empty field.
 bool samehole(const drilllinedefn& a, const drilllinedefn& b) {
-    return a.tagstr == b.tagstr && a.eyecode == b.eyecode && a.feature == b.feature &&
-           a.reflocation == b.reflocation && samelength(a.startx, b.startx) && samelength(a.starty, b.starty) &&
-           samelength(a.diameter, b.diameter) && samelength(a.endx, b.endx) && samelength(a.endy, b.endy) &&
-           samelength(a.depth, b.depth) && a.anglemode == b.anglemode &&
-           (a.nulldepth == b.nulldepth || a.tagstr == "DRILL") && a.nullend == b.nullend;
+    return a.tagstr == b.tagstr && a.eyecode == b.eyecode && a.feature == b.feature && a.reflocation == b.reflocation &&
+           samelength(a.startx, b.startx) && samelength(a.starty, b.starty) && samelength(a.diameter, b.diameter) &&
+           samelength(a.endx, b.endx) && samelength(a.endy, b.endy) && samelength(a.depth, b.depth) &&
+           a.anglemode == b.anglemode && (a.nulldepth == b.nulldepth || a.tagstr == "DRILL") && a.nullend == b.nullend;
 }
 
 }  // namespace
@@ -47,9 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the start of a quoted field, and trims blanks and control characters
     // off the value's ends, so a text field holding them cannot be written back as
     // it stands.
-    const bool plain = std::all_of(bytes.begin(), bytes.end(), [](char c) {
-        return static_cast<unsigned char>(c) > 32 && c != '"';
-    });
+    const bool plain =
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 32 && c != '"'; });
     if (plain && (line.tagstr == "DRILL" || line.tagstr == "DRILLE")) {
         drilllinedefn again;
         again.alwaysini2 = line.alwaysini2;

@@ -11,8 +11,7 @@ namespace {
 
 bool knownverdict(const std::string& verdict) {
     return verdict.empty() || verdict == kMultipleRadiiFormats || verdict == kInvalidNumberOfPoints ||
-           verdict == kSuspectRadii || verdict == kSuspectZ ||
-           verdict.starts_with(kCorruptBinaryData);
+           verdict == kSuspectRadii || verdict == kSuspectZ || verdict.starts_with(kCorruptBinaryData);
 }
 
 }  // namespace

@@ -14,12 +14,12 @@
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/support/settings.hpp"
 
-#define FUZZ_CHECK(condition)                                                                \
-    do {                                                                                     \
-        if (!(condition)) {                                                                  \
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
             std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                    \
-        }                                                                                    \
+            std::abort();                                                                         \
+        }                                                                                         \
     } while (0)
 
 namespace kestrune::fuzz {

@@ -29,8 +29,8 @@ std::vector<std::int32_t> outline(int points, double scale = 1.0) {
     std::vector<std::int32_t> radii;
     for (int i = 0; i < points; ++i) {
         const double t = 2 * M_PI * i / points;
-        const double r = std::pow(std::pow(std::fabs(std::cos(t) / 25.0), 2.6) + std::pow(std::fabs(std::sin(t) / 19.4), 2.6),
-                                  -1 / 2.6);
+        const double r = std::pow(
+            std::pow(std::fabs(std::cos(t) / 25.0), 2.6) + std::pow(std::fabs(std::sin(t) / 19.4), 2.6), -1 / 2.6);
         radii.push_back(static_cast<std::int32_t>(std::lround(100 * r * scale)));
     }
     return radii;
@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
     fs::create_directories(oma);
     fs::create_directories(drill);
 
-    const std::vector<std::string> header = {"JOB=4711", "DO=B", "DBL=18.00", "HBOX=50.00;50.00",
-                                             "VBOX=38.80;38.80", "CIRC=140.00;140.00"};
+    const std::vector<std::string> header = {
+        "JOB=4711", "DO=B", "DBL=18.00", "HBOX=50.00;50.00", "VBOX=38.80;38.80", "CIRC=140.00;140.00"};
     const std::vector<std::string> drills = {"DRILLE=R;C;-20.50;3.00;2.20;;;;0;A;12;5",
                                              "DRILLE=L;EN;21.00;-2.50;1.80;22.00;-2.50;2.00;1;F;0;0",
                                              "DRILL=B;18.00;4.00;2.00;;;;F"};
@@ -121,9 +121,8 @@ int main(int argc, char** argv) {
         std::vector<std::int32_t> z(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) z[static_cast<std::size_t>(i)] = 200 + (i % 7) * 5;
         writefile(oma / ("z-" + count + ".oma"),
-                  join(header, fr, asciirecords("R", r),
-                       std::vector<std::string>{"ZFMT=1;" + count + ";E;R;F"}, asciirecords("Z", z),
-                       std::vector<std::string>{"ZFMT=3;" + count + ";U;L;F", packed3(z, false)},
+                  join(header, fr, asciirecords("R", r), std::vector<std::string>{"ZFMT=1;" + count + ";E;R;F"},
+                       asciirecords("Z", z), std::vector<std::string>{"ZFMT=3;" + count + ";U;L;F", packed3(z, false)},
                        asciirecords("ZA", angles)));
         writefile(oma / ("crib-" + count + ".oma"),
                   join(std::vector<std::string>{"CRIBFMT=1;" + count + ";E;R;F"}, asciirecords("R", r), fr,

@@ -63,8 +63,7 @@ private:
     std::unique_ptr<homesandbox> sandbox_;
 };
 
-[[maybe_unused]] ::testing::Environment* const isolated_home =
-    ::testing::AddGlobalTestEnvironment(new IsolatedHome);
+[[maybe_unused]] ::testing::Environment* const isolated_home = ::testing::AddGlobalTestEnvironment(new IsolatedHome);
 
 }  // namespace
 
@@ -200,8 +199,10 @@ void write_file(const fs::path& p, const std::string& bytes) {
 std::string shell_quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     q += "'";
     return q;
@@ -211,8 +212,8 @@ int run_command(const std::string& commandline, std::string* out, std::string* e
     TempDir scratch;
     const fs::path outfile = scratch / "stdout";
     const fs::path errfile = scratch / "stderr";
-    const std::string full = commandline + " >" + shell_quote(outfile.string()) + " 2>" +
-                             shell_quote(errfile.string()) + " </dev/null";
+    const std::string full =
+        commandline + " >" + shell_quote(outfile.string()) + " 2>" + shell_quote(errfile.string()) + " </dev/null";
     const int status = std::system(full.c_str());
     if (out) *out = read_file(outfile);
     if (err) *err = read_file(errfile);

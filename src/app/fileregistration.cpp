@@ -67,11 +67,20 @@ std::string desktopstring(std::string_view s) {
     result.reserve(s.size() + 8);
     for (const char c : s) {
         switch (c) {
-            case '\\': result += "\\\\"; break;
-            case '\n': result += "\\n"; break;
-            case '\r': result += "\\r"; break;
-            case '\t': result += "\\t"; break;
-            default: result.push_back(c);
+            case '\\':
+                result += "\\\\";
+                break;
+            case '\n':
+                result += "\\n";
+                break;
+            case '\r':
+                result += "\\r";
+                break;
+            case '\t':
+                result += "\\t";
+                break;
+            default:
+                result.push_back(c);
         }
     }
     return result;
@@ -81,11 +90,21 @@ std::string xmltext(std::string_view s) {
     std::string result;
     for (const char c : s) {
         switch (c) {
-            case '&': result += "&amp;"; break;
-            case '<': result += "&lt;"; break;
-            case '>': result += "&gt;"; break;
-            case '"': result += "&quot;"; break;
-            case '\'': result += "&apos;"; break;
+            case '&':
+                result += "&amp;";
+                break;
+            case '<':
+                result += "&lt;";
+                break;
+            case '>':
+                result += "&gt;";
+                break;
+            case '"':
+                result += "&quot;";
+                break;
+            case '\'':
+                result += "&apos;";
+                break;
             default:
                 // Control characters are not allowed in XML 1.0 text.
                 if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') result.push_back(c);
@@ -228,9 +247,12 @@ std::vector<std::string> without(std::vector<std::string> entries, const std::st
 constexpr const char* icontext =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">\n"
-    "  <rect x=\"2\" y=\"6\" width=\"60\" height=\"52\" rx=\"8\" fill=\"#f0f0f0\" stroke=\"#808080\" stroke-width=\"2\"/>\n"
-    "  <path d=\"M7 26 C7 15 18 13 27 16 C31 18 31 30 28 38 C24 48 9 48 7 36 Z\" fill=\"#dbe8f7\" stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
-    "  <path d=\"M57 26 C57 15 46 13 37 16 C33 18 33 30 36 38 C40 48 55 48 57 36 Z\" fill=\"#dbe8f7\" stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
+    "  <rect x=\"2\" y=\"6\" width=\"60\" height=\"52\" rx=\"8\" fill=\"#f0f0f0\" stroke=\"#808080\" "
+    "stroke-width=\"2\"/>\n"
+    "  <path d=\"M7 26 C7 15 18 13 27 16 C31 18 31 30 28 38 C24 48 9 48 7 36 Z\" fill=\"#dbe8f7\" stroke=\"#1f4f9a\" "
+    "stroke-width=\"2.5\"/>\n"
+    "  <path d=\"M57 26 C57 15 46 13 37 16 C33 18 33 30 36 38 C40 48 55 48 57 36 Z\" fill=\"#dbe8f7\" "
+    "stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
     "  <path d=\"M29 20 Q32 17 35 20\" fill=\"none\" stroke=\"#1f4f9a\" stroke-width=\"2.5\"/>\n"
     "  <path d=\"M10 52 H54\" stroke=\"#d00000\" stroke-width=\"2\"/>\n"
     "</svg>\n";
@@ -338,9 +360,8 @@ std::string runningprogrampath() {
     return path;
 }
 
-TFileRegistrationHelper::TFileRegistrationHelper(std::string ProgramId, std::string Path,
-                                                 std::string FriendlyName, std::string AppUserModelID,
-                                                 std::string Extension)
+TFileRegistrationHelper::TFileRegistrationHelper(std::string ProgramId, std::string Path, std::string FriendlyName,
+                                                 std::string AppUserModelID, std::string Extension)
     : FProgID(std::move(ProgramId)),
       FAppPath(std::move(Path)),
       FFriendlyName(std::move(FriendlyName)),
@@ -460,7 +481,8 @@ tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszEx
             });
         } else {
             for (const char* group : {"Default Applications", "Added Associations"}) {
-                editkeyfile(lines, group, type, [&](std::vector<std::string> entries) { return without(std::move(entries), id); });
+                editkeyfile(lines, group, type,
+                            [&](std::vector<std::string> entries) { return without(std::move(entries), id); });
             }
         }
         std::string updated;

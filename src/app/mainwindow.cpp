@@ -39,9 +39,7 @@ constexpr int memobottommargin = clientheight - 273;
 constexpr int picturebottommargin = clientheight - 295;
 constexpr int rightpicturemargin = clientwidth - 335;
 
-QString fromlatin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
+QString fromlatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 QString frompath(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
 
@@ -53,8 +51,8 @@ bool loadpicture(QPixmap& pixmap, const std::string& filename) {
     std::ifstream in(filename, std::ios::binary);
     if (!in) return false;
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return !in.bad() && pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
-                                            static_cast<uint>(bytes.size()));
+    return !in.bad() &&
+           pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()));
 }
 
 // A dropped local file's name as the bytes the file system holds. A name that
@@ -113,8 +111,8 @@ void TMemo::dropEvent(QDropEvent* event) {
 
 void TMemo::WMDropFiles(const QList<QUrl>& urls) {
     if (urls.size() != 1) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Drag and drop error"),
-                        QStringLiteral("Too many files."), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Drag and drop error"), QStringLiteral("Too many files."),
+                        QMessageBox::Ok, this);
         box.setObjectName("droperror");
         box.exec();
         return;

@@ -98,10 +98,18 @@ TQVTDialogFrm::TQVTDialogFrm(QWidget* parent) : QDialog(parent) {
 void TQVTDialogFrm::pSet_Type(tdialogtype type) {
     QStyle::StandardPixmap icon = QStyle::SP_MessageBoxWarning;
     switch (type) {
-        case tdialogtype::warning: icon = QStyle::SP_MessageBoxWarning; break;
-        case tdialogtype::error: icon = QStyle::SP_MessageBoxCritical; break;
-        case tdialogtype::information: icon = QStyle::SP_MessageBoxInformation; break;
-        case tdialogtype::confirmation: icon = QStyle::SP_MessageBoxQuestion; break;
+        case tdialogtype::warning:
+            icon = QStyle::SP_MessageBoxWarning;
+            break;
+        case tdialogtype::error:
+            icon = QStyle::SP_MessageBoxCritical;
+            break;
+        case tdialogtype::information:
+            icon = QStyle::SP_MessageBoxInformation;
+            break;
+        case tdialogtype::confirmation:
+            icon = QStyle::SP_MessageBoxQuestion;
+            break;
     }
     Image->setPixmap(style()->standardIcon(icon, nullptr, this).pixmap(32, 32));
 }

@@ -15,8 +15,7 @@ namespace kestrune {
 namespace {
 
 // Writes one eye's picture when its trace has enough points.
-void makepicture(tradiilist& trace, const std::string& filename, int imwidth, int imheight,
-                 tshownpicture& picture) {
+void makepicture(tradiilist& trace, const std::string& filename, int imwidth, int imheight, tshownpicture& picture) {
     picture.points = trace.readcount();
     picture.format = trace.trcfmtstr;
     picture.undecoded = trace.undecodednotation();
@@ -41,8 +40,8 @@ std::string showfilecaption(const std::string& OMAfile) {
     return slash == std::string::npos ? OMAfile : OMAfile.substr(slash + 1);
 }
 
-tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& workingfolder,
-                                 int imwidth, int imheight) {
+tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& workingfolder, int imwidth,
+                                 int imheight) {
     tshowfileresult result;
     try {
         result.caption = showfilecaption(OMAfile);
@@ -64,7 +63,8 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         result.labeltext += listentry(oma.errorslist, 0);
         if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + result.readfailure;
 
-        if (!outlines.valid) outlines.shown.extractradiilistfromomalist2(oma.omalist, &outlines.right, &outlines.left, true);
+        if (!outlines.valid)
+            outlines.shown.extractradiilistfromomalist2(oma.omalist, &outlines.right, &outlines.left, true);
         tradiilist& rightlist = outlines.right;
         tradiilist& leftlist = outlines.left;
 

@@ -56,13 +56,13 @@ struct tshowfileresult {
     // Why it could not be, as the reading gave it ("No such file or
     // directory", "not a regular file", ...); empty when it could.
     std::string readfailure;
-    tstringlist lines;      // the record box's lines
-    bool converted = false; // lines are the records with traces rewritten as ASCII
+    tstringlist lines;         // the record box's lines
+    bool converted = false;    // lines are the records with traces rewritten as ASCII
     std::string dumpfilename;  // the radii dump; empty when none was written
     bool dumpwritten = false;
-    std::string dumpfailure;   // why the dump was not written, when it was not
-    tshownpicture right;    // the right-eye picture (lower left box)
-    tshownpicture left;     // the left-eye picture (lower right box)
+    std::string dumpfailure;  // why the dump was not written, when it was not
+    tshownpicture right;      // the right-eye picture (lower left box)
+    tshownpicture left;       // the left-eye picture (lower right box)
 };
 
 // The caption for a path: the part after the last "/" (the whole path when

@@ -262,8 +262,7 @@ int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, in
     return deleteoldfilesinfolder(folder, ext, static_cast<double>(xdays), 0);
 }
 
-int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, double xdays,
-                           int maxsecs) {
+int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, double xdays, int maxsecs) {
     DIR* dir = nullptr;
     int result = -1;
     try {
@@ -273,8 +272,7 @@ int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, do
         names.reserve(maxdeletecount);
         dir = ::opendir(folder.empty() ? "." : prefix.c_str());
         if (!dir) return 0;  // nothing to search: nothing found
-        const auto age = std::chrono::duration_cast<tclock::duration>(
-            std::chrono::duration<double>(xdays * 86400.0));
+        const auto age = std::chrono::duration_cast<tclock::duration>(std::chrono::duration<double>(xdays * 86400.0));
         while (static_cast<int>(names.size()) < maxdeletecount) {
             const dirent* entry = ::readdir(dir);
             if (!entry) break;
@@ -283,10 +281,8 @@ int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, do
                 struct stat st {};
                 // Ordinary files only: folders, links and devices stay.
                 if (::lstat((prefix + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-                    const tclock::time_point written =
-                        tclock::time_point(std::chrono::duration_cast<tclock::duration>(
-                            std::chrono::seconds(st.st_mtim.tv_sec) +
-                            std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+                    const tclock::time_point written = tclock::time_point(std::chrono::duration_cast<tclock::duration>(
+                        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
                     if (written < tclock::now() - age) names.emplace_back(name);
                 }
             }

@@ -71,8 +71,7 @@ void createtempfolder();
 // whose deletion was attempted (a failed deletion counts as well), 0 for a
 // folder that cannot be read, -1 after an unexpected error.
 int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, int xdays);
-int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, double xdays,
-                           int maxsecs);
+int deleteoldfilesinfolder(const std::string& folder, const std::string& ext, double xdays, int maxsecs);
 
 // Whether name matches mask: "*" any run of characters, "?" one character,
 // letters compared without regard to case.

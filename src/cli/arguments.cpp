@@ -5,8 +5,7 @@
 namespace kestrune::cli {
 
 bool tparsedargs::has(std::string_view name) const {
-    return std::any_of(options.begin(), options.end(),
-                       [name](const auto& option) { return option.first == name; });
+    return std::any_of(options.begin(), options.end(), [name](const auto& option) { return option.first == name; });
 }
 
 std::string tparsedargs::value(std::string_view name, std::string_view fallback) const {
@@ -16,8 +15,8 @@ std::string tparsedargs::value(std::string_view name, std::string_view fallback)
     return std::string(fallback);
 }
 
-bool parsearguments(std::span<const std::string> args, std::span<const toptiondefn> known,
-                    tparsedargs& parsed, std::string& error) {
+bool parsearguments(std::span<const std::string> args, std::span<const toptiondefn> known, tparsedargs& parsed,
+                    std::string& error) {
     parsed = tparsedargs{};
     error.clear();
     bool optionsended = false;
@@ -37,8 +36,9 @@ bool parsearguments(std::span<const std::string> args, std::span<const toptionde
         }
         if (arg[1] != '-') {
             // A one-letter option: -x, or -x VALUE / -xVALUE when it takes one.
-            const auto match = std::find_if(known.begin(), known.end(),
-                                            [&arg](const toptiondefn& s) { return s.shortname != '\0' && s.shortname == arg[1]; });
+            const auto match = std::find_if(known.begin(), known.end(), [&arg](const toptiondefn& s) {
+                return s.shortname != '\0' && s.shortname == arg[1];
+            });
             if (match == known.end()) {
                 error = "unknown option '" + arg + "'";
                 return false;
@@ -71,8 +71,8 @@ bool parsearguments(std::span<const std::string> args, std::span<const toptionde
             parsed.help = true;
             continue;
         }
-        const auto match = std::find_if(known.begin(), known.end(),
-                                      [name](const toptiondefn& s) { return s.name == name; });
+        const auto match =
+            std::find_if(known.begin(), known.end(), [name](const toptiondefn& s) { return s.name == name; });
         if (match == known.end()) {
             error = "unknown option '--" + std::string(name) + "'";
             return false;

@@ -49,8 +49,7 @@ int runcaptured(const tfilehandler& handler, const tinputfile& file, std::size_t
 // order, keeps the progress bar out of its way and counts the statuses.
 class twriter {
 public:
-    twriter(tcontext& ctx, std::size_t total)
-        : ctx_(ctx), progress_(stderr, total, total > 1 && tprogress::wanted()) {}
+    twriter(tcontext& ctx, std::size_t total) : ctx_(ctx), progress_(stderr, total, total > 1 && tprogress::wanted()) {}
 
     void write(const tcapture& capture, int status) {
         for (const tcapturedpiece& piece : capture) {
@@ -142,8 +141,7 @@ public:
                 const std::size_t own = next_++;
                 lock.unlock();
                 run(own);
-            } else if (!finished_.wait_for(lock, std::chrono::milliseconds(100),
-                                           [&] { return slots_[index].done; })) {
+            } else if (!finished_.wait_for(lock, std::chrono::milliseconds(100), [&] { return slots_[index].done; })) {
                 lock.unlock();
                 writer.tick();
             }
@@ -209,8 +207,7 @@ bool jobsoption(const tparsedargs& args, const tcommand& command, unsigned& jobs
     return false;
 }
 
-tbatchresult runbatch(const std::vector<tinputfile>& files, unsigned jobs, const tfilehandler& handler,
-                      tcontext& ctx) {
+tbatchresult runbatch(const std::vector<tinputfile>& files, unsigned jobs, const tfilehandler& handler, tcontext& ctx) {
     const std::size_t threads = std::min<std::size_t>(jobs, files.size());
     if (threads <= 1) return runinorder(files, handler, ctx);
 
@@ -229,8 +226,7 @@ tbatchresult runbatch(const std::vector<tinputfile>& files, unsigned jobs, const
     return writer.finish();
 }
 
-int runinputs(const tinputs& inputs, unsigned jobs, const tfilehandler& handler, tcontext& ctx,
-              tbatchresult& result) {
+int runinputs(const tinputs& inputs, unsigned jobs, const tfilehandler& handler, tcontext& ctx, tbatchresult& result) {
     if (!inputs.batch && inputs.files.size() == 1) {
         const int status = std::clamp(handler(inputs.files.front(), 0, ctx), exitok, exitfailure);
         result = tbatchresult();

@@ -27,8 +27,8 @@ struct tinputfile {
 
 struct tinputs {
     std::vector<tinputfile> files;
-    bool batch = false;        // more than one operand, or a folder: each file's output is labelled
-    bool folderfailed = false; // a folder (or part of one) could not be read; reported already
+    bool batch = false;         // more than one operand, or a folder: each file's output is labelled
+    bool folderfailed = false;  // a folder (or part of one) could not be read; reported already
 };
 
 // Whether a name ends in ".oma" in any letter case.
@@ -92,8 +92,7 @@ struct tbatchresult {
 };
 
 // The --jobs option every command that takes files accepts.
-inline constexpr toptiondefn jobsoptiondefn{"jobs", "N", "Handle N files at once (default: the number of cores).",
-                                            'j'};
+inline constexpr toptiondefn jobsoptiondefn{"jobs", "N", "Handle N files at once (default: the number of cores).", 'j'};
 
 // The number of files handled at once: --jobs N (1 to 256), else the number
 // of cores (at least 1). False, with a usage error written, on a bad value.
@@ -106,14 +105,12 @@ bool jobsoption(const tparsedargs& args, const tcommand& command, unsigned& jobs
 // does not grow with the number of files. Stops taking new files once
 // standard output fails. A handler that throws counts as a failure of its
 // file. The progress bar goes on the diagnostics when they are a terminal.
-tbatchresult runbatch(const std::vector<tinputfile>& files, unsigned jobs, const tfilehandler& handler,
-                      tcontext& ctx);
+tbatchresult runbatch(const std::vector<tinputfile>& files, unsigned jobs, const tfilehandler& handler, tcontext& ctx);
 
 // Runs handler over inputs: a single file named alone directly, so that its
 // output is exactly that of a one-file command; otherwise as runbatch does.
 // Returns the worst status, a folder that could not be read counting as a
 // failure; result receives the counts.
-int runinputs(const tinputs& inputs, unsigned jobs, const tfilehandler& handler, tcontext& ctx,
-              tbatchresult& result);
+int runinputs(const tinputs& inputs, unsigned jobs, const tfilehandler& handler, tcontext& ctx, tbatchresult& result);
 
 }  // namespace kestrune::cli

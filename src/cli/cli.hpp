@@ -18,7 +18,7 @@
 namespace kestrune {
 class tomafileobj;
 class tstringlist;
-}
+}  // namespace kestrune
 
 namespace kestrune::cli {
 
@@ -115,9 +115,9 @@ struct toptiondefn {
 };
 
 struct tparsedargs {
-    std::vector<std::string> operands;                           // in order
-    std::vector<std::pair<std::string, std::string>> options;    // name, value (empty for a flag)
-    bool help = false;                                           // --help or -h was given
+    std::vector<std::string> operands;                         // in order
+    std::vector<std::pair<std::string, std::string>> options;  // name, value (empty for a flag)
+    bool help = false;                                         // --help or -h was given
 
     bool has(std::string_view name) const;
     // Value of the last occurrence of an option, or fallback.
@@ -129,8 +129,8 @@ struct tparsedargs {
 // alone is an operand. --help and -h are known to every command. On an unknown
 // option, a missing value or a value given to a flag, returns false with a
 // message in error.
-bool parsearguments(std::span<const std::string> args, std::span<const toptiondefn> known,
-                    tparsedargs& parsed, std::string& error);
+bool parsearguments(std::span<const std::string> args, std::span<const toptiondefn> known, tparsedargs& parsed,
+                    std::string& error);
 
 // ---- commands ----
 

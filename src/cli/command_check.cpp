@@ -27,7 +27,6 @@ int checkfile(const tinputfile& file, bool labelled, tcontext& ctx) {
     return verdict.empty() ? exitok : exitverdict;
 }
 
-
 }  // namespace
 
 // Prints the verdict of the trace check (Z traces included), one space and
@@ -51,9 +50,8 @@ int command_check(const tparsedargs& args, tcontext& ctx) {
     if (labelled) {
         const auto& n = result.statuscount;
         const std::size_t total = n[0] + n[1] + n[2];
-        ctx.out.line("Checked " + std::to_string(total) + (total == 1 ? " file: " : " files: ") +
-                     std::to_string(n[0]) + " sound, " + std::to_string(n[1]) + " with a fault, " +
-                     std::to_string(n[2]) + " unreadable");
+        ctx.out.line("Checked " + std::to_string(total) + (total == 1 ? " file: " : " files: ") + std::to_string(n[0]) +
+                     " sound, " + std::to_string(n[1]) + " with a fault, " + std::to_string(n[2]) + " unreadable");
     }
     return status;
 }

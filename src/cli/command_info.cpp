@@ -19,9 +19,9 @@ namespace {
 
 // What info reports of one eye. Lengths in hundredths of a millimetre.
 struct teyeinfo {
-    std::string format;       // the format record's value, bytes as in the file
+    std::string format;  // the format record's value, bytes as in the file
     int points = 0;
-    bool undecoded = false;   // the format names a notation that is not decoded
+    bool undecoded = false;  // the format names a notation that is not decoded
     std::int32_t a = 0, b = 0;
     std::int32_t ed = 0;
     std::int32_t edangle = 0;  // whole degrees
@@ -76,7 +76,8 @@ tfileinfo inspect(tomafileobj& doc, const tshapequery& query) {
     toutlineextraction outlines;
     info.verdict = goodtrace(doc, true, &outlines);
     info.detail = listentry(doc.errorslist, 0);
-    if (!outlines.valid) outlines.shown.extractradiilistfromomalist2(doc.omalist, &outlines.right, &outlines.left, true);
+    if (!outlines.valid)
+        outlines.shown.extractradiilistfromomalist2(doc.omalist, &outlines.right, &outlines.left, true);
     info.right = measure(outlines.right, query);
     info.left = measure(outlines.left, query);
     return info;
@@ -134,9 +135,7 @@ void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info
 
 // A name from the command line is kept when it is UTF-8 already (the usual
 // case on Linux) and read as Latin-1 otherwise.
-std::string nametoutf8(std::string_view name) {
-    return isutf8(name) ? std::string(name) : latin1toutf8(name);
-}
+std::string nametoutf8(std::string_view name) { return isutf8(name) ? std::string(name) : latin1toutf8(name); }
 
 nlohmann::ordered_json eyejson(const teyeinfo& eye, const tshapequery& query) {
     nlohmann::ordered_json j;

@@ -35,8 +35,7 @@ bool readside(std::string_view text, int& side) {
 
 bool readsize(std::string_view text, int& width, int& height) {
     const std::size_t x = text.find_first_of("xX");
-    return x != std::string_view::npos && readside(text.substr(0, x), width) &&
-           readside(text.substr(x + 1), height);
+    return x != std::string_view::npos && readside(text.substr(0, x), width) && readside(text.substr(x + 1), height);
 }
 
 // Whether the name ends in an extension the picture writers know.
@@ -117,8 +116,8 @@ int command_render(const tparsedargs& args, tcontext& ctx) {
     int width = defaultsize, height = defaultsize;
     if (args.has("size") && !readsize(args.value("size"), width, height)) {
         return usageerror(ctx, command,
-                          "--size takes WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(maxside) +
-                              ": '" + args.value("size") + "'");
+                          "--size takes WIDTHxHEIGHT in pixels, each 1 to " + std::to_string(maxside) + ": '" +
+                              args.value("size") + "'");
     }
     const std::string format = args.value("format", "jpeg");
     if (format != "jpeg" && format != "png" && format != "svg") {
@@ -150,8 +149,7 @@ int command_render(const tparsedargs& args, tcontext& ctx) {
     return runinputs(
         inputs, jobs,
         [&](const tinputfile& file, std::size_t index, tcontext& c) {
-            const int status =
-                renderfile(file.path, outputs[index], eye, width, height, text, &identities, c);
+            const int status = renderfile(file.path, outputs[index], eye, width, height, text, &identities, c);
             if (status == exitok) c.out.line(file.path + " -> " + outputs[index]);
             return status;
         },

@@ -27,8 +27,7 @@ constexpr std::array<toptiondefn, 2> dumpoptions{{eyeoptiondefn, jobsoptiondefn}
 
 constexpr std::array<toptiondefn, 4> infooptions{{
     {"json", "", "Write one JSON object (one per line for several files); lengths in hundredths of a millimetre."},
-    {"msu", "HDEC,VDEC[,ALLOW]",
-     "Also the smallest blank for each outline: centre HDEC,VDEC mm off, ALLOW mm added."},
+    {"msu", "HDEC,VDEC[,ALLOW]", "Also the smallest blank for each outline: centre HDEC,VDEC mm off, ALLOW mm added."},
     {"radius", "ANGLE", "Also each outline's radius at ANGLE degrees."},
     jobsoptiondefn,
 }};
@@ -44,29 +43,21 @@ constexpr std::array<toptiondefn, 6> renderoptions{{
 
 // The program's commands, in the order the usage lists them.
 constexpr std::array commands{
-    tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0,
-             command_help},
-    tcommand{"list", "FILE...",
-             "Print each file's records, one per line; packed traces as numbers.",
-             jobsonly, 1, command_list},
-    tcommand{"check", "FILE...",
-             "Print the verdict of the trace check and its detail; exit 1 on a fault.",
-             jobsonly, 1, command_check},
-    tcommand{"dump", "FILE... [--eye R|L]",
-             "Print the points of one eye's trace as the viewer's dump file holds them.",
+    tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0, command_help},
+    tcommand{"list", "FILE...", "Print each file's records, one per line; packed traces as numbers.", jobsonly, 1,
+             command_list},
+    tcommand{"check", "FILE...", "Print the verdict of the trace check and its detail; exit 1 on a fault.", jobsonly, 1,
+             command_check},
+    tcommand{"dump", "FILE... [--eye R|L]", "Print the points of one eye's trace as the viewer's dump file holds them.",
              dumpoptions, 1, command_dump},
-    tcommand{"info", "FILE... [--json]",
-             "Print each eye's trace format, point count, box, ED and circumference.",
+    tcommand{"info", "FILE... [--json]", "Print each eye's trace format, point count, box, ED and circumference.",
              infooptions, 1, command_info},
-    tcommand{"render", "FILE... --eye R|L -o OUT",
-             "Draw one eye's trace as the viewer shows it, into a picture file.",
+    tcommand{"render", "FILE... --eye R|L -o OUT", "Draw one eye's trace as the viewer shows it, into a picture file.",
              renderoptions, 1, command_render},
-    tcommand{"convert", "FILE... -o OUT",
-             "Write FILE to OUT with its traces as ASCII records.",
-             convertoptions, 1, command_convert},
+    tcommand{"convert", "FILE... -o OUT", "Write FILE to OUT with its traces as ASCII records.", convertoptions, 1,
+             command_convert},
     tcommand{"show", "FILE... [LOCALFOLDER=DIR]",
-             "Do what the viewer does for FILE, without a window; print what it shows.",
-             jobsonly, 1, command_show},
+             "Do what the viewer does for FILE, without a window; print what it shows.", jobsonly, 1, command_show},
 };
 
 // Options that stand before the command.
@@ -105,8 +96,8 @@ std::string commandline(const tcommand& command) {
 std::span<const tcommand> commandtable() { return commands; }
 
 const tcommand* findcommand(std::string_view name) {
-    const auto it = std::find_if(commands.begin(), commands.end(),
-                                 [name](const tcommand& c) { return c.name == name; });
+    const auto it =
+        std::find_if(commands.begin(), commands.end(), [name](const tcommand& c) { return c.name == name; });
     return it == commands.end() ? nullptr : &*it;
 }
 
@@ -114,8 +105,9 @@ std::string usagetext() {
     std::string text;
     text.append("Usage: ").append(programname).append(" COMMAND [OPTIONS] [ARGUMENTS]\n");
     text.append("       ").append(programname).append(" --help | --version\n\n");
-    text.append("Reads OMA files: the job records, the traced outline of each lens opening,\n"
-                "its depth trace and drill holes.\n\n");
+    text.append(
+        "Reads OMA files: the job records, the traced outline of each lens opening,\n"
+        "its depth trace and drill holes.\n\n");
     text.append("Commands:\n");
     std::vector<std::pair<std::string, std::string_view>> rows;
     for (const tcommand& command : commands) rows.emplace_back(commandline(command), command.summary);

@@ -45,8 +45,7 @@ public:
             inputs_.folderfailed = true;
             // What was listed before the failure is still searched.
         }
-        std::sort(entries.begin(), entries.end(),
-                  [](const auto& x, const auto& y) { return x.first < y.first; });
+        std::sort(entries.begin(), entries.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
         for (const auto& [name, entry] : entries) {
             std::error_code sec;
             // A link counts as what it names; a dangling link named *.oma is

@@ -24,9 +24,7 @@ tprogress::~tprogress() { erase(); }
 
 bool tprogress::wanted() { return ::isatty(STDERR_FILENO) == 1; }
 
-bool tprogress::due() const {
-    return enabled_ && std::chrono::steady_clock::now() - lastdraw_ >= redrawinterval;
-}
+bool tprogress::due() const { return enabled_ && std::chrono::steady_clock::now() - lastdraw_ >= redrawinterval; }
 
 void tprogress::update(std::size_t done) {
     if (due()) draw(done);

@@ -36,8 +36,8 @@ bool parsemillimetres(std::string_view text, std::size_t minimum, std::vector<st
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = text.find(',', start);
-        const std::string_view part = text.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                                          : comma - start);
+        const std::string_view part =
+            text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         double mm = 0;
         if (!readnumber(part, mm) || std::fabs(mm) > kMaxMillimetres) return false;
         hundredths.push_back(static_cast<std::int32_t>(std::nearbyint(mm * 100.0)));

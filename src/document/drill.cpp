@@ -114,8 +114,7 @@ void drilllinedefn::decodedrill(std::string_view s) {
     // or it would be drawn as a slot running to the centre.
     if (startx != 0 || starty != 0 || diameter != 0) {
         if (eyecode == '\0') eyecode = 'B';
-        if (anglemode != '\0' && anglemode != 'A' && anglemode != 'B' && anglemode != 'F')
-            anglemode = 'F';
+        if (anglemode != '\0' && anglemode != 'A' && anglemode != 'B' && anglemode != 'F') anglemode = 'F';
         if (endx == 0) {
             endx = startx;
             if (endy == 0) nullend = true;

@@ -205,8 +205,10 @@ int readall(int fd, const struct stat& st, std::string& bytes) {
         declared = static_cast<std::size_t>(st.st_size);
         // One spare byte lets the final read see the end of the file without
         // growing the buffer.
-        if (declared < kMaxInitialBuffer) capacity = declared + 1;
-        else capacity = kMaxInitialBuffer;
+        if (declared < kMaxInitialBuffer)
+            capacity = declared + 1;
+        else
+            capacity = kMaxInitialBuffer;
     }
     std::size_t length = 0;
     bytes.resize(capacity);
@@ -301,7 +303,7 @@ void tomafileobj::omareadtoeol(const std::string& text, std::size_t& chptr, std:
     record.clear();
     const std::size_t n = text.size();
     const std::size_t from = chptr == 0 ? 0 : chptr - 1;  // to 0-based; position 0 reads as 1
-    if (from >= n) return;                                  // past the end: nothing to read
+    if (from >= n) return;                                // past the end: nothing to read
     const bool* const sep = kSeparators.is;
     const unsigned char* const base = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const end = base + n;
@@ -334,7 +336,8 @@ bool tomafileobj::omastrtolist() {
                 if (p == end) break;
                 const unsigned char* const start = p;
                 p = findseparator(p, end);
-                const std::string_view record(reinterpret_cast<const char*>(start), static_cast<std::size_t>(p - start));
+                const std::string_view record(reinterpret_cast<const char*>(start),
+                                              static_cast<std::size_t>(p - start));
                 if (omalist.sorted()) {
                     omalist.add(std::string(record));
                 } else {

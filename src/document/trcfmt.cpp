@@ -102,8 +102,10 @@ std::string makeasciifmt(std::string_view trcfmtstr) {
     if (trcfmtstr.empty()) return std::string();
     tstringlist fields;
     delimitedstrtolist(trcfmtstr, fields, kFieldDelimiter);
-    if (fields.empty()) fields.add("1");
-    else fields.set(0, "1");
+    if (fields.empty())
+        fields.add("1");
+    else
+        fields.set(0, "1");
     std::string value;
     listtodelimitedstr(fields, value, kFieldDelimiter);
     return value;
@@ -111,9 +113,7 @@ std::string makeasciifmt(std::string_view trcfmtstr) {
 
 bool opensothersection(std::string_view tag) { return tag == "CRIBFMT" || tag == "STHKFMT"; }
 
-bool decodednotation(char notation) {
-    return notation == '1' || notation == '3' || notation == '4' || notation == 'B';
-}
+bool decodednotation(char notation) { return notation == '1' || notation == '3' || notation == '4' || notation == 'B'; }
 
 char formateye(std::string_view value) {
     std::string_view field;

@@ -26,9 +26,7 @@ constexpr std::string_view kStampPrefix = "QVT;";
 
 // Records that start with a blank or a control character are left out of
 // the converted list.
-bool skipped(std::string_view record) {
-    return record.empty() || static_cast<unsigned char>(record.front()) <= 32;
-}
+bool skipped(std::string_view record) { return record.empty() || static_cast<unsigned char>(record.front()) <= 32; }
 
 // Whether a format value declares ASCII data, or no trace at all.
 bool declaresascii(std::string_view value) {
@@ -72,8 +70,10 @@ bool allformatsascii(const tstringlist& omalist) {
 void mirrormissingeye(tradiilist& right, tradiilist& left) {
     const bool hasright = right.readcount() > 0;
     const bool hasleft = left.readcount() > 0;
-    if (hasright && !hasleft) left.mirrorshape(right);
-    else if (hasleft && !hasright) right.mirrorshape(left);
+    if (hasright && !hasleft)
+        left.mirrorshape(right);
+    else if (hasleft && !hasright)
+        right.mirrorshape(left);
 }
 
 // Fills a field given as "?" from the other one of a right-and-left pair.
@@ -83,9 +83,12 @@ void fillquestionmarks(tstringlist& newlist, const std::vector<std::string>& tag
         const std::string value = newlist.value(tag);
         delimitedstrtolist(value, fields, kFieldDelimiter);
         if (fields.count() < 2) continue;
-        if (fields[0] == "?" && fields[1] != "?") fields.set(0, fields[1]);
-        else if (fields[1] == "?" && fields[0] != "?") fields.set(1, fields[0]);
-        else continue;
+        if (fields[0] == "?" && fields[1] != "?")
+            fields.set(0, fields[1]);
+        else if (fields[1] == "?" && fields[0] != "?")
+            fields.set(1, fields[0]);
+        else
+            continue;
         std::string joined;
         listtodelimitedstr(fields, joined, kFieldDelimiter);
         newlist.setvalue(tag, joined);
@@ -103,8 +106,7 @@ std::string packedformatrecord(const tstringlist& newlist) {
     return std::string();
 }
 
-bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange,
-                    bool forceeven) {
+bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange, bool forceeven) {
     if (newlist == nullptr || newlist == &oma.omalist) return false;
     try {
         const bool eventest = !forceeven || oma.omafileiseven();

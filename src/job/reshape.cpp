@@ -38,7 +38,8 @@ void changetrace(tradiilist& trace, bool outline, const tshapechange& change) {
     // (not at all for a turn).
     trace.findcirc();
     const std::int64_t moved = static_cast<std::int64_t>(filecirc) + trace.fcirc - before;
-    trace.omacirc = filecirc != 0 ? static_cast<std::int32_t>(std::clamp<std::int64_t>(moved, INT32_MIN, INT32_MAX)) : 0;
+    trace.omacirc =
+        filecirc != 0 ? static_cast<std::int32_t>(std::clamp<std::int64_t>(moved, INT32_MIN, INT32_MAX)) : 0;
 }
 
 bool isboxrecord(std::string_view tag, const tshapechange& change) {

@@ -15,9 +15,7 @@ namespace {
 // Shapes of this many points or fewer are not judged.
 constexpr int kMinCheckedPoints = 10;
 
-bool holdsnul(const std::string& record) {
-    return std::memchr(record.data(), '\0', record.size()) != nullptr;
-}
+bool holdsnul(const std::string& record) { return std::memchr(record.data(), '\0', record.size()) != nullptr; }
 
 // Whether a format record's value announces a packed (not ASCII) trace.
 bool packedformat(std::string_view value) {
@@ -37,8 +35,10 @@ bool laststraybinary(const tstringlist& omalist, std::string& lasttag) {
         const trecordparts parts = splitrecord(record);
         const std::string_view tag = parts.tag;
         if (parts.hasvalue) {
-            if (tag == "TRCFMT" || tag == "CRIBFMT") outlinepacked = packedformat(parts.value);
-            else if (tag == "ZFMT") zpacked = packedformat(parts.value);
+            if (tag == "TRCFMT" || tag == "CRIBFMT")
+                outlinepacked = packedformat(parts.value);
+            else if (tag == "ZFMT")
+                zpacked = packedformat(parts.value);
         }
         if (!holdsnul(record)) continue;
         if (tag == "R" || tag == "Z") continue;

@@ -14,9 +14,7 @@ bool iszdata(std::string_view tag) { return tag == "Z" || tag == "ZA"; }
 
 bool ttraceset::hasoutline() const { return lists[rightradii].readcount() > 0 || lists[leftradii].readcount() > 0; }
 
-bool istracetag(std::string_view tag) {
-    return tag == "TRCFMT" || tag == "ZFMT" || isoutlinedata(tag) || iszdata(tag);
-}
+bool istracetag(std::string_view tag) { return tag == "TRCFMT" || tag == "ZFMT" || isoutlinedata(tag) || iszdata(tag); }
 
 int fedtrace(std::string_view tag, std::string_view value) {
     const bool outline = tag == "TRCFMT";
@@ -39,7 +37,8 @@ trecordsurvey surveyrecords(const tstringlist& records) {
 void fillformats(ttraceset& traces, const trecordsurvey& survey) {
     for (int i = rightradii; i <= leftz; ++i) {
         tradiilist& trace = traces[i];
-        if (trace.readcount() > 0 && trace.trcfmtstr.empty()) trace.trcfmtstr = survey.lastformat[static_cast<std::size_t>(i)];
+        if (trace.readcount() > 0 && trace.trcfmtstr.empty())
+            trace.trcfmtstr = survey.lastformat[static_cast<std::size_t>(i)];
     }
 }
 

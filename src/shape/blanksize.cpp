@@ -32,9 +32,8 @@ std::int64_t roundedlength(std::int64_t dx, std::int64_t dy) {
     constexpr std::uint64_t kExact = 3037000499;  // its square is just below 2^63
     const std::uint64_t ax = magnitude(dx);
     const std::uint64_t ay = magnitude(dy);
-    const double length = ax <= kExact && ay <= kExact
-                              ? std::sqrt(static_cast<double>(ax * ax + ay * ay))
-                              : std::hypot(static_cast<double>(dx), static_cast<double>(dy));
+    const double length = ax <= kExact && ay <= kExact ? std::sqrt(static_cast<double>(ax * ax + ay * ay))
+                                                       : std::hypot(static_cast<double>(dx), static_cast<double>(dy));
     return static_cast<std::int64_t>(std::nearbyint(length));
 }
 
@@ -76,13 +75,15 @@ void tradiilist::calcuncutdiashape(std::int32_t basedia, std::int32_t safetyallo
 }
 
 void tradiilist::calcuncutdiashapev2(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t /*hfitt*/,
-                                     std::int32_t vfitt, std::int32_t& pd, std::int32_t& ht,
-                                     std::int32_t& htdir, std::int32_t& bridge) {
+                                     std::int32_t vfitt, std::int32_t& pd, std::int32_t& ht, std::int32_t& htdir,
+                                     std::int32_t& bridge) {
     // Eye size in whole millimetres, by blank size, less the allowance and a
     // margin of 2 mm.
     std::int64_t eye = 50;
-    if (basedia >= 70) eye = 55;
-    else if (basedia <= 60) eye = 45;
+    if (basedia >= 70)
+        eye = 55;
+    else if (basedia <= 60)
+        eye = 45;
     eye = eye - safetyallowance / 100 - 2;
 
     // Larger eye sizes are tried while the blank leaves 5 mm or more of

@@ -58,7 +58,7 @@ void walkpixelline(tpoint a, tpoint b, int width, int height, Run&& run) {
     const std::int64_t dy = static_cast<std::int64_t>(b.y) - a.y;
     if (dx == 0 && dy == 0) return;
     const bool xmajor = std::llabs(dx) >= std::llabs(dy);
-    const std::int64_t n = xmajor ? std::llabs(dx) : std::llabs(dy);   // pixels drawn
+    const std::int64_t n = xmajor ? std::llabs(dx) : std::llabs(dy);  // pixels drawn
     const std::int64_t m = xmajor ? std::llabs(dy) : std::llabs(dx);
     const int smaj = (xmajor ? dx : dy) < 0 ? -1 : 1;
     const int smin = (xmajor ? dy : dx) < 0 ? -1 : 1;
@@ -122,7 +122,6 @@ void walkpixelline(tpoint a, tpoint b, int width, int height, Run&& run) {
     flush();
 }
 
-
 }  // namespace
 
 tcairocanvas::tcairocanvas(cairo_t* cr) : cr_(cr) {
@@ -158,8 +157,7 @@ bool tcairocanvas::ok() const { return cairo_status(cr_) == CAIRO_STATUS_SUCCESS
 
 void tcairocanvas::setsource(std::int32_t color) {
     const auto c = static_cast<std::uint32_t>(color);
-    cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
-                         ((c >> 16) & 0xFF) / 255.0);
+    cairo_set_source_rgb(cr_, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
 }
 
 // Strokes the current path with the pen. A one-pixel pen has square ends and
@@ -198,9 +196,8 @@ void tcairocanvas::pixelline(tpoint a, tpoint b) {
 }
 
 void tcairocanvas::addpixelline(tpoint a, tpoint b) {
-    walkpixelline(a, b, surfacewidth_, surfaceheight_, [this](int l, int t, int w, int h) {
-        cairo_rectangle(cr_, l, t, w, h);
-    });
+    walkpixelline(a, b, surfacewidth_, surfaceheight_,
+                  [this](int l, int t, int w, int h) { cairo_rectangle(cr_, l, t, w, h); });
 }
 
 // Whether the canvas may write the surface's pixels itself: nothing stands
@@ -308,10 +305,9 @@ bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
         // A new pen: Cairo fills the outline's first pixel on the bitmap.
         int firstx = -1, firsty = -1;
         for (std::size_t i = 0; i < n && firstx < 0; ++i) {
-            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
-                          [&](int l, int t, int, int) {
-                              if (firstx < 0) firstx = l, firsty = t;
-                          });
+            walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_, [&](int l, int t, int, int) {
+                if (firstx < 0) firstx = l, firsty = t;
+            });
         }
         if (firstx < 0) return true;  // no pixel of the outline lies on the bitmap
         if (!pixelvalue(pencolor(), firstx, firsty, pixel)) return false;
@@ -320,11 +316,9 @@ bool tcairocanvas::plotoutline(std::span<const tpoint> points) {
     std::uint32_t* pixels = surfacepixels(stride);
     if (!pixels) return false;
     for (std::size_t i = 0; i < n; ++i)
-        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_,
-                      [&](int l, int t, int w, int h) {
-                          for (int y = t; y < t + h; ++y)
-                              std::fill_n(pixels + static_cast<std::ptrdiff_t>(y) * stride + l, w, pixel);
-                      });
+        walkpixelline(points[i], points[(i + 1) % n], surfacewidth_, surfaceheight_, [&](int l, int t, int w, int h) {
+            for (int y = t; y < t + h; ++y) std::fill_n(pixels + static_cast<std::ptrdiff_t>(y) * stride + l, w, pixel);
+        });
     cairo_surface_mark_dirty(cairo_get_target(cr_));
     return true;
 }
@@ -375,8 +369,7 @@ void tcairocanvas::dopolygon(std::span<const tpoint> given) {
         // union under the nonzero rule sets the very pixels that filling each
         // edge on its own sets (the even-odd rule would clear overlaps).
         cairo_new_path(cr_);
-        for (std::size_t i = 0; i < points.size(); ++i)
-            addpixelline(points[i], points[(i + 1) % points.size()]);
+        for (std::size_t i = 0; i < points.size(); ++i) addpixelline(points[i], points[(i + 1) % points.size()]);
         cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
         setsource(pencolor());
         cairo_fill(cr_);
@@ -413,8 +406,7 @@ void tcairocanvas::doellipse(const trect& rect) {
     }
     cairo_new_path(cr_);
     cairo_save(cr_);
-    cairo_translate(cr_, (static_cast<double>(r.left) + r.right) / 2.0,
-                    (static_cast<double>(r.top) + r.bottom) / 2.0);
+    cairo_translate(cr_, (static_cast<double>(r.left) + r.right) / 2.0, (static_cast<double>(r.top) + r.bottom) / 2.0);
     cairo_scale(cr_, rx, ry);
     cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
     cairo_restore(cr_);
@@ -435,8 +427,7 @@ void tcairocanvas::dotextrect(const trect& rect, std::string_view text, unsigned
     setupfont();
     cairo_save(cr_);
     cairo_new_path(cr_);
-    cairo_rectangle(cr_, r.left, r.top, static_cast<double>(r.right) - r.left,
-                    static_cast<double>(r.bottom) - r.top);
+    cairo_rectangle(cr_, r.left, r.top, static_cast<double>(r.right) - r.left, static_cast<double>(r.bottom) - r.top);
     cairo_clip(cr_);
     cairo_set_font_size(cr_, fontpixels(fontsize()));
     cairo_font_extents_t fe;

@@ -37,48 +37,48 @@ void appendbox(std::string& s, const std::vector<tpoint>& pts) {
 std::string tcanvascall::str() const {
     std::string s;
     switch (op) {
-    case rectangle:
-        s = "Rectangle(";
-        appendbox(s, points);
-        break;
-    case polygon:
-        s = "Polygon(";
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            if (i > 0) s += ' ';
-            appendpoint(s, points[i]);
-        }
-        break;
-    case moveto:
-        s = "MoveTo(";
-        if (!points.empty()) appendpoint(s, points[0]);
-        break;
-    case lineto:
-        s = "LineTo(";
-        if (points.size() >= 2) {
-            appendpoint(s, points[0]);
-            s += '-';
-            appendpoint(s, points[1]);
-        }
-        break;
-    case ellipse:
-        s = "Ellipse(";
-        appendbox(s, points);
-        break;
-    case textrect:
-        s = "TextRect(";
-        appendbox(s, points);
-        s += ",'";
-        s += text;
-        s += "',";
-        s += std::to_string(format);
-        break;
+        case rectangle:
+            s = "Rectangle(";
+            appendbox(s, points);
+            break;
+        case polygon:
+            s = "Polygon(";
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                if (i > 0) s += ' ';
+                appendpoint(s, points[i]);
+            }
+            break;
+        case moveto:
+            s = "MoveTo(";
+            if (!points.empty()) appendpoint(s, points[0]);
+            break;
+        case lineto:
+            s = "LineTo(";
+            if (points.size() >= 2) {
+                appendpoint(s, points[0]);
+                s += '-';
+                appendpoint(s, points[1]);
+            }
+            break;
+        case ellipse:
+            s = "Ellipse(";
+            appendbox(s, points);
+            break;
+        case textrect:
+            s = "TextRect(";
+            appendbox(s, points);
+            s += ",'";
+            s += text;
+            s += "',";
+            s += std::to_string(format);
+            break;
     }
     s += ')';
     return s;
 }
 
-void trecordingcanvas::record(tcanvascall::kind op, std::vector<tpoint> points,
-                              std::string_view text, unsigned format) {
+void trecordingcanvas::record(tcanvascall::kind op, std::vector<tpoint> points, std::string_view text,
+                              unsigned format) {
     tcanvascall c;
     c.op = op;
     c.points = std::move(points);
@@ -98,9 +98,7 @@ void trecordingcanvas::dopolygon(std::span<const tpoint> points) {
 
 void trecordingcanvas::domoveto(tpoint p) { record(tcanvascall::moveto, {p}); }
 
-void trecordingcanvas::dolineto(tpoint from, tpoint to) {
-    record(tcanvascall::lineto, {from, to});
-}
+void trecordingcanvas::dolineto(tpoint from, tpoint to) { record(tcanvascall::lineto, {from, to}); }
 
 void trecordingcanvas::doellipse(const trect& r) {
     record(tcanvascall::ellipse, {{r.left, r.top}, {r.right, r.bottom}});

@@ -40,8 +40,8 @@ std::int64_t roundcoord(double v) {
     if (std::fabs(v) < 0x1p30) return static_cast<std::int64_t>((v + 0x1.8p52) - 0x1.8p52);
     if (std::isnan(v)) return 0;
     v = std::nearbyint(v);
-    return static_cast<std::int64_t>(std::clamp(v, -static_cast<double>(kCoordLimit),
-                                                static_cast<double>(kCoordLimit)));
+    return static_cast<std::int64_t>(
+        std::clamp(v, -static_cast<double>(kCoordLimit), static_cast<double>(kCoordLimit)));
 }
 
 int tocanvas(std::int64_t v) { return static_cast<int>(std::clamp(v, -kCoordLimit, kCoordLimit)); }
@@ -64,10 +64,16 @@ void splitedgeentry(std::string_view s, std::string_view (&fields)[3]) {
 // The state one drawing call shares between its steps.
 class shapedrawer {
 public:
-    shapedrawer(tradiilist& list, tcanvas& t, int pleft, int ptop, int imwidth, int imheight,
-                int eyecode, bool showtext)
-        : r_(list), t_(t), pleft_(pleft), ptop_(ptop), imwidth_(imwidth), imheight_(imheight),
-          eye_(eyecode == leftcode ? -1 : 1), showtext_(showtext) {}
+    shapedrawer(tradiilist& list, tcanvas& t, int pleft, int ptop, int imwidth, int imheight, int eyecode,
+                bool showtext)
+        : r_(list),
+          t_(t),
+          pleft_(pleft),
+          ptop_(ptop),
+          imwidth_(imwidth),
+          imheight_(imheight),
+          eye_(eyecode == leftcode ? -1 : 1),
+          showtext_(showtext) {}
 
     void run();
 
@@ -90,8 +96,7 @@ private:
     void drawcentringlines();
     void drawedgeticks();
     void drawdrillholes();
-    bool findedgepoint(const drilllinedefn& dl, std::int64_t y, std::int64_t& edgex,
-                       std::int64_t& edgey);
+    bool findedgepoint(const drilllinedefn& dl, std::int64_t y, std::int64_t& edgex, std::int64_t& edgey);
     void drawdimensiontext();
 
     tradiilist& r_;
@@ -141,8 +146,7 @@ void shapedrawer::DrawPolygon() {
 
 void shapedrawer::run() {
     if (r_.borderdraw)
-        t_.Rectangle(tocanvas(pleft_), tocanvas(ptop_), tocanvas(pleft_ + imwidth_),
-                     tocanvas(ptop_ + imheight_));
+        t_.Rectangle(tocanvas(pleft_), tocanvas(ptop_), tocanvas(pleft_ + imwidth_), tocanvas(ptop_ + imheight_));
 
     n_ = r_.readcount();
     // A zero grid size gives no scale on that axis; the other axis decides.
@@ -256,12 +260,10 @@ void shapedrawer::drawedgeticks() {
 // The edge point of the outline at height y for an edge-referenced drill line:
 // the point whose y comes nearest (within 1 mm) to y while scanning the part
 // of the outline the reference names, taken once the distance grows again.
-bool shapedrawer::findedgepoint(const drilllinedefn& dl, std::int64_t y, std::int64_t& edgex,
-                                std::int64_t& edgey) {
+bool shapedrawer::findedgepoint(const drilllinedefn& dl, std::int64_t y, std::int64_t& edgex, std::int64_t& edgey) {
     // The coordinate lists must match the points; build them when missing or
     // out of date (this also sorts the points).
-    if (r_.ylist.empty() || r_.ylist.count() != r_.readcount() || r_.xlist.count() != r_.readcount())
-        r_.makexylists();
+    if (r_.ylist.empty() || r_.ylist.count() != r_.readcount() || r_.xlist.count() != r_.readcount()) r_.makexylists();
     const int n = std::min({r_.readcount(), r_.xlist.count(), r_.ylist.count()});
     if (n < 1) return false;
     const int q = n / 4;
@@ -329,11 +331,10 @@ void shapedrawer::drawdrillholes() {
                 }
             }
             if (draw) {
-                const trect box{
-                    tocanvas(roundcoord(static_cast<double>(holex - half) * scale_) + centx_),
-                    tocanvas(roundcoord(static_cast<double>(-y - half) * scale_) + centy_),
-                    tocanvas(roundcoord(static_cast<double>(holex + half) * scale_) + centx_),
-                    tocanvas(roundcoord(static_cast<double>(-y + half) * scale_) + centy_)};
+                const trect box{tocanvas(roundcoord(static_cast<double>(holex - half) * scale_) + centx_),
+                                tocanvas(roundcoord(static_cast<double>(-y - half) * scale_) + centy_),
+                                tocanvas(roundcoord(static_cast<double>(holex + half) * scale_) + centx_),
+                                tocanvas(roundcoord(static_cast<double>(-y + half) * scale_) + centy_)};
                 if (!(box == last)) {
                     t_.Ellipse(box.left, box.top, box.right, box.bottom);
                     last = box;
@@ -342,8 +343,7 @@ void shapedrawer::drawdrillholes() {
             x += stepx;
             y += stepy;
             ++passes;
-        } while (!((std::llabs(x - dl.endx) <= std::llabs(stepx) &&
-                    std::llabs(y - dl.endy) <= std::llabs(stepy)) ||
+        } while (!((std::llabs(x - dl.endx) <= std::llabs(stepx) && std::llabs(y - dl.endy) <= std::llabs(stepy)) ||
                    passes > 15));
     }
     t_.setpencolor(oldpen);
@@ -357,8 +357,8 @@ void shapedrawer::drawdimensiontext() {
     t_.setbrushcolor(r_.shapecolor);
     t_.setfontcolor(0);
     const std::string text = xint2tostr(r_.a) + "x" + xint2tostr(r_.b);
-    t_.TextRect(tocanvas(pleft_), tocanvas(ptop_), tocanvas(pleft_ + imwidth_), tocanvas(ptop_ + imheight_),
-                text, tfCenter | tfVerticalCenter | tfSingleLine);
+    t_.TextRect(tocanvas(pleft_), tocanvas(ptop_), tocanvas(pleft_ + imwidth_), tocanvas(ptop_ + imheight_), text,
+                tfCenter | tfVerticalCenter | tfSingleLine);
 }
 
 }  // namespace
@@ -376,8 +376,7 @@ bool tradiilist::drawshape(tcanvas& t, int imwidth, int imheight, int eyecode, b
     return drawshaperel(t, 0, 0, imwidth, imheight, eyecode, ShowText);
 }
 
-bool tradiilist::drawshaperel(tcanvas& t, int pleft, int ptop, int imwidth, int imheight,
-                              int eyecode, bool ShowText) {
+bool tradiilist::drawshaperel(tcanvas& t, int pleft, int ptop, int imwidth, int imheight, int eyecode, bool ShowText) {
     try {
         shapedrawer d(*this, t, pleft, ptop, imwidth, imheight, eyecode, ShowText);
         d.run();

@@ -88,11 +88,16 @@ char makehtdirchar(std::int32_t htdircode) {
 std::int32_t calcsvhclht(std::int32_t ht, char htdircode, std::int32_t depth) {
     const std::int64_t halfdepth = millimetresbelow100(depth) / 2;
     switch (htdircode) {
-    case '0': return 0;
-    case '2': return saturate(-static_cast<std::int64_t>(ht));
-    case '3': return saturate(ht - halfdepth);
-    case '4': return saturate(halfdepth - ht);
-    default: return ht;
+        case '0':
+            return 0;
+        case '2':
+            return saturate(-static_cast<std::int64_t>(ht));
+        case '3':
+            return saturate(ht - halfdepth);
+        case '4':
+            return saturate(halfdepth - ht);
+        default:
+            return ht;
     }
 }
 

@@ -151,8 +151,7 @@ void bufferdestterm(j_compress_ptr cinfo) {
 // each pixel a native 32-bit word 0x00RRGGBB. Without the library's extended
 // colour spaces the rows are converted to RGB first.
 #ifdef JCS_EXTENSIONS
-constexpr J_COLOR_SPACE kSurfaceColorSpace =
-    std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+constexpr J_COLOR_SPACE kSurfaceColorSpace = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
 constexpr int kSurfaceComponents = 4;
 #else
 constexpr J_COLOR_SPACE kSurfaceColorSpace = JCS_RGB;
@@ -227,8 +226,8 @@ bool encodejpeg(cairo_surface_t* surface, tbytes& out) {
     JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                 static_cast<JDIMENSION>(width) * 3, 1);
     while (cinfo.next_scanline < cinfo.image_height) {
-        const auto* src = reinterpret_cast<const std::uint32_t*>(
-            data + static_cast<std::ptrdiff_t>(cinfo.next_scanline) * stride);
+        const auto* src =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(cinfo.next_scanline) * stride);
         JSAMPROW rgb = row[0];
         for (int x = 0; x < width; ++x) {
             const std::uint32_t v = src[x];
@@ -323,8 +322,8 @@ bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::s
         const tjpegrequest request{imwidth, imheight, eyecode, ShowText};
         const fs::path target(jpegfilename);
         std::error_code ec;
-        if (jpegfilename == lastjpegname && c == lastjpegcirc && request == lastjpegrequest &&
-            !jpegfilename.empty() && fs::is_regular_file(target, ec))
+        if (jpegfilename == lastjpegname && c == lastjpegcirc && request == lastjpegrequest && !jpegfilename.empty() &&
+            fs::is_regular_file(target, ec))
             return true;
         lastjpegname = jpegfilename;
         lastjpegcirc = c;

@@ -108,8 +108,8 @@ void tradiilist::finddrillxy(std::int32_t angle, std::int32_t& x, std::int32_t& 
         return;
     }
     const std::int64_t r = static_cast<std::int64_t>(findradiusforangle(angle)) - kDrillInset;
-    polartoxy(angle, static_cast<std::int32_t>(std::max<std::int64_t>(r, std::numeric_limits<std::int32_t>::min())),
-              x, y);
+    polartoxy(angle, static_cast<std::int32_t>(std::max<std::int64_t>(r, std::numeric_limits<std::int32_t>::min())), x,
+              y);
 }
 
 }  // namespace kestrune

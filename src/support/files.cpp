@@ -122,9 +122,7 @@ std::mutex& hookmutex() {
     return m;
 }
 
-void realpause(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void realpause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 tpausefunction& pausefunction() {
     static tpausefunction pause = realpause;
@@ -226,28 +224,42 @@ int clearioresult() { return std::exchange(pendingcode, 0); }
 
 int ioerrorfromerrno(int err) {
     switch (err) {
-        case 0: return 0;
-        case ENOENT: return 2;
+        case 0:
+            return 0;
+        case ENOENT:
+            return 2;
         case ENOTDIR:
         case ENAMETOOLONG:
-        case ELOOP: return 3;
+        case ELOOP:
+            return 3;
         case EMFILE:
-        case ENFILE: return 4;
+        case ENFILE:
+            return 4;
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR: return 5;
-        case ENOMEM: return 8;
-        case EXDEV: return 17;
+        case EISDIR:
+            return 5;
+        case ENOMEM:
+            return 8;
+        case EXDEV:
+            return 17;
         case EBUSY:
-        case ETXTBSY: return 32;
-        case EINVAL: return 87;
+        case ETXTBSY:
+            return 32;
+        case EINVAL:
+            return 87;
         case ENOSPC:
-        case EDQUOT: return 112;
-        case ENOTEMPTY: return 145;
-        case EEXIST: return 183;
-        case EFBIG: return 223;
-        default: return 31;
+        case EDQUOT:
+            return 112;
+        case ENOTEMPTY:
+            return 145;
+        case EEXIST:
+            return 183;
+        case EFBIG:
+            return 223;
+        default:
+            return 31;
     }
 }
 

@@ -79,8 +79,6 @@ void QVTShowMessage(std::string_view aMessage, std::uint8_t aUseMode, std::strin
     }
 }
 
-void ShowWarning(std::string_view aWarnMess, std::string_view aWarnText) {
-    QVTShowMessage(aWarnMess, 1, aWarnText);
-}
+void ShowWarning(std::string_view aWarnMess, std::string_view aWarnText) { QVTShowMessage(aWarnMess, 1, aWarnText); }
 
 }  // namespace kestrune

@@ -96,8 +96,10 @@ void tstringlist::setvalue(std::string_view tag, std::string_view value) {
         add(std::move(record));
         return;
     }
-    if (i >= 0) items_[static_cast<std::size_t>(i)] = std::move(record);
-    else items_.push_back(std::move(record));
+    if (i >= 0)
+        items_[static_cast<std::size_t>(i)] = std::move(record);
+    else
+        items_.push_back(std::move(record));
 }
 
 }  // namespace kestrune

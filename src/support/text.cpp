@@ -36,9 +36,7 @@ int comparetext(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool sametext(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && comparetext(a, b) == 0;
-}
+bool sametext(std::string_view a, std::string_view b) { return a.size() == b.size() && comparetext(a, b) == 0; }
 
 std::string_view trimview(std::string_view s) {
     std::size_t first = 0;
@@ -112,8 +110,7 @@ inline bool isdigitchar(char c) { return c >= '0' && c <= '9'; }
 bool matchesat(std::string_view s, std::size_t pos, std::string_view what) {
     if (s.size() - pos < what.size()) return false;
     for (std::size_t i = 0; i < what.size(); ++i) {
-        if (foldcase(static_cast<unsigned char>(s[pos + i])) !=
-            foldcase(static_cast<unsigned char>(what[i])))
+        if (foldcase(static_cast<unsigned char>(s[pos + i])) != foldcase(static_cast<unsigned char>(what[i])))
             return false;
     }
     return true;
@@ -159,9 +156,7 @@ bool partmatchstr(std::string_view a, std::string_view b) {
     if (a.empty() || b.empty()) return false;
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
-        if (asciiupper(static_cast<unsigned char>(a[i])) !=
-            asciiupper(static_cast<unsigned char>(b[i])))
-            return false;
+        if (asciiupper(static_cast<unsigned char>(a[i])) != asciiupper(static_cast<unsigned char>(b[i]))) return false;
     }
     return true;
 }
@@ -391,9 +386,12 @@ namespace {
 std::size_t markswapposition(std::string_view s) {
     const char local = LocalDecimalSeparator();
     char other = 0;
-    if (local == ',') other = '.';
-    else if (local == '.') other = ',';
-    else return std::string_view::npos;
+    if (local == ',')
+        other = '.';
+    else if (local == '.')
+        other = ',';
+    else
+        return std::string_view::npos;
     if (s.find(local) != std::string_view::npos) return std::string_view::npos;
     return s.find(other);
 }
@@ -497,9 +495,8 @@ bool numbervalue(const tnumbertext& text, long double& value) {
         // The digits and a power of ten up to 10^18 are exact as long
         // doubles, and one division rounds correctly: the value from_chars
         // gives, without the general conversion.
-        static constexpr long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
-                                                 1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-                                                 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
+        static constexpr long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L, 1e9L,
+                                                 1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
         const long double v = static_cast<long double>(text.mantissa) / powers[text.decimals];
         value = text.negative ? -v : v;
         return true;
@@ -757,9 +754,9 @@ void listtodelimitedstr(const tstringlist& alist, std::string& s, char delimiter
     try {
         std::string result;
         for (const std::string& entry : alist) {
-            const bool quote = entry.find(delimiter) != std::string::npos &&
-                               (entry.empty() || entry.front() != '"');
-            if (!result.empty()) result.push_back(delimiter);
+            const bool quote = entry.find(delimiter) != std::string::npos && (entry.empty() || entry.front() != '"');
+            if (!result.empty())
+                result.push_back(delimiter);
             else if (entry.empty()) {
                 // An empty first entry is written as "" so that it is not lost.
                 result = "\"\"";
@@ -820,8 +817,7 @@ void addcsv(std::string& target, std::string_view toadd) { adddelimitedcsv(targe
 std::u16string AnsiStringtoString(std::string_view s) {
     try {
         std::u16string result(s.size(), u'\0');
-        for (std::size_t i = 0; i < s.size(); ++i)
-            result[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
+        for (std::size_t i = 0; i < s.size(); ++i) result[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
         return result;
     } catch (const std::bad_alloc&) {
         return std::u16string();

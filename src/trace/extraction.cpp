@@ -110,7 +110,8 @@ void updateangles(const tradiilist& anglist, tradiilist& radlist, bool& flag) {
     const int n = radlist.readcount();
     if (n >= 0 && anglist.readcount() == n) {
         for (int i = 0; i < n; ++i) {
-            radlist.radiilist.setpoint(i, recordangle(anglist.extractradiuselement(i)), radlist.extractradiuselement(i));
+            radlist.radiilist.setpoint(i, recordangle(anglist.extractradiuselement(i)),
+                                       radlist.extractradiuselement(i));
         }
         if (n > 0 && radlist.extractangleelement(0) != 0) radlist.radiilist.sort();
     }
@@ -234,7 +235,8 @@ void traceextractor::processradii() {
             if (useangles) {
                 result_.radiilist.reserve(count);
                 for (int i = 0; i < count; ++i)
-                    result_.addradiilist(rightanglelist_.extractradiuselement(i) / 100.0, right_->extractradiuselement(i));
+                    result_.addradiilist(rightanglelist_.extractradiuselement(i) / 100.0,
+                                         right_->extractradiuselement(i));
             } else {
                 // finish replaces these points by the right list itself, so
                 // only their flags are set now; the points are stored only
@@ -309,8 +311,8 @@ bool traceextractor::readrecords(const tstringlist& omalist) {
 
         if (tag == "DRILL" || tag == "DRILLE") result_.drawdrilllist.add(record);
         if (tag == "DBL" && !dblfound_) {
-            result_.dbl = value.find(';') == std::string_view::npos ? xstrtoint2(value)
-                                                                     : xstrtoint2(aftersemicolon(value));
+            result_.dbl =
+                value.find(';') == std::string_view::npos ? xstrtoint2(value) : xstrtoint2(aftersemicolon(value));
             dblfound_ = result_.dbl != 0;
         }
         if (sametext(tag, "_RETRACE")) result_.retracesetting.assign(value);
@@ -408,8 +410,7 @@ void traceextractor::finish() {
     }
     if (left_->readcount() > 10) {
         checkeye(*left_, leftcirc_);
-        if (!localleft_ && leftanglelist_.readcount() > 0)
-            updateangles(leftanglelist_, *left_, leftanglesupdated_);
+        if (!localleft_ && leftanglelist_.readcount() > 0) updateangles(leftanglelist_, *left_, leftanglesupdated_);
     }
 
     if (rightlistfound_) {
@@ -524,8 +525,8 @@ bool tradiilist::addOMAradii(tradiilist& r, std::string_view s, std::string_view
     return false;
 }
 
-bool tradiilist::extractradiilistfromomalist2(const tstringlist& omalist, tradiilist* rightlist,
-                                              tradiilist* leftlist, bool trcfmt) try {
+bool tradiilist::extractradiilistfromomalist2(const tstringlist& omalist, tradiilist* rightlist, tradiilist* leftlist,
+                                              bool trcfmt) try {
     traceextractor extractor(*this, rightlist, leftlist, trcfmt);
     return extractor.run(omalist);
 } catch (const std::bad_alloc&) {
@@ -536,8 +537,8 @@ bool tradiilist::extractradiilistfromomalist(const tstringlist& omalist, bool tr
     return extractradiilistfromomalist2(omalist, nullptr, nullptr, trcfmt);
 }
 
-bool tradiilist::extractradiilistfromomafile2(const std::filesystem::path& datafilename, tradiilist* r,
-                                              tradiilist* l, bool trcfmt) try {
+bool tradiilist::extractradiilistfromomafile2(const std::filesystem::path& datafilename, tradiilist* r, tradiilist* l,
+                                              bool trcfmt) try {
     dbl = 0;
     init();
     tomafileobj document;
@@ -555,8 +556,8 @@ bool tradiilist::extractradiilistfromomafile2(const std::filesystem::path& dataf
     return false;
 }
 
-bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstringlist& rightlist,
-                                              tstringlist& leftlist, bool trcfmt) try {
+bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstringlist& rightlist, tstringlist& leftlist,
+                                              bool trcfmt) try {
     const std::string_view formattag = trcfmt ? "TRCFMT" : "ZFMT";
     const std::string_view angletag = trcfmt ? "A" : "ZA";
     tstringlist* current = nullptr;
@@ -579,13 +580,15 @@ bool tradiilist::extractanglelistfromomalist2(const tstringlist& omalist, tstrin
     return false;
 }
 
-std::int32_t tradiilist::vcaframetypetoqvt(std::int32_t ftyp, std::int32_t etyp,
-                                           std::string_view ftypecodestr) {
+std::int32_t tradiilist::vcaframetypetoqvt(std::int32_t ftyp, std::int32_t etyp, std::string_view ftypecodestr) {
     if (numericandspecified(ftypecodestr)) return xstrtoint(ftypecodestr);
     switch (ftyp) {
-        case 2: return 1;
-        case 3: return etyp == 3 ? 2 : 3;
-        default: return 0;
+        case 2:
+            return 1;
+        case 3:
+            return etyp == 3 ? 2 : 3;
+        default:
+            return 0;
     }
 }
 
@@ -604,9 +607,9 @@ void tradiilist::explode(std::int32_t delta) {
     for (int i = 0; i < n; ++i) {
         const std::string& old = element(i);
         // Kept inside 32 bits: a delta near the limits must not overflow.
-        const std::int64_t radius = std::clamp<std::int64_t>(
-            static_cast<std::int64_t>(extractradiuselement(i)) + delta,
-            std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+        const std::int64_t radius = std::clamp<std::int64_t>(static_cast<std::int64_t>(extractradiuselement(i)) + delta,
+                                                             std::numeric_limits<std::int32_t>::min(),
+                                                             std::numeric_limits<std::int32_t>::max());
         std::string updated = old.substr(0, 7);
         updated += numstrx(static_cast<std::int32_t>(radius), 5);
         radiilist.set(i, std::move(updated));

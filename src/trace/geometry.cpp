@@ -116,8 +116,7 @@ std::string swapeyeletter(std::string s) {
 
 // Radius where the chord between two neighbouring points meets the ray at
 // angle t; NaN when chord and ray do not cross at a defined point.
-double straightlineradius(double belowangle, double belowradius, double aboveangle,
-                          double aboveradius, double t) {
+double straightlineradius(double belowangle, double belowradius, double aboveangle, double aboveradius, double t) {
     const double x1 = std::cos(belowangle * kRadPerDeg) * belowradius;
     const double y1 = std::sin(belowangle * kRadPerDeg) * belowradius;
     const double x2 = std::cos(aboveangle * kRadPerDeg) * aboveradius;
@@ -156,16 +155,17 @@ double calcangle(double px, double py) {
     if (py == 0) return px > 0 ? 0.0 : 180.0;
     const double e = std::atan(py / px) / kRadPerDeg;
     double result;
-    if (e >= 0) result = py > 0 ? e : e + 180.0;
-    else result = py >= 0 ? e + 180.0 : e + 360.0;
+    if (e >= 0)
+        result = py > 0 ? e : e + 180.0;
+    else
+        result = py >= 0 ? e + 180.0 : e + 360.0;
     // A vanishing negative angle can round up to a full turn.
     return result >= 360.0 ? result - 360.0 : result;
 }
 
 double calcsegang(double x1, double y1, double x2, double y2) { return calcangle(x2 - x1, y2 - y1); }
 
-bool calcintersect(double x1, double y1, double a1, double x2, double y2, double a2,
-                   double& rx3, double& ry3) {
+bool calcintersect(double x1, double y1, double a1, double x2, double y2, double a2, double& rx3, double& ry3) {
     const double m1 = std::tan(a1 * kRadPerDeg);
     const double m2 = std::tan(a2 * kRadPerDeg);
     const double c1 = y1 - m1 * x1;
@@ -290,8 +290,7 @@ void tradiilist::swoplistandangle() {
     mirrored.reserve(n);
     if (unevenfmt()) {
         // Each point moves from angle t to 180 - t and keeps its radius.
-        for (int i = 0; i < n; ++i)
-            mirrored.addpoint(unwrap(180.0 - radiilist.angle(i)), radiilist.radius(i));
+        for (int i = 0; i < n; ++i) mirrored.addpoint(unwrap(180.0 - radiilist.angle(i)), radiilist.radius(i));
         radiilist.swap(mirrored);
         radiilist.sort();
         return;
@@ -371,8 +370,7 @@ void tradiilist::convertshape(int pointsintarget, bool straightline) {
         int s = 0;
         for (int k = 0; k < pointsintarget; ++k) {
             if (s < 0) s = 0;
-            const double t =
-                static_cast<double>(static_cast<std::int64_t>(k) * 360) / pointsintarget;
+            const double t = static_cast<double>(static_cast<std::int64_t>(k) * 360) / pointsintarget;
             while (s < n && t > src.angle[static_cast<std::size_t>(s)]) ++s;
             --s;
 
@@ -443,8 +441,7 @@ void tradiilist::reduceshape(int pointsintarget) {
         if (kept.empty() || sector > keptsector) {
             kept.push_back(i);
             keptsector = sector;
-        } else if (src.radius[static_cast<std::size_t>(i)] >
-                   src.radius[static_cast<std::size_t>(kept.back())]) {
+        } else if (src.radius[static_cast<std::size_t>(i)] > src.radius[static_cast<std::size_t>(kept.back())]) {
             kept.back() = i;
         }
     }

@@ -14,18 +14,12 @@ inline unsigned char byteat(std::string_view b, std::size_t k) {
     return k < b.size() ? static_cast<unsigned char>(b[k]) : 0;
 }
 
-inline std::int32_t signedbyte(unsigned char v) {
-    return static_cast<std::int8_t>(v);
-}
+inline std::int32_t signedbyte(unsigned char v) { return static_cast<std::int8_t>(v); }
 
-inline std::int32_t wrap16(std::int32_t v) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
-}
+inline std::int32_t wrap16(std::int32_t v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v)); }
 
 // 16-bit little-endian value of bytes k and k + 1, two's complement.
-inline std::int32_t word16(std::string_view b, std::size_t k) {
-    return wrap16(byteat(b, k) | (byteat(b, k + 1) << 8));
-}
+inline std::int32_t word16(std::string_view b, std::size_t k) { return wrap16(byteat(b, k) | (byteat(b, k + 1) << 8)); }
 
 inline std::int64_t clamp32(std::int64_t v) {
     return std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
@@ -89,9 +83,7 @@ public:
 private:
     // Whether the next value, read at the last byte, needs no byte after it:
     // a nibble, or a byte on a byte boundary.
-    bool fitsinlastbyte() const {
-        return sizeval_ == nibblesize || (sizeval_ == bytesize && highnibble_);
-    }
+    bool fitsinlastbyte() const { return sizeval_ == nibblesize || (sizeval_ == bytesize && highnibble_); }
 
     // Reads one value of the current width at the current position and
     // advances. Sets switchflag (and changes width and state) when the value
@@ -103,10 +95,9 @@ private:
                 if (highnibble_) {
                     value = word16(b_, i_);
                 } else {
-                    const std::int32_t hi = signedbyte(static_cast<unsigned char>(
-                        (lownib(byteat(b_, i_)) << 4) | highnib(byteat(b_, i_ + 1))));
-                    const std::int32_t lo =
-                        (lownib(byteat(b_, i_ + 1)) << 4) | highnib(byteat(b_, i_ + 2));
+                    const std::int32_t hi = signedbyte(
+                        static_cast<unsigned char>((lownib(byteat(b_, i_)) << 4) | highnib(byteat(b_, i_ + 1))));
+                    const std::int32_t lo = (lownib(byteat(b_, i_ + 1)) << 4) | highnib(byteat(b_, i_ + 2));
                     value = hi * 256 + lo;
                 }
                 i_ += 2;
@@ -120,8 +111,8 @@ private:
                 if (highnibble_) {
                     value = signedbyte(byteat(b_, i_));
                 } else {
-                    value = signedbyte(static_cast<unsigned char>(
-                        (lownib(byteat(b_, i_)) << 4) | highnib(byteat(b_, i_ + 1))));
+                    value = signedbyte(
+                        static_cast<unsigned char>((lownib(byteat(b_, i_)) << 4) | highnib(byteat(b_, i_ + 1))));
                 }
                 i_ += 1;
                 if (value == -128) {
@@ -170,8 +161,17 @@ private:
 
 bool isescapedbyte(unsigned char b) {
     switch (b) {
-        case 6: case 10: case 13: case 17: case 19: case 21:
-        case 26: case 27: case 28: case 29: case 30:
+        case 6:
+        case 10:
+        case 13:
+        case 17:
+        case 19:
+        case 21:
+        case 26:
+        case 27:
+        case 28:
+        case 29:
+        case 30:
             return true;
         default:
             return false;

@@ -286,8 +286,7 @@ bool tpointlist::issorted() const {
 
 void tpointlist::sort() {
     if (issorted()) return;
-    std::stable_sort(points_.begin(), points_.end(),
-                     [this](const entry& x, const entry& y) { return less(x, y); });
+    std::stable_sort(points_.begin(), points_.end(), [this](const entry& x, const entry& y) { return less(x, y); });
 }
 
 std::vector<std::string> tpointlist::items() const {

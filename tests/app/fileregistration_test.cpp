@@ -163,9 +163,9 @@ TEST_F(RegistrationTest, ExecSurvivesAwkwardProgramPaths) {
 // drop or that would start another file.
 TEST_F(RegistrationTest, ProgramPathThatIsNoUtf8IsRefused) {
     const std::vector<std::string> paths = {
-        "/opt/caf\xE9/kestrune",          // Latin-1
-        "/opt/\xC0\xAF/kestrune",          // overlong "/"
-        "/opt/\xED\xA0\x80/kestrune",      // a surrogate
+        "/opt/caf\xE9/kestrune",            // Latin-1
+        "/opt/\xC0\xAF/kestrune",           // overlong "/"
+        "/opt/\xED\xA0\x80/kestrune",       // a surrogate
         "/opt/truncated\xE2\x82/kestrune",  // a sequence cut short
     };
     for (const std::string& path : paths) {
@@ -251,8 +251,9 @@ TEST_F(RegistrationTest, MimeappsListKeepsOtherEntries) {
 
     // Registering again adds nothing twice.
     ASSERT_EQ(h.RegisterToHandleExt(".oma", true), 0);
-    EXPECT_NE(read_file(config / "mimeapps.list").find("application/x-oma=kestrune.desktop;other.desktop;third.desktop;\n"),
-              std::string::npos);
+    EXPECT_NE(
+        read_file(config / "mimeapps.list").find("application/x-oma=kestrune.desktop;other.desktop;third.desktop;\n"),
+        std::string::npos);
 
     ASSERT_EQ(h.UnRegisterFileTypeHandler(), 0);
     EXPECT_EQ(read_file(config / "mimeapps.list"),
@@ -363,13 +364,20 @@ TEST_F(RegistrationTest, FoldersFromTheEnvironment) {
 }
 
 TEST_F(RegistrationTest, NamesStayInsideTheirFolders) {
-    TFileRegistrationHelper h("../Evil/Id", "/bin/k", "Fr\xE9" "d & <Co>", "Id", "../x");
+    TFileRegistrationHelper h("../Evil/Id", "/bin/k",
+                              "Fr\xE9"
+                              "d & <Co>",
+                              "Id", "../x");
     EXPECT_EQ(h.desktopid(), ".._evil_id.desktop");
     EXPECT_EQ(h.desktopentrypath().parent_path(), data / "applications");
     EXPECT_EQ(h.mimetype(), "application/x-_x");
     ASSERT_EQ(h.RegisterToHandleFileType(), 0);
-    EXPECT_EQ(keyvalue(read_file(h.desktopentrypath()), "Name"), "Fr\xC3\xA9" "d & <Co>");
-    EXPECT_NE(read_file(h.mimepackagepath()).find("<comment>Fr\xC3\xA9" "d &amp; &lt;Co&gt;</comment>"),
+    EXPECT_EQ(keyvalue(read_file(h.desktopentrypath()), "Name"),
+              "Fr\xC3\xA9"
+              "d & <Co>");
+    EXPECT_NE(read_file(h.mimepackagepath())
+                  .find("<comment>Fr\xC3\xA9"
+                        "d &amp; &lt;Co&gt;</comment>"),
               std::string::npos);
     EXPECT_EQ(h.RegisterToHandleExt("", true), hresultfromcode(87));
     EXPECT_EQ(helper("").RegisterProgid(true), hresultfromcode(87));

@@ -69,7 +69,8 @@ TEST(ShowCommand, SettingMayComeFirstAndHomeIsTheDefault) {
     write_file(job, "JOB=1\r\nTRCFMT=1;10;E;R;F\r\nR=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n");
     const tresult r = show({"localfolder=" + (dir / "w").string() + "/", job.string()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Right picture: none (10 points)\nLeft picture: none (0 points)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Right picture: none (10 points)\nLeft picture: none (0 points)\n"), std::string::npos)
+        << r.out;
     EXPECT_TRUE(fs::exists(dir / "w/Quorvanta/job_OMAData.csv"));
 
     // Without LOCALFOLDER the documents folder of the (test's own) home is used.
@@ -95,7 +96,8 @@ TEST(ShowCommand, Failures) {
     EXPECT_EQ(two.status, 2);
     EXPECT_EQ(two.out.rfind("File: a.oma\nCaption: a.oma\n", 0), 0u) << two.out;
     EXPECT_NE(two.out.find("\nFile: b.oma\nCaption: b.oma\n"), std::string::npos) << two.out;
-    EXPECT_EQ(two.err, "kestrune-cli: a.oma: No such file or directory\nkestrune-cli: b.oma: No such file or directory\n");
+    EXPECT_EQ(two.err,
+              "kestrune-cli: a.oma: No such file or directory\nkestrune-cli: b.oma: No such file or directory\n");
 
     const tresult none = show({local});
     EXPECT_EQ(none.status, 2);
@@ -117,9 +119,9 @@ TEST(ShowCommand, WritesFailingPartWayAreReportedWithTheirReason) {
     const fs::path sample = project_samples_dir() / "ascii-two-eyes.oma";
     const std::string folder = (dir / "w").string() + "/";
     // The program's own process: the limit and its signal are the process's.
-    const tresult r = testing::runcliprocess("show " + shell_quote(sample.string()) + " " +
-                                                 shell_quote("LOCALFOLDER=" + folder),
-                                             "ulimit -f 1 && trap '' XFSZ && exec");
+    const tresult r =
+        testing::runcliprocess("show " + shell_quote(sample.string()) + " " + shell_quote("LOCALFOLDER=" + folder),
+                               "ulimit -f 1 && trap '' XFSZ && exec");
     EXPECT_EQ(r.status, 2);
     const std::string work = folder + "Quorvanta/";
     EXPECT_NE(r.err.find(work + "ascii-two-eyes_OMAData.csv: File too large\n"), std::string::npos) << r.err;

@@ -210,8 +210,9 @@ TEST_F(ShowFileTest, RecordBoxLinesAndTheDump) {
 
 TEST_F(ShowFileTest, LabelTexts) {
     const auto level = [](char eye, int n, int declared) { return filetext(trace(eye, oval(n), false, declared)); };
-    std::string low = "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
-                      "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
+    std::string low =
+        "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
+        "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
     struct tcase {
         const char* name;
         std::string content;
@@ -255,8 +256,7 @@ TEST_F(ShowFileTest, FileThatCannotBeReadSaysSoAndKeepsTheEarlierDump) {
         {"missing file of the same name", (dir / "other/job.oma").string(), "job.oma",
          "The file could not be read: No such file or directory"},
         {"a folder", (dir / "job2.oma").string(), "job2.oma", "The file could not be read: Is a directory"},
-        {"a named pipe of the same name", fifo.string(), "job.oma",
-         "The file could not be read: not a regular file"},
+        {"a named pipe of the same name", fifo.string(), "job.oma", "The file could not be read: not a regular file"},
         {"a device", "/dev/zero", "zero", "The file could not be read: not a regular file"},
     };
     if (testing::make_socket(dir / "special/socket.oma")) {
@@ -331,8 +331,8 @@ TEST_F(ShowFileTest, WhatCannotBeReplacedIsLeftAloneAtOnce) {
 }
 
 TEST_F(ShowFileTest, CleanUpOnClose) {
-    const tshowfileresult a =
-        showfilesequence(file("a.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20)))).string(), folder);
+    const tshowfileresult a = showfilesequence(
+        file("a.oma", filetext(trace('R', oval(20))) + filetext(trace('L', oval(20)))).string(), folder);
     const tshowfileresult b = showfilesequence(file("b.oma", filetext(trace('R', oval(20)))).string(), folder);
     ASSERT_TRUE(a.left.written && b.right.written);
     // The window remembers the latest picture of each eye: b's right, a's left.

@@ -51,8 +51,10 @@ TEST_F(WorkingFolderTest, DocumentsFolderFromUserDirs) {
         {"no user-dirs.dirs", std::nullopt, "~/Documents"},
         {"below home", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", "~/Dokumente"},
         {"absolute, trailing slash dropped", "XDG_DOCUMENTS_DIR=\"/srv/docs/\"\n", "/srv/docs"},
-        {"comments and other folders", "# XDG_DOCUMENTS_DIR=\"/no\"\nXDG_MUSIC_DIR=\"$HOME/M\"\n"
-                                       "  XDG_DOCUMENTS_DIR=\"$HOME/My Docs\"\n", "~/My Docs"},
+        {"comments and other folders",
+         "# XDG_DOCUMENTS_DIR=\"/no\"\nXDG_MUSIC_DIR=\"$HOME/M\"\n"
+         "  XDG_DOCUMENTS_DIR=\"$HOME/My Docs\"\n",
+         "~/My Docs"},
         {"shell escapes undone", "XDG_DOCUMENTS_DIR=\"$HOME/a\\\"b\"\n", "~/a\"b"},
         {"relative value ignored", "XDG_DOCUMENTS_DIR=\"Docs\"\n", "~/Documents"},
         {"unquoted value ignored", "XDG_DOCUMENTS_DIR=$HOME/X\n", "~/Documents"},
@@ -121,9 +123,11 @@ TEST_F(WorkingFolderTest, LocalFolderIsAPrefixUsedAsTyped) {
     const std::vector<tcase> cases = {
         {"with a final slash", {"LOCALFOLDER=" + base + "/"}, base + "/Quorvanta/"},
         {"without one the name is appended directly", {"LOCALFOLDER=" + base}, base + "Quorvanta/"},
-        {"name without regard to case, value trimmed", {"job.oma", "localfolder=  " + base + "/  "},
+        {"name without regard to case, value trimmed",
+         {"job.oma", "localfolder=  " + base + "/  "},
          base + "/Quorvanta/"},
-        {"the last one counts", {"LOCALFOLDER=" + base + "/one/", "LOCALFOLDER=" + base + "/two/"},
+        {"the last one counts",
+         {"LOCALFOLDER=" + base + "/one/", "LOCALFOLDER=" + base + "/two/"},
          base + "/two/Quorvanta/"},
         {"missing parents are created", {"LOCALFOLDER=" + base + "/deep/er/"}, base + "/deep/er/Quorvanta/"},
     };
@@ -250,7 +254,8 @@ protected:
     }
     int count(const std::string& mask) const {
         int n = 0;
-        for (const auto& e : fs::directory_iterator(dir.path())) n += matchesfilemask(e.path().filename().string(), mask);
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            n += matchesfilemask(e.path().filename().string(), mask);
         return n;
     }
 };

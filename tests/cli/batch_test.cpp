@@ -139,12 +139,9 @@ TEST_F(CliBatchTree, ExitStatusIsTheWorstOfTheFiles) {
         int status;
     };
     const tcase cases[] = {
-        {good + " " + good, 0},
-        {good + " " + bad, 1},
-        {bad + " " + good, 1},
-        {missing + " " + bad + " " + good, 2},
-        {good + " " + missing, 2},
-        {quoted(root_ / "sub" / "deeper"), 1},
+        {good + " " + good, 0},       {good + " " + bad, 1},
+        {bad + " " + good, 1},        {missing + " " + bad + " " + good, 2},
+        {good + " " + missing, 2},    {quoted(root_ / "sub" / "deeper"), 1},
         {quoted(root_ / "empty"), 0},
     };
     for (const tcase& c : cases) {
@@ -153,7 +150,8 @@ TEST_F(CliBatchTree, ExitStatusIsTheWorstOfTheFiles) {
             EXPECT_EQ(runcli("check " + c.operands + jobs).status, c.status);
         }
     }
-    EXPECT_EQ(runcli("check " + quoted(root_ / "empty")).out, "Checked 0 files: 0 sound, 0 with a fault, 0 unreadable\n");
+    EXPECT_EQ(runcli("check " + quoted(root_ / "empty")).out,
+              "Checked 0 files: 0 sound, 0 with a fault, 0 unreadable\n");
     // Files named on their own are taken whatever their names.
     EXPECT_EQ(runcli("check " + quoted(root_ / "x.omax") + " " + quoted(root_ / "oma")).out,
               (root_ / "x.omax").string() + ":  \n" + (root_ / "oma").string() +
@@ -241,7 +239,7 @@ TEST(CliBatch, LinksThatLoopAreFollowedOnce) {
     fs::create_directories(dir / "a" / "b");
     write_file(dir / "a" / "one.oma", sound());
     write_file(dir / "a" / "b" / "two.oma", sound());
-    fs::create_directory_symlink(dir / "a", dir / "a" / "b" / "up");   // a loop
+    fs::create_directory_symlink(dir / "a", dir / "a" / "b" / "up");    // a loop
     fs::create_directory_symlink(dir / "a" / "b", dir / "a" / "also");  // the same folder again
     const tresult r = runcli("check " + quoted(dir / "a"));
     EXPECT_EQ(r.status, 0);
@@ -268,11 +266,12 @@ TEST(CliBatch, UnreadableFoldersAndFilesAreReportedAndTheRestChecked) {
     fs::permissions(root / "closed", fs::perms::none);
     const tresult r = runcliprocess("check " + quoted(root) + " -j2", *user);
     fs::permissions(root / "closed", fs::perms::owner_all);
-    if (r.out.find("a.oma") == std::string::npos) GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
+    if (r.out.find("a.oma") == std::string::npos)
+        GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, (root / "a.oma").string() + ":  \nChecked 2 files: 1 sound, 0 with a fault, 1 unreadable\n");
-    EXPECT_EQ(r.err, "kestrune-cli: " + (root / "closed").string() + ": Permission denied\n" + "kestrune-cli: " +
-                         (root / "locked.oma").string() + ": Permission denied\n");
+    EXPECT_EQ(r.err, "kestrune-cli: " + (root / "closed").string() + ": Permission denied\n" +
+                         "kestrune-cli: " + (root / "locked.oma").string() + ": Permission denied\n");
 }
 
 TEST(CliBatch, FailedStandardOutputIsReported) {
@@ -305,16 +304,15 @@ TEST(CliBatchOutput, ConvertWritesEachFileUnderItsOwnNameAndNumbersClashes) {
     for (const char* jobs : {"-j1", "-j2"}) {
         SCOPED_TRACE(jobs);
         fs::remove_all(out);
-        const tresult r = runcli("convert " + quoted(dir / "one") + " " + quoted(dir / "two") + " -o " +
-                                 quoted(out) + " " + jobs);
+        const tresult r =
+            runcli("convert " + quoted(dir / "one") + " " + quoted(dir / "two") + " -o " + quoted(out) + " " + jobs);
         EXPECT_EQ(r.status, 2);  // bad.oma fails, the others are written
         EXPECT_NE(r.err.find("kestrune-cli: convert: " + (dir / "two" / "bad.oma").string()), std::string::npos)
             << r.err;
         EXPECT_EQ(r.out, (dir / "one" / "job.oma").string() + " -> " + (out / "job.oma").string() + "\n" +
                              (dir / "one" / "sub" / "job.oma").string() + " -> " + (out / "sub" / "job.oma").string() +
-                             "\n" + (dir / "two" / "job-2.oma").string() + " -> " +
-                             (out / "job-2.oma").string() + "\n" + (dir / "two" / "job.oma").string() + " -> " +
-                             (out / "job-3.oma").string() + "\n");
+                             "\n" + (dir / "two" / "job-2.oma").string() + " -> " + (out / "job-2.oma").string() +
+                             "\n" + (dir / "two" / "job.oma").string() + " -> " + (out / "job-3.oma").string() + "\n");
         for (const auto& [name, input] : expected) {
             SCOPED_TRACE(name);
             const fs::path single = dir / "single.oma";
@@ -347,10 +345,11 @@ TEST(CliBatchOutput, InputsAreNeverOverwritten) {
     // is refused too: in/a.oma would go to a.oma, the run's next input.
     fs::create_directories(dir / "in");
     write_file(dir / "in" / "a.oma", sound(2500, "X"));
-    const tresult other = runcli("convert " + quoted(dir / "in") + " " + quoted(dir / "a.oma") + " -o " +
-                                 quoted(dir.path()) + " -j1");
+    const tresult other =
+        runcli("convert " + quoted(dir / "in") + " " + quoted(dir / "a.oma") + " -o " + quoted(dir.path()) + " -j1");
     EXPECT_EQ(other.status, 2);
-    EXPECT_EQ(other.err, "kestrune-cli: convert: " + (dir / "a.oma").string() + ": is an input file; not overwritten\n");
+    EXPECT_EQ(other.err,
+              "kestrune-cli: convert: " + (dir / "a.oma").string() + ": is an input file; not overwritten\n");
     EXPECT_EQ(read_file(dir / "a.oma"), sound(2500, "A"));
     EXPECT_EQ(read_file(dir / "a-2.oma").substr(0, 6), "JOB=A\r");
 }
@@ -362,15 +361,16 @@ TEST(CliBatchOutput, RenderWritesOnePicturePerFileAndReportsFailures) {
     write_file(dir / "x" / "job.oma", sound(2000));
     write_file(dir / "x" / "left.oma", "TRCFMT=1;40;E;L;F\r\nR=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n");
     const fs::path out = dir / "pics";
-    const tresult r = runcli("render " + quoted(dir / "job.oma") + " " + quoted(dir / "x") + " --eye R --format png -o " +
-                             quoted(out) + " -j2");
+    const tresult r = runcli("render " + quoted(dir / "job.oma") + " " + quoted(dir / "x") +
+                             " --eye R --format png -o " + quoted(out) + " -j2");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, (dir / "job.oma").string() + " -> " + (out / "job_R.png").string() + "\n" +
                          (dir / "x" / "job.oma").string() + " -> " + (out / "job-2_R.png").string() + "\n");
-    EXPECT_EQ(r.err, "kestrune-cli: " + (dir / "x" / "left.oma").string() + ": no right-eye trace to draw (0 points)\n");
+    EXPECT_EQ(r.err,
+              "kestrune-cli: " + (dir / "x" / "left.oma").string() + ": no right-eye trace to draw (0 points)\n");
     // The same pictures as one file at a time.
-    for (const auto& [input, picture] : {std::pair{dir / "job.oma", out / "job_R.png"},
-                                         std::pair{dir / "x" / "job.oma", out / "job-2_R.png"}}) {
+    for (const auto& [input, picture] :
+         {std::pair{dir / "job.oma", out / "job_R.png"}, std::pair{dir / "x" / "job.oma", out / "job-2_R.png"}}) {
         const fs::path single = dir / "single.png";
         ASSERT_EQ(runcli("render " + quoted(input) + " --eye R -o " + quoted(single)).status, 0);
         EXPECT_EQ(read_file(picture), read_file(single)) << picture;
@@ -418,8 +418,7 @@ TEST(CliBatch, ProgressBarOnATerminalIsErasedAtTheEnd) {
     EXPECT_EQ(text.rfind("\r[------------------------------] 0/20 files", 0), 0u) << text;
     // Without the drawings of the bar and its erasures, what is left is the
     // output exactly as without a terminal: every line whole.
-    const std::string bare = std::regex_replace(
-        text, std::regex("\r\\[[#-]{30}\\] [0-9]+/20 files\r\x1b\\[K"), "");
+    const std::string bare = std::regex_replace(text, std::regex("\r\\[[#-]{30}\\] [0-9]+/20 files\r\x1b\\[K"), "");
     std::string expected = runcli("check " + quoted(dir.path())).out;
     expected = std::regex_replace(expected, std::regex("\n"), "\r\n");
     EXPECT_EQ(bare, expected);

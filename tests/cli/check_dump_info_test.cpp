@@ -90,8 +90,7 @@ TEST(CliCheck, PrintsTheVerdictLineAndExitsByIt) {
          "Invalid number of points 1;400;E;L;F Points=   398\n", 1},
         {"suspect radius", suspect, "Suspect radii found in the trace \n", 1},
         {"suspect but approved", concat({suspect, {"_ApprovedTrace=1"}}), " \n", 0},
-        {"binary data in DBL", concat({trace('R', round), {"DBL=18\0.0"s}}),
-         "Corrupt binary data with tag DBL \n", 1},
+        {"binary data in DBL", concat({trace('R', round), {"DBL=18\0.0"s}}), "Corrupt binary data with tag DBL \n", 1},
     };
     TempDir dir;
     for (const tcase& c : cases) {
@@ -135,7 +134,8 @@ TEST(CliCheckDumpInfo, UnreadableFilesAndUsageErrors) {
     };
     const tcase usage[] = {
         {"check " + quoted(good) + " --jobs 0", "check: --jobs takes a number of files from 1 to 256, not '0'"},
-        {"dump " + quoted(good) + " " + quoted(good) + " -j x", "dump: --jobs takes a number of files from 1 to 256, not 'x'"},
+        {"dump " + quoted(good) + " " + quoted(good) + " -j x",
+         "dump: --jobs takes a number of files from 1 to 256, not 'x'"},
         {"info " + quoted(good) + " --jobs=257", "info: --jobs takes a number of files from 1 to 256, not '257'"},
         {"check", "check: missing FILE..."},
         {"dump " + quoted(good) + " --eye B", "dump: --eye takes R or L, not 'B'"},
@@ -183,9 +183,9 @@ TEST(CliDump, RegionalSettingsWithADecimalComma) {
     // set; a leak checker in the program is told to pass over that one.
     write_file(dir / "lsan.supp", "leak:__argz_add_sep\n");
     // The program's own process, which takes its settings from the locale it starts with.
-    const tresult r = testing::runcliprocess("dump " + quoted(file), "LOCPATH=" + quoted(localedir.path()) +
-                                                                         " LC_ALL=de_DE LSAN_OPTIONS=suppressions=" +
-                                                                         quoted(dir / "lsan.supp"));
+    const tresult r = testing::runcliprocess(
+        "dump " + quoted(file),
+        "LOCPATH=" + quoted(localedir.path()) + " LC_ALL=de_DE LSAN_OPTIONS=suppressions=" + quoted(dir / "lsan.supp"));
     ASSERT_EQ(r.status, 0) << r.err;
     const Records out = lines(r.out);
     ASSERT_EQ(out.size(), 401u);
@@ -314,8 +314,8 @@ TEST(CliInfo, JsonMeasuresOfBothEyes) {
 
     // The keys, in the documented order.
     EXPECT_EQ(keysof(j), (std::vector<std::string>{"file", "verdict", "detail", "right", "left"}));
-    const std::vector<std::string> eyekeys{"format", "points", "decoded", "a",     "b",   "ed",
-                                           "edangle", "circ", "fcirc", "dbl", "drills"};
+    const std::vector<std::string> eyekeys{"format",  "points", "decoded", "a",   "b",     "ed",
+                                           "edangle", "circ",   "fcirc",   "dbl", "drills"};
     EXPECT_EQ(keysof(right), eyekeys);
     EXPECT_EQ(keysof(left), eyekeys);
 }
@@ -358,12 +358,13 @@ TEST(CliInfo, PackedTracesMeasureLikeTheirAsciiTwins) {
 
 TEST(CliInfo, EyeWithoutATraceHasPointsZero) {
     TempDir dir;
-    const nlohmann::ordered_json j = infojson(writeoma(dir / "r.oma", concat({{"DBL=17"}, trace('R', circle(400, 2500))})));
+    const nlohmann::ordered_json j =
+        infojson(writeoma(dir / "r.oma", concat({{"DBL=17"}, trace('R', circle(400, 2500))})));
     EXPECT_EQ(j["right"]["points"], 400);
     EXPECT_EQ(j["right"]["decoded"], true);
     const nlohmann::ordered_json expectedleft = {{"format", ""}, {"points", 0}, {"decoded", false}, {"a", 0},
-                                                 {"b", 0}, {"ed", 0}, {"edangle", 0}, {"circ", 0},
-                                                 {"fcirc", 0}, {"dbl", 0}, {"drills", 0}};
+                                                 {"b", 0},       {"ed", 0},     {"edangle", 0},     {"circ", 0},
+                                                 {"fcirc", 0},   {"dbl", 0},    {"drills", 0}};
     EXPECT_EQ(j["left"], expectedleft);
 
     const nlohmann::ordered_json none = infojson(writeoma(dir / "n.oma", {"JOB=1"}));
@@ -379,16 +380,14 @@ TEST(CliInfo, TracesInANotationThatIsNotDecodedAreNamed) {
         const char* format;  // of the right eye; the left eye is ASCII
         bool undecoded;
     } const cases[] = {
-        {"6;360;E;R;F", true},
-        {"2;400;E;R;F", true},
-        {"  6 ;360;E; R;F", true},
-        {"x;400;E;R;F", true},
-        {"0;0;E;R;F", false},
+        {"6;360;E;R;F", true}, {"2;400;E;R;F", true}, {"  6 ;360;E; R;F", true},
+        {"x;400;E;R;F", true}, {"0;0;E;R;F", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
-        const fs::path file = writeoma(dir / "n.oma", concat({{"TRCFMT="s + c.format, "R=QUJDREVGR0hJSktMTU5PUA=="},
-                                                             trace('L', circle(400, 2500))}));
+        const fs::path file =
+            writeoma(dir / "n.oma",
+                     concat({{"TRCFMT="s + c.format, "R=QUJDREVGR0hJSktMTU5PUA=="}, trace('L', circle(400, 2500))}));
         const nlohmann::ordered_json j = infojson(file);
         EXPECT_EQ(j["right"]["points"], 0);
         EXPECT_EQ(j["right"]["decoded"], false);

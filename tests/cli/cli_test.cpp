@@ -103,16 +103,23 @@ TEST(CliListSamples, OwnSamplesHoldTheirIntendedRecords) {
         std::vector<std::pair<std::size_t, std::string>> records;  // index, record
     };
     const tcase cases[] = {
-        {"ascii-two-eyes.oma", 80,
-         {{0, "JOB=1042"}, {6, "TRCFMT=1;360;E;R;F"}, {43, "TRCFMT=1;360;E;L;F"}}},
-        {"pipe-separated.oma", 11,
-         {{0, "JOB=1043"}, {1, "DO=B"}, {6, "TRCFMT=1;36;E;B;F"},
-          {10, "R=2091;2215;2339;2432;2471;2464"}}},
-        {"control-separators.oma", 9,
-         {{0, "JOB=1044"}, {1, "DO=R"}, {2, "CLNAME=North\tWing"}, {3, "DBL=19.00"},
+        {"ascii-two-eyes.oma", 80, {{0, "JOB=1042"}, {6, "TRCFMT=1;360;E;R;F"}, {43, "TRCFMT=1;360;E;L;F"}}},
+        {"pipe-separated.oma",
+         11,
+         {{0, "JOB=1043"}, {1, "DO=B"}, {6, "TRCFMT=1;36;E;B;F"}, {10, "R=2091;2215;2339;2432;2471;2464"}}},
+        {"control-separators.oma",
+         9,
+         {{0, "JOB=1044"},
+          {1, "DO=R"},
+          {2, "CLNAME=North\tWing"},
+          {3, "DBL=19.00"},
           {8, "R=2091;2215;2339;2432;2471;2464"}}},
-        {"latin1-bytes.oma", 13,
-         {{1, "CLIENT=M\xfcller Augenoptik"}, {2, "CLNAME=Optique Bel\xe9" "e \x96 Atelier \xa7 2"}}},
+        {"latin1-bytes.oma",
+         13,
+         {{1, "CLIENT=M\xfcller Augenoptik"},
+          {2,
+           "CLNAME=Optique Bel\xe9"
+           "e \x96 Atelier \xa7 2"}}},
     };
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.file);
@@ -168,7 +175,11 @@ TEST(CliList, WritesRecordBytesExactly) {
         {"blanks and TAB kept", " A = 1 \tx \r\n", " A = 1 \tx \n"},
         {"one line split at |", "A=1|B=2||C=3\r\n", "A=1\nB=2\nC=3\n"},
         {"two lines not split at |", "A=1|B\r\nC=2", "A=1|B\nC=2\n"},
-        {"all ten separators", "a\x06" "b\nc\rd\x11" "e\x13" "f\x15g\x1ah\x1ci\x1dj\x1ek",
+        {"all ten separators",
+         "a\x06"
+         "b\nc\rd\x11"
+         "e\x13"
+         "f\x15g\x1ah\x1ci\x1dj\x1ek",
          "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\nk\n"},
         {"record longer than the output block", "A=1\n" + big + "\nB=2\n", "A=1\n" + big + "\nB=2\n"},
     };
@@ -232,8 +243,7 @@ TEST(CliList, UnreadableFileIsReportedAndTheOthersStillListed) {
     }
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
-        const tresult r = runcli("list " + quoted(dir / "a.oma") + " " + quoted(c.bad) + " " +
-                                 quoted(dir / "b.oma"));
+        const tresult r = runcli("list " + quoted(dir / "a.oma") + " " + quoted(c.bad) + " " + quoted(dir / "b.oma"));
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "JOB=A\nDBL=18.00\nJOB=B\n");
         EXPECT_EQ(r.err, "kestrune-cli: " + c.bad.string() + ": " + c.reason + "\n");
@@ -373,8 +383,7 @@ TEST(CliUsage, MistakesGiveUsageOnStandardErrorAndStatusTwo) {
         {"--version list", "--version takes no arguments", "Usage: kestrune-cli COMMAND"},
         {"list", "list: missing FILE...", "Usage: kestrune-cli list FILE..."},
         {"list --frob x.oma", "list: unknown option '--frob'", "Usage: kestrune-cli list FILE..."},
-        {"list x.oma --help=yes", "list: option '--help' takes no value",
-         "Usage: kestrune-cli list FILE..."},
+        {"list x.oma --help=yes", "list: option '--help' takes no value", "Usage: kestrune-cli list FILE..."},
         {"list -q x.oma", "list: unknown option '-q'", "Usage: kestrune-cli list FILE..."},
         {"help frob", "unknown command 'frob'", "Usage: kestrune-cli COMMAND"},
         {"help list list", "help: too many arguments", "Usage: kestrune-cli help [COMMAND]"},

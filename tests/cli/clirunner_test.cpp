@@ -27,8 +27,9 @@ using testing::TempDir;
 TEST(CliRunner, InProcessAndProcessGiveTheSameResult) {
     TempDir dir;
     const fs::path job =
-        fixtures::writeoma(dir / "job.oma", fixtures::concat({{"JOB=1"}, fixtures::trace('R', fixtures::oval(40)),
-                                                               fixtures::trace('L', fixtures::circle(40, 2400), true)}));
+        fixtures::writeoma(dir / "job.oma", fixtures::concat({{"JOB=1"},
+                                                              fixtures::trace('R', fixtures::oval(40)),
+                                                              fixtures::trace('L', fixtures::circle(40, 2400), true)}));
     fixtures::writeoma(dir / "faulty.oma", fixtures::trace('R', fixtures::circle(398, 2500), false, 400));
     std::vector<std::string> arguments = {
         "--version",

@@ -24,12 +24,12 @@ namespace fs = std::filesystem;
 namespace kestrune {
 namespace {
 
-using ::testing::ElementsAreArray;
 using fixtures::ascii;
 using fixtures::filetext;
 using fixtures::outline;
 using fixtures::packed3;
 using fixtures::radiiof;
+using ::testing::ElementsAreArray;
 using testing::read_file;
 using testing::real_samples_dir;
 using testing::runcli;
@@ -74,9 +74,9 @@ class CliPacked : public ::testing::Test {
 protected:
     void SetUp() override {
         setregionalsettings('.');
-        write_file(packed(), filetext({"JOB=2001", "DO=B", "TRCFMT=3;400;E;R;F", packed3("R", right_),
-                                       "TRCFMT=3;400;E;L;F", packed3("R", left_), "ZFMT=3;400;E;R;F",
-                                       packed3("Z", z_), "DBL=18.50"}));
+        write_file(packed(),
+                   filetext({"JOB=2001", "DO=B", "TRCFMT=3;400;E;R;F", packed3("R", right_), "TRCFMT=3;400;E;L;F",
+                             packed3("R", left_), "ZFMT=3;400;E;R;F", packed3("Z", z_), "DBL=18.50"}));
     }
     fs::path packed() const { return dir_ / "packed.oma"; }
     // Names in the folder, to see that nothing was left behind.
@@ -249,8 +249,8 @@ TEST_F(CliPacked, WriteFailingPartWayLeavesTheEarlierOutput) {
     const fs::path out = dir_ / "out.oma";
     write_file(out, "OLD=1\r\n");
     // The program's own process: the limit and its signal are the process's.
-    const tresult r = runcliprocess("convert " + quoted(packed()) + " -o " + quoted(out),
-                                    "ulimit -f 4 && trap '' XFSZ && exec");
+    const tresult r =
+        runcliprocess("convert " + quoted(packed()) + " -o " + quoted(out), "ulimit -f 4 && trap '' XFSZ && exec");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "kestrune-cli: convert: " + out.string() + ": File too large\n");
     EXPECT_EQ(read_file(out), "OLD=1\r\n");

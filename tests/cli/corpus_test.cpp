@@ -197,9 +197,9 @@ TEST_F(Corpus, PackedFilesReadLikeTheirAsciiTwins) {
         ++twins;
         ASSERT_EQ(measured.count(f.name) + measured.count(f.twin), 2u);
         EXPECT_EQ(measured.at(f.name), measured.at(f.twin));
-        const std::string& r = rightdumps.at(f.name), &rtwin = rightdumps.at(f.twin);
+        const std::string &r = rightdumps.at(f.name), &rtwin = rightdumps.at(f.twin);
         EXPECT_TRUE(r == rtwin) << "right dump, " << firstdifference(r, rtwin);
-        const std::string& l = leftdumps.at(f.name), &ltwin = leftdumps.at(f.twin);
+        const std::string &l = leftdumps.at(f.name), &ltwin = leftdumps.at(f.twin);
         EXPECT_TRUE(l == ltwin) << "left dump, " << firstdifference(l, ltwin);
         const auto back = converted.find(f.name);
         if (back == converted.end()) {

@@ -163,7 +163,7 @@ TEST(CliFileNames, ShowWritesItsFilesInsideTheWorkingFolder) {
         // follows the last one names the files.
         const std::string source = stem.substr(stem.rfind('\\') == std::string::npos ? 0 : stem.rfind('\\') + 1);
         EXPECT_EQ(namesin(base + "Quorvanta"), sorted({"__TMP_OMA_" + source + "L.jpeg",
-                                                      "__TMP_OMA_" + source + "R.jpeg", source + "_OMAData.csv"}));
+                                                       "__TMP_OMA_" + source + "R.jpeg", source + "_OMAData.csv"}));
         EXPECT_EQ(namesin(dir.path()), sorted({"base", input}));
     }
 }

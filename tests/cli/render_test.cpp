@@ -43,7 +43,8 @@ using testing::quoted;
 // A shape fuller on its +x (nasal) side than on its -x side.
 Radii egg(int n) {
     Radii r;
-    for (int i = 0; i < n; ++i) r.push_back(static_cast<std::int32_t>(std::lround(2300 + 400 * std::cos(2 * kPi * i / n))));
+    for (int i = 0; i < n; ++i)
+        r.push_back(static_cast<std::int32_t>(std::lround(2300 + 400 * std::cos(2 * kPi * i / n))));
     return r;
 }
 
@@ -162,14 +163,10 @@ TEST(CliRender, FormatsAndSizes) {
         int width, height;
     };
     const tcase cases[] = {
-        {"a.png", "", 'p', 105, 105},
-        {"b.png", "--size 210x140", 'p', 210, 140},
-        {"c.PNG", "-s 1x1", 'p', 1, 1},
-        {"d.jpg", "", 'j', 105, 105},
-        {"e.JPEG", "-s 64X48", 'j', 64, 48},
-        {"f.jpeg", "--size=300x200", 'j', 300, 200},
-        {"g.svg", "", 's', 105, 105},
-        {"h.Svg", "--size 400x300", 's', 400, 300},
+        {"a.png", "", 'p', 105, 105},        {"b.png", "--size 210x140", 'p', 210, 140},
+        {"c.PNG", "-s 1x1", 'p', 1, 1},      {"d.jpg", "", 'j', 105, 105},
+        {"e.JPEG", "-s 64X48", 'j', 64, 48}, {"f.jpeg", "--size=300x200", 'j', 300, 200},
+        {"g.svg", "", 's', 105, 105},        {"h.Svg", "--size 400x300", 's', 400, 300},
     };
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -190,8 +187,8 @@ TEST(CliRender, FormatsAndSizes) {
             EXPECT_EQ(info.height, c.height);
         } else {
             EXPECT_EQ(bytes.rfind("<?xml", 0), 0u);
-            const std::string size = "width=\"" + std::to_string(c.width) + "px\" height=\"" +
-                                     std::to_string(c.height) + "px\"";
+            const std::string size =
+                "width=\"" + std::to_string(c.width) + "px\" height=\"" + std::to_string(c.height) + "px\"";
             EXPECT_NE(bytes.find(size), std::string::npos) << bytes.substr(0, 300);
         }
     }
@@ -246,10 +243,14 @@ TEST(CliRender, PackedTraceDrawsLikeItsAsciiTwin) {
     for (char eye : {'R', 'L'}) {
         SCOPED_TRACE(eye);
         const std::string option = std::string(" --eye ") + eye + " -o ";
-        ASSERT_EQ(runcli("render " + quoted(writeoma(dir / "a.oma", trace(eye, egg(400)))) + option +
-                         quoted(dir / "a.png")).status, 0);
+        ASSERT_EQ(
+            runcli("render " + quoted(writeoma(dir / "a.oma", trace(eye, egg(400)))) + option + quoted(dir / "a.png"))
+                .status,
+            0);
         ASSERT_EQ(runcli("render " + quoted(writeoma(dir / "p.oma", trace(eye, egg(400), true))) + option +
-                         quoted(dir / "p.png")).status, 0);
+                         quoted(dir / "p.png"))
+                      .status,
+                  0);
         const tpicture a = readpng(dir / "a.png");
         EXPECT_EQ(a.width, 105);
         EXPECT_EQ(readpng(dir / "p.png"), a);
@@ -259,10 +260,14 @@ TEST(CliRender, PackedTraceDrawsLikeItsAsciiTwin) {
 TEST(CliRender, ReplacesAnEarlierPicture) {
     TempDir dir;
     const fs::path out = dir / "x.png";
-    ASSERT_EQ(runcli("render " + quoted(writeoma(dir / "big.oma", trace('R', circle(400, 2500)))) + " -e R -o " +
-                     quoted(out)).status, 0);
+    ASSERT_EQ(
+        runcli("render " + quoted(writeoma(dir / "big.oma", trace('R', circle(400, 2500)))) + " -e R -o " + quoted(out))
+            .status,
+        0);
     ASSERT_EQ(runcli("render " + quoted(writeoma(dir / "small.oma", trace('R', circle(400, 1500)))) + " -e R -o " +
-                     quoted(out)).status, 0);
+                     quoted(out))
+                  .status,
+              0);
     EXPECT_EQ(extentofrow(readpng(out), 52), std::make_pair(32, 72));
 }
 
@@ -333,7 +338,8 @@ TEST(CliRender, UsageErrorsWriteNothing) {
         {f + " --eye R -o " + out + " --format gif", "render: --format takes jpeg, png or svg, not 'gif'"},
         {f + " --eye R -o " + quoted(dir / "out.gif"), "render: OUT must end in .jpeg, .jpg, .png or .svg: '"},
         {f + " --eye R -o " + quoted(dir / "out"), "render: OUT must end in .jpeg, .jpg, .png or .svg: '"},
-        {f + " --eye R -o " + out + " --size 0x10", "render: --size takes WIDTHxHEIGHT in pixels, each 1 to 10000: '0x10'"},
+        {f + " --eye R -o " + out + " --size 0x10",
+         "render: --size takes WIDTHxHEIGHT in pixels, each 1 to 10000: '0x10'"},
         {f + " --eye R -o " + out + " --size 10", "render: --size takes"},
         {f + " --eye R -o " + out + " --size x10", "render: --size takes"},
         {f + " --eye R -o " + out + " --size 10x", "render: --size takes"},

@@ -96,7 +96,7 @@ TEST(CliInfoShape, SmallestBlankAndRadiusOfEachEye) {
     } cases[] = {
         {"3,0", 300, 0, 0},
         {"-3,0.5,0.25", -300, 50, 25},
-        {"0,-1.5,2", 0, -150, 200},   // each number in its own place
+        {"0,-1.5,2", 0, -150, 200},  // each number in its own place
         {"+1.25,2,-0.5", 125, 200, -50},
     };
     for (const auto& c : cases) {
@@ -213,10 +213,13 @@ TEST(CliConvertShape, MistakesWriteNothing) {
         std::string arguments, message;
     } cases[] = {
         {quoted(in) + " --box 52", "convert: --box takes A,B in millimetres, each above 1 and below 100, not '52'"},
-        {quoted(in) + " --box 52,30,1", "convert: --box takes A,B in millimetres, each above 1 and below 100, not '52,30,1'"},
+        {quoted(in) + " --box 52,30,1",
+         "convert: --box takes A,B in millimetres, each above 1 and below 100, not '52,30,1'"},
         {quoted(in) + " --box 1,30", "convert: --box takes A,B in millimetres, each above 1 and below 100, not '1,30'"},
-        {quoted(in) + " --box 52,100", "convert: --box takes A,B in millimetres, each above 1 and below 100, not '52,100'"},
-        {quoted(in) + " --box=-52,30", "convert: --box takes A,B in millimetres, each above 1 and below 100, not '-52,30'"},
+        {quoted(in) + " --box 52,100",
+         "convert: --box takes A,B in millimetres, each above 1 and below 100, not '52,100'"},
+        {quoted(in) + " --box=-52,30",
+         "convert: --box takes A,B in millimetres, each above 1 and below 100, not '-52,30'"},
         {quoted(in) + " --box a,b", "convert: --box takes A,B in millimetres, each above 1 and below 100, not 'a,b'"},
         {quoted(in) + " --rotate ninety", "convert: --rotate takes an angle in degrees, not 'ninety'"},
         {quoted(in) + " --rotate 1e400", "convert: --rotate takes an angle in degrees, not '1e400'"},

@@ -144,15 +144,16 @@ TEST_F(SpecialFiles, InAFolderAreSkippedAndReported) {
         for (const tcommand& c : commands(dir / "out", true)) {
             SCOPED_TRACE(std::string(c.name) + " " + c.options + " " + jobsoption);
             fs::remove_all(dir / "out");
-            const tresult r = runwithtimeout(std::string(c.name) + " " + c.options + " " + jobsoption + " " + quoted(jobs));
+            const tresult r =
+                runwithtimeout(std::string(c.name) + " " + c.options + " " + jobsoption + " " + quoted(jobs));
             EXPECT_LT(r.seconds, promptly);
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(r.err, skipped);
             // The sound file alone was handled.
             const std::string name = c.name;
             if (name == "check") {
-                EXPECT_EQ(r.out, (jobs / "a.oma").string() +
-                                     ":  \nChecked 1 file: 1 sound, 0 with a fault, 0 unreadable\n");
+                EXPECT_EQ(r.out,
+                          (jobs / "a.oma").string() + ":  \nChecked 1 file: 1 sound, 0 with a fault, 0 unreadable\n");
             } else if (name == "list") {
                 EXPECT_EQ(r.out.find("JOB=1\n"), 0u) << r.out;
             } else {

@@ -24,8 +24,8 @@ namespace {
 using testing::cli_path;
 using testing::quoted;
 using testing::read_file;
-using testing::runcliargs;
 using testing::run_command;
+using testing::runcliargs;
 using testing::TempDir;
 using testing::write_file;
 
@@ -148,9 +148,8 @@ TEST(CliDocs, UsageBlocksAreWhatTheProgramPrints) {
     ASSERT_FALSE(page.blocks.empty()) << clidoc() << " has no usage block";
     for (const tusageblock& block : page.blocks) {
         SCOPED_TRACE(block.marker);
-        EXPECT_EQ(block.body, expectedbody(block.arguments))
-            << clidoc() << ": this block is not what 'kestrune-cli " << block.arguments
-            << "' prints; " << howtoupdate();
+        EXPECT_EQ(block.body, expectedbody(block.arguments)) << clidoc() << ": this block is not what 'kestrune-cli "
+                                                             << block.arguments << "' prints; " << howtoupdate();
     }
 }
 
@@ -164,8 +163,9 @@ TEST(CliDocs, EveryCommandHasItsUsageBlock) {
     for (const std::string& command : commands) {
         if (command == "help") continue;  // its usage is the program's
         EXPECT_TRUE(documented.contains("help " + command))
-            << clidoc() << " lacks a section with the line\n" << startmarker << "help " << command << startend
-            << "\n" << endmarker << "\nfor the command " << command << "; " << howtoupdate();
+            << clidoc() << " lacks a section with the line\n"
+            << startmarker << "help " << command << startend << "\n"
+            << endmarker << "\nfor the command " << command << "; " << howtoupdate();
     }
 }
 

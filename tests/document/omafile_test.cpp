@@ -17,12 +17,12 @@
 namespace kestrune {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using kestrune::testing::TempDir;
 using kestrune::testing::read_file;
 using kestrune::testing::real_samples_dir;
+using kestrune::testing::TempDir;
 using kestrune::testing::write_file;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 namespace fs = std::filesystem;
 
 using Records = std::vector<std::string>;
@@ -82,20 +82,33 @@ using namespace std::string_literals;
 INSTANTIATE_TEST_SUITE_P(
     Cases, Split,
     ::testing::Values(
-        SplitCase{"EmptyFile", "", {}},
-        SplitCase{"OnlySeparators", "\r\n\r\n\x1e\x1c\x1d\n\x06\x11\x13\x15\x1a", {}},
-        SplitCase{"CrLfWithEmptyLineNoFinalSeparator", "JOB=1\r\nDO=B\r\n\r\nDBL=17.00",
-                  {"JOB=1", "DO=B", "DBL=17.00"}},
-        SplitCase{"LfOnly", "A=1\nB=2\n", {"A=1", "B=2"}},
-        SplitCase{"CrOnly", "A=1\rB=2\r", {"A=1", "B=2"}},
-        SplitCase{"FsGsRsSeparate", "A=1\x1c" "B=2\x1d" "C=3\x1e" "D=4", {"A=1", "B=2", "C=3", "D=4"}},
-        SplitCase{"OtherControlSeparators", "A\x06" "B\x11" "C\x13" "D\x15" "E\x1a" "F",
+        SplitCase{"EmptyFile", "", {}}, SplitCase{"OnlySeparators", "\r\n\r\n\x1e\x1c\x1d\n\x06\x11\x13\x15\x1a", {}},
+        SplitCase{
+            "CrLfWithEmptyLineNoFinalSeparator", "JOB=1\r\nDO=B\r\n\r\nDBL=17.00", {"JOB=1", "DO=B", "DBL=17.00"}},
+        SplitCase{"LfOnly", "A=1\nB=2\n", {"A=1", "B=2"}}, SplitCase{"CrOnly", "A=1\rB=2\r", {"A=1", "B=2"}},
+        SplitCase{"FsGsRsSeparate",
+                  "A=1\x1c"
+                  "B=2\x1d"
+                  "C=3\x1e"
+                  "D=4",
+                  {"A=1", "B=2", "C=3", "D=4"}},
+        SplitCase{"OtherControlSeparators",
+                  "A\x06"
+                  "B\x11"
+                  "C\x13"
+                  "D\x15"
+                  "E\x1a"
+                  "F",
                   {"A", "B", "C", "D", "E", "F"}},
         SplitCase{"LeadingSeparatorsSkipped", "\r\n\r\nA=1", {"A=1"}},
         SplitCase{"TabStaysInRecord", "A=1\t2\r\nB=\t", {"A=1\t2", "B=\t"}},
-        SplitCase{"NulBytesAreContent", "A=1\0" "2\r\n\0\r\nB=\0"s, {"A=1\0" "2"s, "\0"s, "B=\0"s}},
-        SplitCase{"OtherControlsAreContent", "A=\x01\x07\x0b\x0c\x1b\x1f\x7f\r\n",
-                  {"A=\x01\x07\x0b\x0c\x1b\x1f\x7f"}},
+        SplitCase{"NulBytesAreContent",
+                  "A=1\0"
+                  "2\r\n\0\r\nB=\0"s,
+                  {"A=1\0"
+                   "2"s,
+                   "\0"s, "B=\0"s}},
+        SplitCase{"OtherControlsAreContent", "A=\x01\x07\x0b\x0c\x1b\x1f\x7f\r\n", {"A=\x01\x07\x0b\x0c\x1b\x1f\x7f"}},
         SplitCase{"BlanksAroundEqualsKept", " JOB = 5 \r\n", {" JOB = 5 "}},
         SplitCase{"HighBytesAreContent", "FRAM=\x80\xe9\xff\r\n", {"FRAM=\x80\xe9\xff"}},
         SplitCase{"OneRecordWithoutBar", "JOB=1", {"JOB=1"}},
@@ -130,9 +143,9 @@ TEST_F(OmaFile, RandomTextsSplitAsReadingRecordByRecord) {
             const int length = static_cast<int>(rng() % 40);
             for (int i = 0; i < length; ++i) {
                 const unsigned kind = rng() % 10;
-                text += kind == 0 ? lowcontent[rng() % lowcontent.size()]
-                      : kind == 1 ? highcontent[rng() % highcontent.size()]
-                                  : static_cast<char>('A' + rng() % 26);
+                text += kind == 0   ? lowcontent[rng() % lowcontent.size()]
+                        : kind == 1 ? highcontent[rng() % highcontent.size()]
+                                    : static_cast<char>('A' + rng() % 26);
             }
             const int seps = static_cast<int>(rng() % 4);
             for (int i = 0; i < seps; ++i) text += separators[rng() % separators.size()];
@@ -194,14 +207,12 @@ struct ReadCase {
 
 TEST(OmaReadToEol, ReadsFromPositionAndConsumesOneSeparator) {
     const ReadCase cases[] = {
-        {"AB\r\nC", 1, "AB", 4},       // CR consumed, LF left for the next call
-        {"AB\r\nC", 4, "C", 6},        // leading LF skipped; past the end afterwards
-        {"AB\r\nC", 2, "B", 4},
-        {"\r\n\r\n", 1, "", 5},        // only separators: empty, position past the end
-        {"AB", 3, "", 3},              // already past the end
-        {"AB", 99, "", 99},            // far past the end: nothing read, position kept
-        {"AB\x1e", 1, "AB", 4},
-        {"AB", 0, "AB", 3},            // position 0 reads as position 1
+        {"AB\r\nC", 1, "AB", 4},                          // CR consumed, LF left for the next call
+        {"AB\r\nC", 4, "C", 6},                           // leading LF skipped; past the end afterwards
+        {"AB\r\nC", 2, "B", 4},  {"\r\n\r\n", 1, "", 5},  // only separators: empty, position past the end
+        {"AB", 3, "", 3},                                 // already past the end
+        {"AB", 99, "", 99},                               // far past the end: nothing read, position kept
+        {"AB\x1e", 1, "AB", 4},  {"AB", 0, "AB", 3},      // position 0 reads as position 1
     };
     for (const auto& c : cases) {
         std::size_t chptr = c.from;
@@ -422,22 +433,20 @@ TEST_F(OmaFile, RecordOfSeveralMegabytesStaysWhole) {
 // ---- lookups ----
 
 TEST_F(OmaFile, LookupsFindTheFirstMatchingRecordIgnoringCase) {
-    split("R=2500;2501\r\nr=1\r\nTRCFMT=1;400;E;R;F\r\nTRCFMT=1;400;E;L;F\r\n"
-          "JOB = 7\r\nEMPTY=\r\nDBL=17.00 \r\nNOVALUE\r\n");
+    split(
+        "R=2500;2501\r\nr=1\r\nTRCFMT=1;400;E;R;F\r\nTRCFMT=1;400;E;L;F\r\n"
+        "JOB = 7\r\nEMPTY=\r\nDBL=17.00 \r\nNOVALUE\r\n");
     const struct {
         const char* tag;
         const char* value;
         int index;
     } cases[] = {
-        {"R", "2500;2501", 0},
-        {"r", "2500;2501", 0},
-        {"TRCFMT", "1;400;E;R;F", 2},
-        {"trcfmt", "1;400;E;R;F", 2},
-        {"JOB", "", -1},            // a blank before "=" hides the record
-        {"EMPTY", "", 5},           // an empty value looks like a missing tag
-        {"DBL", "17.00 ", 6},       // untrimmed
-        {"NOVALUE", "", -1},        // no "=", no value
-        {"TRC", "", -1},            // a tag is matched whole
+        {"R", "2500;2501", 0}, {"r", "2500;2501", 0}, {"TRCFMT", "1;400;E;R;F", 2}, {"trcfmt", "1;400;E;R;F", 2},
+        {"JOB", "", -1},       // a blank before "=" hides the record
+        {"EMPTY", "", 5},      // an empty value looks like a missing tag
+        {"DBL", "17.00 ", 6},  // untrimmed
+        {"NOVALUE", "", -1},   // no "=", no value
+        {"TRC", "", -1},       // a tag is matched whole
         {"MISSING", "", -1},
     };
     for (const auto& c : cases) {
@@ -482,7 +491,9 @@ TEST_F(OmaFile, ClearEmptiesRecordsAndTexts) {
 }
 
 TEST_F(OmaFile, ListToTextEndsEveryRecordWithCrLf) {
-    split("A=1\nB=2\x1e" "C=3");
+    split(
+        "A=1\nB=2\x1e"
+        "C=3");
     doc.listtoomastr();
     EXPECT_EQ(doc.omastr, "A=1\r\nB=2\r\nC=3\r\n");
     doc.omalist.clear();

@@ -22,19 +22,19 @@ TEST(RecordSplit, TagBeforeTheFirstEqualsAndValueAfterIt) {
         {"NOEQUALS", "NOEQUALS", "", false},
         {"", "", "", false},
         {"=", "", "", true},
-        {"=x", "", "x", true},                // "=" first: an empty tag
-        {"TAG=", "TAG", "", true},            // an empty value, but a value
-        {"A=B=C", "A", "B=C", true},          // the value keeps its own "="
+        {"=x", "", "x", true},        // "=" first: an empty tag
+        {"TAG=", "TAG", "", true},    // an empty value, but a value
+        {"A=B=C", "A", "B=C", true},  // the value keeps its own "="
         {"A==", "A", "=", true},
-        {" DBL = 18.5 ", " DBL ", " 18.5 ", true},  // nothing trimmed
+        {" DBL = 18.5 ", " DBL ", " 18.5 ", true},      // nothing trimmed
         {"R=\0\x01=\xff"s, "R", "\0\x01=\xff"s, true},  // packed bytes in the value
         {"T\0G=v"s, "T\0G"s, "v", true},
         // Around the short look before the library search takes over.
-        {"ABCDEFGHIJKLMNO=v=w", "ABCDEFGHIJKLMNO", "v=w", true},    // 15 bytes of tag
-        {"ABCDEFGHIJKLMNOP=v=w", "ABCDEFGHIJKLMNOP", "v=w", true},  // 16
+        {"ABCDEFGHIJKLMNO=v=w", "ABCDEFGHIJKLMNO", "v=w", true},      // 15 bytes of tag
+        {"ABCDEFGHIJKLMNOP=v=w", "ABCDEFGHIJKLMNOP", "v=w", true},    // 16
         {"ABCDEFGHIJKLMNOPQ=v=w", "ABCDEFGHIJKLMNOPQ", "v=w", true},  // 17
-        {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP", "", false},        // 16, no "="
-        {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ", "", false},      // 17, no "="
+        {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP", "", false},          // 16, no "="
+        {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPQ", "", false},        // 17, no "="
         {longtag + "=" + "x=y", longtag, "x=y", true},
         {longtag, longtag, "", false},
     };
@@ -62,9 +62,8 @@ TEST(RecordSplit, TagsCompareExactly) {
         std::string_view a, b;
         bool same;
     } cases[] = {
-        {"R", "R", true},         {"", "", true},          {"ZA", "ZA", true},
-        {"R", "r", false},        {"R", "RA", false},      {"ZA", "Z", false},
-        {"TRCFMT", "TRCFMX", false}, {"A\0"sv, "A"sv, false},
+        {"R", "R", true},   {"", "", true},     {"ZA", "ZA", true},          {"R", "r", false},
+        {"R", "RA", false}, {"ZA", "Z", false}, {"TRCFMT", "TRCFMX", false}, {"A\0"sv, "A"sv, false},
     };
     for (const auto& c : cases) EXPECT_EQ(sametag(c.a, c.b), c.same) << c.a << " / " << c.b;
 }

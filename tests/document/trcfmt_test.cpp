@@ -51,15 +51,15 @@ TEST(TrcFmtDecode, FieldsOfTheValue) {
         {"0;360;U;R;P", {'0', 0, 'E', 'B', 'F'}},
         {" 0 ;360", {'0', 0, 'E', 'B', 'F'}},
         {" 3 ; 200 ; E ; B ; F ", {'3', 200, 'E', 'B', 'F'}},
-        {"1;400.5;E;R;F", {'1', 0, 'E', 'R', 'F'}},     // the count must be whole
+        {"1;400.5;E;R;F", {'1', 0, 'E', 'R', 'F'}},  // the count must be whole
         {"1;abc;E;R;F", {'1', 0, 'E', 'R', 'F'}},
         {"", {'\0', 0, '\0', '\0', '\0'}},
-        {"1;400;e;r;f", {'1', 400, 'e', 'r', 'f'}},     // case kept
+        {"1;400;e;r;f", {'1', 400, 'e', 'r', 'f'}},  // case kept
         {"B", {'B', 0, '\0', '\0', '\0'}},
         {"1;400;E;R;F;extra;more", {'1', 400, 'E', 'R', 'F'}},
         {"1;;;;", {'1', 0, '\0', '\0', '\0'}},
         {"10;400;Even;Right;Frame", {'1', 400, 'E', 'R', 'F'}},  // first characters only
-        {"\"1;2\";400;E;R;F", {'1', 400, 'E', 'R', 'F'}},       // quoted field keeps its ";"
+        {"\"1;2\";400;E;R;F", {'1', 400, 'E', 'R', 'F'}},        // quoted field keeps its ";"
         {";400;E;R;F", {'\0', 400, 'E', 'R', 'F'}},
         {"1;-5;E;R;F", {'1', -5, 'E', 'R', 'F'}},
     };
@@ -90,8 +90,8 @@ TEST(TrcFmtEncode, ValuesRoundTripOrNormalise) {
         {"0;360;U;R;P", "0"},
         {"B;1000;E;R;F", "B"},
         {"", " "},
-        {"1;;;;", "1;0;;"},                 // missing letters leave their places empty
-        {"\";\";1;E;R;F", "\";\""},         // a delimiter in a field is quoted
+        {"1;;;;", "1;0;;"},          // missing letters leave their places empty
+        {"\";\";1;E;R;F", "\";\""},  // a delimiter in a field is quoted
         {"1;400;\";\";R;F", "1;400;\";\";R;F"},
     };
     for (const auto& c : cases) {
@@ -106,12 +106,9 @@ TEST(TrcFmtEncode, FromFields) {
         Fields fields;
         const char* encoded;
     } cases[] = {
-        {{'2', 300, 'E', 'R', 'F'}, "2;300;E;R;F"},
-        {{'B', 300, 'E', 'R', 'F'}, "B"},
-        {{'0', 300, 'E', 'R', 'F'}, "0"},
-        {{'1', 400, 'E', 'R', '\0'}, "1;400;E;R"},
-        {{'1', -1, 'E', 'R', 'F'}, "1;-1;E;R;F"},
-        {{'\0', 400, 'E', 'R', 'F'}, " "},
+        {{'2', 300, 'E', 'R', 'F'}, "2;300;E;R;F"}, {{'B', 300, 'E', 'R', 'F'}, "B"},
+        {{'0', 300, 'E', 'R', 'F'}, "0"},           {{'1', 400, 'E', 'R', '\0'}, "1;400;E;R"},
+        {{'1', -1, 'E', 'R', 'F'}, "1;-1;E;R;F"},   {{'\0', 400, 'E', 'R', 'F'}, " "},
         {{'5', 400, 'E', 'R', 'F'}, "5"},
     };
     for (const auto& c : cases) {
@@ -181,13 +178,13 @@ TEST(TrcFmtFields, AsciiFormatValueKeepsTheOtherFieldsAsTraceReadingSplitsThem) 
         {"B;360;U;L;P", "1;360;U;L;P"},
         {"1;400;E;R;F", "1;400;E;R;F"},
         {"4", "1"},
-        {"", ""},                              // no format text, no format value
-        {";400;E;R;F", "1;400;E;R;F"},         // an empty notation is replaced too
-        {"3;400;E;R;F;", "1;400;E;R;F"},       // the empty text after the last ";" is no field
-        {"3;400;E;R;;", "1;400;E;R;"},         // an empty field before it is
-        {"3;\"400\";E", "1;400;E"},            // quotes around a field are dropped ...
-        {"3;\"x;y\";E", "1;\"x;y\";E"},        // ... unless it holds a ";"
-        {"\"3;x\";400", "1;400"},              // a quoted notation is one field
+        {"", ""},                         // no format text, no format value
+        {";400;E;R;F", "1;400;E;R;F"},    // an empty notation is replaced too
+        {"3;400;E;R;F;", "1;400;E;R;F"},  // the empty text after the last ";" is no field
+        {"3;400;E;R;;", "1;400;E;R;"},    // an empty field before it is
+        {"3;\"400\";E", "1;400;E"},       // quotes around a field are dropped ...
+        {"3;\"x;y\";E", "1;\"x;y\";E"},   // ... unless it holds a ";"
+        {"\"3;x\";400", "1;400"},         // a quoted notation is one field
     };
     for (const auto& c : cases) EXPECT_EQ(makeasciifmt(c.value), c.ascii) << c.value;
 }

@@ -23,8 +23,6 @@ namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using fixtures::anglesof;
 using fixtures::ascii;
 using fixtures::concat;
@@ -38,6 +36,8 @@ using fixtures::recordsof;
 using kestrune::testing::real_samples_dir;
 using kestrune::testing::TempDir;
 using kestrune::testing::write_file;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using Radii = std::vector<std::int32_t>;
 using Records = std::vector<std::string>;
 
@@ -68,8 +68,7 @@ protected:
     }
 
     // The converted records; the conversion must succeed.
-    static Records converted(tomafileobj& doc, bool mirroring = false, std::int32_t delta = 0,
-                             bool forceeven = false) {
+    static Records converted(tomafileobj& doc, bool mirroring = false, std::int32_t delta = 0, bool forceeven = false) {
         tstringlist out;
         EXPECT_TRUE(omafileasascii(doc, out, mirroring, delta, forceeven));
         return recordsof(out);
@@ -80,8 +79,7 @@ protected:
 
 TEST_F(DisplayConversion, PackedRightTraceBecomesAsciiRecords) {
     const Radii r = outline(400);
-    tomafileobj doc = document(
-        {"JOB=77", "TRCFMT=3;400;E;R;F", packed3("R", r), "DBL=18.00", "FRAM=Test"});
+    tomafileobj doc = document({"JOB=77", "TRCFMT=3;400;E;R;F", packed3("R", r), "DBL=18.00", "FRAM=Test"});
     const Records out = converted(doc);
     ASSERT_EQ(out.size(), 3u + 1u + 40u + 3u);
     EXPECT_EQ(out[0], "JOB=77");
@@ -143,8 +141,14 @@ TEST_F(DisplayConversion, BothEyesWithZTracesInTheirOrder) {
     EXPECT_EQ(out[1].rfind("_ASASCII=", 0), 0u);
     EXPECT_TRUE(isstamp(out[1].substr(9)));
     EXPECT_EQ(out[2], "JOB=1");
-    const Records expected = concat({{"TRCFMT=1;400;E;R;F"}, ascii("R", r), {"TRCFMT=1;400;E;L;F"}, ascii("R", l),
-                                     {"ZFMT=1;400;E;R;F"}, ascii("Z", zr), {"ZFMT=1;400;E;L;F"}, ascii("Z", zl)});
+    const Records expected = concat({{"TRCFMT=1;400;E;R;F"},
+                                     ascii("R", r),
+                                     {"TRCFMT=1;400;E;L;F"},
+                                     ascii("R", l),
+                                     {"ZFMT=1;400;E;R;F"},
+                                     ascii("Z", zr),
+                                     {"ZFMT=1;400;E;L;F"},
+                                     ascii("Z", zl)});
     EXPECT_EQ(Records(out.begin() + 3, out.end()), expected);
 }
 
@@ -160,8 +164,8 @@ TEST_F(DisplayConversion, EveryPackedNotationReadsBackToTheSameRadii) {
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.notation);
         const std::string n = c.notation;
-        tomafileobj doc = document({"JOB=1", "TRCFMT=" + n + ";360;E;R;F", c.right, "TRCFMT=" + n + ";360;E;L;F",
-                                    c.left, "DBL=17.50"});
+        tomafileobj doc = document(
+            {"JOB=1", "TRCFMT=" + n + ";360;E;R;F", c.right, "TRCFMT=" + n + ";360;E;L;F", c.left, "DBL=17.50"});
         tstringlist out;
         ASSERT_TRUE(omafileasascii(doc, out, false, 0, false));
         const traces back(out);
@@ -225,8 +229,11 @@ TEST_F(DisplayConversion, RecordsStartingWithBlankOrControlAreLeftOut) {
 }
 
 TEST_F(DisplayConversion, AsciiFilesAreCopiedRecordForRecord) {
-    const Records records = concat({{"JOB=1", " BLANK=1", "TRCFMT=1;20;E;R;F"}, ascii("R", outline(20)),
-                                    {"TRCFMT=1;20;E;L;F"}, ascii("R", outline(20)), {"ZFMT=0"}});
+    const Records records = concat({{"JOB=1", " BLANK=1", "TRCFMT=1;20;E;R;F"},
+                                    ascii("R", outline(20)),
+                                    {"TRCFMT=1;20;E;L;F"},
+                                    ascii("R", outline(20)),
+                                    {"ZFMT=0"}});
     tomafileobj doc = document(records);
     EXPECT_EQ(converted(doc), records);
 }
@@ -251,19 +258,13 @@ TEST_F(DisplayConversion, TracesThatCannotBeDecodedKeepTheirRecords) {
     // their records stay where they are rather than disappear; the decoded
     // trace is converted.
     const Radii l = outline(20);
-    const Records records = {"JOB=1",
-                             "TRCFMT=6;360;E;R;F",
-                             "R=6167514141436D71",
-                             "A=1234",
-                             "ZFMT=2;20;E;R;F",
-                             "Z=\x01\x02\x03",
-                             "TRCFMT=3;20;E;L;F",
-                             packed3("R", l),
+    const Records records = {"JOB=1",           "TRCFMT=6;360;E;R;F", "R=6167514141436D71", "A=1234",
+                             "ZFMT=2;20;E;R;F", "Z=\x01\x02\x03",     "TRCFMT=3;20;E;L;F",  packed3("R", l),
                              "HBOX=40.00;40.00"};
     tomafileobj doc = document(records);
     const Records out = converted(doc);
-    const Records expected = concat({{"JOB=1", "TRCFMT=6;360;E;R;F", "R=6167514141436D71", "A=1234",
-                                      "ZFMT=2;20;E;R;F", "Z=\x01\x02\x03", "HBOX=40.00;40.00", "TRCFMT=1;20;E;L;F"},
+    const Records expected = concat({{"JOB=1", "TRCFMT=6;360;E;R;F", "R=6167514141436D71", "A=1234", "ZFMT=2;20;E;R;F",
+                                      "Z=\x01\x02\x03", "HBOX=40.00;40.00", "TRCFMT=1;20;E;L;F"},
                                      ascii("R", l)});
     ASSERT_EQ(out.size(), expected.size() + 1);
     EXPECT_EQ(Records(out.begin(), out.end() - 1), expected);
@@ -284,13 +285,14 @@ TEST_F(DisplayConversion, TheFirstTraceLeftPackedIsNamed) {
     } cases[] = {
         {{}, ""},
         {{"JOB=1", "TRCFMT=1;400;E;R;F", "ZFMT=1;400;E;R;F"}, ""},
-        {{"TRCFMT=0;0;E;B;F"}, ""},                        // no trace at all
+        {{"TRCFMT=0;0;E;B;F"}, ""},  // no trace at all
         {{"TRCFMT=1;400;E;R;F", "ZFMT=2;400;E;R;F", "TRCFMT=6;1;E;L;F"}, "ZFMT=2;400;E;R;F"},
-        {{"TRCFMT= 4;512;E;R;F"}, "TRCFMT= 4;512;E;R;F"},  // as it stands
-        {{"TRCFMT=", "R=1"}, "TRCFMT="},                   // no notation is no ASCII
+        {{"TRCFMT= 4;512;E;R;F"}, "TRCFMT= 4;512;E;R;F"},           // as it stands
+        {{"TRCFMT=", "R=1"}, "TRCFMT="},                            // no notation is no ASCII
         {{"TRCFMT", "CRIBFMT=3;1;E;R;F", "trcfmt=3;1;E;R;F"}, ""},  // no format records
     };
-    for (const auto& c : cases) EXPECT_EQ(packedformatrecord(listof(c.records)), c.named) << ::testing::PrintToString(c.records);
+    for (const auto& c : cases)
+        EXPECT_EQ(packedformatrecord(listof(c.records)), c.named) << ::testing::PrintToString(c.records);
 }
 
 TEST_F(DisplayConversion, NothingDecodedAddsNoBoxRecords) {
@@ -303,8 +305,8 @@ TEST_F(DisplayConversion, NothingDecodedAddsNoBoxRecords) {
 
 TEST_F(DisplayConversion, CribDataAndRecordsBeforeAnyFormatAreKept) {
     const Radii r = outline(20);
-    tomafileobj doc = document({"R=2500;2500", "CRIBFMT=1;4;E;R", "R=3000;3000;3000;3000", "TRCFMT=3;20;E;R;F",
-                                packed3("R", r)});
+    tomafileobj doc =
+        document({"R=2500;2500", "CRIBFMT=1;4;E;R", "R=3000;3000;3000;3000", "TRCFMT=3;20;E;R;F", packed3("R", r)});
     const Records out = converted(doc);
     EXPECT_EQ(Records(out.begin(), out.begin() + 4),
               Records({"R=2500;2500", "CRIBFMT=1;4;E;R", "R=3000;3000;3000;3000", "TRCFMT=1;20;E;R;F"}));
@@ -366,8 +368,8 @@ TEST_F(DisplayConversion, FileWithoutTheTracesFallsBackToTheRecordList) {
     const Radii r = outline(20), z = outline(20, 200);
     TempDir dir;
     const fs::path file = dir / "job.oma";
-    write_file(file, "JOB=1\r\nTRCFMT=3;20;E;R;F\r\n" + packed3("R", r) + "\r\nZFMT=3;20;E;R;F\r\n" +
-                         packed3("Z", z) + "\r\n");
+    write_file(file, "JOB=1\r\nTRCFMT=3;20;E;R;F\r\n" + packed3("R", r) + "\r\nZFMT=3;20;E;R;F\r\n" + packed3("Z", z) +
+                         "\r\n");
     tomafileobj doc;
     ASSERT_TRUE(doc.readomafile(file));
     doc.omastrtolist();
@@ -415,8 +417,8 @@ TEST_F(DisplayConversion, ResizingGrowsTheOutlinesAndReplacesTheBoxRecords) {
 
 TEST_F(DisplayConversion, MirroringGivesTheMissingEyeTheOtherOne) {
     const Radii r = outline(40);
-    tomafileobj doc = document(concat({{"JOB=1", "SEGHT=22.00;?", "BEVP=?;4", "OTHER=?;?"}, {"TRCFMT=1;40;E;R;F"},
-                                       ascii("R", r)}));
+    tomafileobj doc =
+        document(concat({{"JOB=1", "SEGHT=22.00;?", "BEVP=?;4", "OTHER=?;?"}, {"TRCFMT=1;40;E;R;F"}, ascii("R", r)}));
     const Records out = converted(doc, true);
     const tstringlist list = listof(out);
     const traces back(list);
@@ -424,7 +426,8 @@ TEST_F(DisplayConversion, MirroringGivesTheMissingEyeTheOtherOne) {
     ASSERT_EQ(back.left.readcount(), 40);
     EXPECT_EQ(back.left.trcfmtstr, "1;40;E;L;F");
     // The left eye is the mirror image: the radius at t is the right one's at 180 - t.
-    for (int i = 0; i < 40; ++i) EXPECT_EQ(back.left.extractradiuselement(i), r[static_cast<std::size_t>((60 - i) % 40)]) << i;
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(back.left.extractradiuselement(i), r[static_cast<std::size_t>((60 - i) % 40)]) << i;
     EXPECT_EQ(list.value("SEGHT"), "22.00;22.00");
     EXPECT_EQ(list.value("BEVP"), "4;4");
     EXPECT_EQ(list.value("OTHER"), "?;?");
@@ -548,7 +551,8 @@ TEST_F(DisplayConversion, RealFilesKeepTheirTracesAndRecords) {
         for (const std::string& record : doc.omalist) {
             if (static_cast<unsigned char>(record[0]) <= 32) continue;
             const std::string tag = record.substr(0, record.find('='));
-            const bool trace = tag == "TRCFMT" || tag == "R" || tag == "ZFMT" || tag == "Z" || tag == "A" || tag == "ZA";
+            const bool trace =
+                tag == "TRCFMT" || tag == "R" || tag == "ZFMT" || tag == "Z" || tag == "A" || tag == "ZA";
             if (!trace || (original.right.readcount() == 0 && original.left.readcount() == 0)) {
                 EXPECT_GE(out.indexof(record), 0) << record;
             }

@@ -76,9 +76,10 @@ std::string randombytes(std::size_t n, std::uint32_t seed) {
 std::string job(int number) {
     fixtures::radii r;
     for (int k = 0; k < 400; ++k) r.push_back(2300 + (k * 37) % 200);
-    return fixtures::filetext(fixtures::concat({{"JOB=" + std::to_string(number), "DO=B", "DBL=18.00", "HBOX=50.00;49.00",
-                                                 "VBOX=38.80;38.20", "CIRC=140.00;139.00"},
-                                                fixtures::trace('R', r), fixtures::trace('L', r)}));
+    return fixtures::filetext(fixtures::concat({{"JOB=" + std::to_string(number), "DO=B", "DBL=18.00",
+                                                 "HBOX=50.00;49.00", "VBOX=38.80;38.20", "CIRC=140.00;139.00"},
+                                                fixtures::trace('R', r),
+                                                fixtures::trace('L', r)}));
 }
 
 // Jobs one after the other up to size bytes.
@@ -269,7 +270,8 @@ TEST_F(HostileFiles, DeclaredCountsDoNotDecideAllocations) {
         {"notation 3", "TRCFMT=3;2147483647;E;R;F\r\nR=" + packed3 + "\r\n"},
         {"notation B", "TRCFMT=B;2147483647;E;R;F\r\nR=2500,\x80\x7f\x7e\r\n"},
         {"notation 4", "TRCFMT=4;2147483647;E;R;F\r\nR=\xc4\x09\x00\x80\x01\x02\r\n"},
-        {"Z trace", "TRCFMT=1;11;E;R;F\r\nR=1;2;3;4;5;6;7;8;9;10;11\r\nZFMT=3;2147483647;E;R;F\r\nZ=" + packed3 + "\r\n"},
+        {"Z trace",
+         "TRCFMT=1;11;E;R;F\r\nR=1;2;3;4;5;6;7;8;9;10;11\r\nZFMT=3;2147483647;E;R;F\r\nZ=" + packed3 + "\r\n"},
         {"negative count", "TRCFMT=3;-2147483648;E;R;F\r\nR=" + packed3 + "\r\n"},
     };
     for (const auto& c : cases) {

@@ -74,10 +74,11 @@ Records concat(std::initializer_list<Records> parts) {
 Records job(bool packed) {
     const Radii right = ellipse(400, 2600, 2000);
     const Radii left(400, 2500);
-    return concat({{"JOB=7", "DBL=18.5", "CIRC=150.25;149.75", "CIRC3D=151.00;150.50", "HBOX=52.00;50.00"},
-                   block(packed ? "TRCFMT=3;400;E;R;F" : "TRCFMT=1;400;E;R;F", packed ? packed3(right) : ascii("R", right)),
-                   block(packed ? "TRCFMT=3;400;E;L;F" : "TRCFMT=1;400;E;L;F", packed ? packed3(left) : ascii("R", left)),
-                   {"DRILLE=B;C;20.50;3.00;2.20"}});
+    return concat(
+        {{"JOB=7", "DBL=18.5", "CIRC=150.25;149.75", "CIRC3D=151.00;150.50", "HBOX=52.00;50.00"},
+         block(packed ? "TRCFMT=3;400;E;R;F" : "TRCFMT=1;400;E;R;F", packed ? packed3(right) : ascii("R", right)),
+         block(packed ? "TRCFMT=3;400;E;L;F" : "TRCFMT=1;400;E;L;F", packed ? packed3(left) : ascii("R", left)),
+         {"DRILLE=B;C;20.50;3.00;2.20"}});
 }
 
 tomafileobj document(const Records& records) {
@@ -176,9 +177,10 @@ TEST_F(Reshape, BoxBringsBothOutlinesToTheSizeAndWritesTheBoxRecordsAfresh) {
         // (The conversion writes packed traces after the other records and
         // stamps its list; an ASCII job it leaves as it stands.)
         const std::vector<std::string> order =
-            packed ? std::vector<std::string>{"JOB", "DBL", "DRILLE", "TRCFMT", "R", "TRCFMT", "R", "CIRC", "HBOX", "VBOX",
-                                              "_ASASCII"}
-                   : std::vector<std::string>{"JOB", "DBL", "TRCFMT", "R", "TRCFMT", "R", "DRILLE", "CIRC", "HBOX", "VBOX"};
+            packed ? std::vector<std::string>{"JOB", "DBL",  "DRILLE", "TRCFMT", "R",       "TRCFMT",
+                                              "R",   "CIRC", "HBOX",   "VBOX",   "_ASASCII"}
+                   : std::vector<std::string>{"JOB", "DBL",    "TRCFMT", "R",    "TRCFMT",
+                                              "R",   "DRILLE", "CIRC",   "HBOX", "VBOX"};
         EXPECT_EQ(tagsof(out), order);
         EXPECT_EQ(out.value("DBL"), "18.5");
         EXPECT_EQ(out.value("DRILLE"), "B;C;20.50;3.00;2.20");
@@ -259,8 +261,8 @@ TEST_F(Reshape, RotateTurnsOutlinesAndDepthTracesAndKeepsTheirSize) {
 
 TEST_F(Reshape, DepthTracesStayAsTheyAreUnlessTheyTurn) {
     Radii z(400, 120);
-    const Records in = concat({block("TRCFMT=3;400;E;R;F", packed3(ellipse(400, 2600, 2000))),
-                               block("ZFMT=1;400;E;R;F", ascii("Z", z))});
+    const Records in = concat(
+        {block("TRCFMT=3;400;E;R;F", packed3(ellipse(400, 2600, 2000))), block("ZFMT=1;400;E;R;F", ascii("Z", z))});
     tomafileobj doc = document(in);
     tstringlist plain;
     ASSERT_TRUE(omafileasascii(doc, plain, false, 0, false));
@@ -282,10 +284,10 @@ TEST_F(Reshape, ChangedTracesKeepTheFormatValueTheConversionGaveThem) {
         std::string format, written;
     } cases[] = {
         {"TRCFMT=1;400;E;R;F", "1;400;E;R;F"},
-        {"TRCFMT=1;400;E;R;F;", "1;400;E;R;F;"},      // an ASCII file's value as it stands
-        {"TRCFMT=  1;400 ;E; R;F", "1;400;E;R;F"},     // its fields trimmed
-        {"TRCFMT=3;400;E;R;F;", "1;400;E;R;F"},       // a packed one as the listing writes it
-        {"TRCFMT=1x;400;E;R;F", "1;400;E;R;F"},       // a notation read as ASCII is written "1"
+        {"TRCFMT=1;400;E;R;F;", "1;400;E;R;F;"},    // an ASCII file's value as it stands
+        {"TRCFMT=  1;400 ;E; R;F", "1;400;E;R;F"},  // its fields trimmed
+        {"TRCFMT=3;400;E;R;F;", "1;400;E;R;F"},     // a packed one as the listing writes it
+        {"TRCFMT=1x;400;E;R;F", "1;400;E;R;F"},     // a notation read as ASCII is written "1"
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);

@@ -63,7 +63,7 @@ struct checkcase {
 
 TEST_F(TraceCheckTest, VerdictTable) {
     const auto good = level(400, 2500);
-    const auto suspectlow = withvalue(good, 57, 400);       // below 5.00 mm
+    const auto suspectlow = withvalue(good, 57, 400);  // below 5.00 mm
     const std::string detail398 = "1;400;E;R;F Points=   398";
     std::vector<int> step201 = good;
     std::vector<int> step200 = good;
@@ -72,7 +72,7 @@ TEST_F(TraceCheckTest, VerdictTable) {
         step200[i] = 2700;
     }
     const auto zgood = level(400, 120);
-    const auto zsuspect = withvalue(zgood, 30, 171);         // a Z step of 0.51 mm
+    const auto zsuspect = withvalue(zgood, 30, 171);  // a Z step of 0.51 mm
     const records approved{"_ApprovedTrace=QA 2024"};
     const records straydbl{"DBL=17\0.5"s};
 
@@ -80,61 +80,98 @@ TEST_F(TraceCheckTest, VerdictTable) {
         {"no trace at all", {"JOB=1", "DBL=17.5"}, true, "", {}},
         {"good right and left traces", concat({radii('R', good), radii('L', good)}), true, "", {}},
         {"ten points are never judged", concat({radii('R', level(10, 100)), straydbl}), true, "", {}},
-        {"right point count differs", radii('R', level(398, 2500)), false,
-         kInvalidNumberOfPoints, {detail398}},
+        {"right point count differs", radii('R', level(398, 2500)), false, kInvalidNumberOfPoints, {detail398}},
         {"right radius below range", radii('R', suspectlow), false, kSuspectRadii, {""}},
         {"right radius step above 2.00 mm", radii('R', step201), false, kSuspectRadii, {""}},
         {"right radius step of exactly 2.00 mm", radii('R', step200), false, "", {}},
-        {"two formats for the right eye", concat({radii('R', good), radii('R', good)}), false,
-         kMultipleRadiiFormats, {""}},
-        {"left fault after a good right", concat({radii('R', good), radii('L', suspectlow)}), false,
-         kSuspectRadii, {""}},
-        {"right fault ends the testing", concat({radii('R', level(398, 2500)), radii('L', suspectlow)}),
-         false, kInvalidNumberOfPoints, {detail398}},
+        {"two formats for the right eye",
+         concat({radii('R', good), radii('R', good)}),
+         false,
+         kMultipleRadiiFormats,
+         {""}},
+        {"left fault after a good right",
+         concat({radii('R', good), radii('L', suspectlow)}),
+         false,
+         kSuspectRadii,
+         {""}},
+        {"right fault ends the testing",
+         concat({radii('R', level(398, 2500)), radii('L', suspectlow)}),
+         false,
+         kInvalidNumberOfPoints,
+         {detail398}},
         {"approved trace passes suspect radii", concat({radii('R', suspectlow), approved}), true, "", {}},
         {"approved trace passes suspect radii with a wrong count",
-         concat({radii('R', withvalue(level(398, 2500), 5, 100)), approved}), true, "", {}},
-        {"approval does not pass a wrong count alone", concat({radii('R', level(398, 2500)), approved}),
-         true, kInvalidNumberOfPoints, {detail398}},
+         concat({radii('R', withvalue(level(398, 2500), 5, 100)), approved}),
+         true,
+         "",
+         {}},
+        {"approval does not pass a wrong count alone",
+         concat({radii('R', level(398, 2500)), approved}),
+         true,
+         kInvalidNumberOfPoints,
+         {detail398}},
         {"Z fault unchecked", concat({radii('R', good), zvalues('R', zsuspect)}), false, "", {}},
         {"Z fault checked", concat({radii('R', good), zvalues('R', zsuspect)}), true, kSuspectZ, {""}},
-        {"Z step of exactly 0.50 mm", concat({radii('R', good), zvalues('R', withvalue(zgood, 30, 170))}),
-         true, "", {}},
-        {"approved trace passes suspect Z", concat({radii('R', good), zvalues('R', zsuspect), approved}),
-         true, "", {}},
+        {"Z step of exactly 0.50 mm",
+         concat({radii('R', good), zvalues('R', withvalue(zgood, 30, 170))}),
+         true,
+         "",
+         {}},
+        {"approved trace passes suspect Z", concat({radii('R', good), zvalues('R', zsuspect), approved}), true, "", {}},
         {"approved trace still has its Z count checked",
-         concat({radii('R', good), zvalues('R', level(398, 120)), approved}), true,
-         kInvalidNumberOfPoints, {detail398}},
+         concat({radii('R', good), zvalues('R', level(398, 120)), approved}),
+         true,
+         kInvalidNumberOfPoints,
+         {detail398}},
         {"left radii before right Z",
-         concat({radii('R', good), radii('L', suspectlow), zvalues('R', zsuspect)}), true,
-         kSuspectRadii, {""}},
+         concat({radii('R', good), radii('L', suspectlow), zvalues('R', zsuspect)}),
+         true,
+         kSuspectRadii,
+         {""}},
         {"right Z before left Z",
-         concat({radii('R', good), radii('L', good), zvalues('R', level(398, 120)),
-              zvalues('L', zsuspect)}),
-         true, kInvalidNumberOfPoints, {detail398}},
+         concat({radii('R', good), radii('L', good), zvalues('R', level(398, 120)), zvalues('L', zsuspect)}),
+         true,
+         kInvalidNumberOfPoints,
+         {detail398}},
         {"stray binary in a text record", concat({packedtrace('R'), straydbl}), true, kCorrupt + "DBL", {}},
         {"stray binary without Z check", concat({packedtrace('R'), straydbl}), false, kCorrupt + "DBL", {}},
         {"packed radius records are no stray binary", packedtrace('R'), true, "", {}},
         {"packed angle records are no stray binary",
-         {"TRCFMT=3;400;U;R;F", "R=\xC4\x09"s + std::string(399, '\0'),
-          "A=\0\0"s + std::string(399, '\x5A')},
-         true, "", {}},
+         {"TRCFMT=3;400;U;R;F", "R=\xC4\x09"s + std::string(399, '\0'), "A=\0\0"s + std::string(399, '\x5A')},
+         true,
+         "",
+         {}},
         {"angle records of an ASCII trace are scanned",
-         concat({radii('R', good), {"A=18000;1\0" "8090;0"s}}), true, kCorrupt + "A", {}},
+         concat({radii('R', good),
+                 {"A=18000;1\0"
+                  "8090;0"s}}),
+         true,
+         kCorrupt + "A",
+         {}},
         {"angle records of a packed Z trace are not scanned, those of an ASCII one are",
-         concat({packedtrace('R'), {"ZFMT=3;400;U;R;F", "Z=\xC4\x09"s + std::string(399, '\0'), "ZA=\0\0"s,
-                                 "ZFMT=1;400;U;L;F", "ZA=1\0"s, "JOB=7"}}),
-         false, kCorrupt + "ZA", {}},
-        {"an angle record before any format record is scanned", concat({{"A=1\0"s}, packedtrace('R')}), true,
-         kCorrupt + "A", {}},
+         concat({packedtrace('R'),
+                 {"ZFMT=3;400;U;R;F", "Z=\xC4\x09"s + std::string(399, '\0'), "ZA=\0\0"s, "ZFMT=1;400;U;L;F", "ZA=1\0"s,
+                  "JOB=7"}}),
+         false,
+         kCorrupt + "ZA",
+         {}},
+        {"an angle record before any format record is scanned",
+         concat({{"A=1\0"s}, packedtrace('R')}),
+         true,
+         kCorrupt + "A",
+         {}},
         {"the last stray record is reported",
-         concat({{"FRAM=A\0B"s}, packedtrace('L'), straydbl, {"JOB=7"}}), true, kCorrupt + "DBL", {}},
+         concat({{"FRAM=A\0B"s}, packedtrace('L'), straydbl, {"JOB=7"}}),
+         true,
+         kCorrupt + "DBL",
+         {}},
         {"a record without a tag delimiter is its own tag",
-         concat({packedtrace('R'), {"XY\0Z"s}}), true, kCorrupt + "XY\0Z"s, {}},
-        {"an ASCII trace qualifies for the scan", concat({radii('R', good), straydbl}), false,
-         kCorrupt + "DBL", {}},
-        {"a trace verdict wins over the scan", concat({radii('R', suspectlow), straydbl}), true,
-         kSuspectRadii, {""}},
+         concat({packedtrace('R'), {"XY\0Z"s}}),
+         true,
+         kCorrupt + "XY\0Z"s,
+         {}},
+        {"an ASCII trace qualifies for the scan", concat({radii('R', good), straydbl}), false, kCorrupt + "DBL", {}},
+        {"a trace verdict wins over the scan", concat({radii('R', suspectlow), straydbl}), true, kSuspectRadii, {""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -189,8 +226,8 @@ TEST_F(TraceCheckTest, FileWithPackedTraceAndStrayBinary) {
     std::string packed = "R=\xC4\x09"s;
     for (int i = 0; i < 199; ++i) packed += i % 2 == 0 ? "\x1B\x8D"s : "\xF3"s;
     packed += std::string(200, '\0');
-    const std::string text = "JOB=42\r\nTRCFMT=3;400;E;R;F\r\n" + packed +
-                             "\r\nTRCFMT=3;400;E;L;F\r\n" + packed + "\r\nDBL=18\0.0\r\n"s;
+    const std::string text =
+        "JOB=42\r\nTRCFMT=3;400;E;R;F\r\n" + packed + "\r\nTRCFMT=3;400;E;L;F\r\n" + packed + "\r\nDBL=18\0.0\r\n"s;
     testing::write_file(dir / "job.oma", text);
 
     tomafileobj doc;
@@ -217,8 +254,7 @@ TEST_F(TraceCheckTest, HostileInput) {
         {"TRCFMT=4;400;E;R;F", "R=" + std::string(1000, '\x80')},
         {"TRCFMT=B;400;E;R;F", "R=2500," + std::string(500, '\xFF')},
         {"TRCFMT=3;2000000000;E;R;F", "R=\xC4\x09"s + std::string(50, '\x01')},
-        {"TRCFMT=1;2000000000;U;R;F", "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500;2500",
-         "A=0;1;2"},
+        {"TRCFMT=1;2000000000;U;R;F", "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500;2500", "A=0;1;2"},
         {"A=1;2;3", "ZA=\0"s, "=\0"s, "\0"s},
         {"TRCFMT=1;20;E;R;F", "R=9999999999;-9999999999;1e9;0x10;$FF;2500;2500;2500;2500;2500;2500;2500"},
     };
@@ -260,10 +296,10 @@ std::string extractionstate(const tradiilist& l) {
     add("job", l.loadedjobnum);
     add("flags", std::to_string(l.multipletrcfmt) + std::to_string(l.multiplezfmt) +
                      std::to_string(l.invalidnumberofpoints) + std::to_string(l.invalidradiifound) +
-                     std::to_string(l.invalidzfound) + std::to_string(l.checkinggoodtrace) +
-                     std::to_string(l.Zdata) + l.drilleye);
-    for (const std::int32_t v : {l.a, l.b, l.mina, l.maxa, l.minb, l.maxb, l.dbl, l.ed, l.fcirc, l.omacirc,
-                                 l.pdoffset, l.maxradiusdiff, l.lastradiusadded, l.longestradius})
+                     std::to_string(l.invalidzfound) + std::to_string(l.checkinggoodtrace) + std::to_string(l.Zdata) +
+                     l.drilleye);
+    for (const std::int32_t v : {l.a, l.b, l.mina, l.maxa, l.minb, l.maxb, l.dbl, l.ed, l.fcirc, l.omacirc, l.pdoffset,
+                                 l.maxradiusdiff, l.lastradiusadded, l.longestradius})
         add("n", std::to_string(v));
     return s;
 }
@@ -288,7 +324,8 @@ TEST_F(TraceCheckTest, HandsOutTheExtractionOfItsFirstPass) {
         {"a declared count of 0", radii('R', good, 0), false},
         {"two blocks for the right eye", concat({radii('R', good), radii('R', level(400, 2400))}), true},
         {"uneven trace with angle records",
-         {"TRCFMT=1;4;U;R;F", "R=2500;2510;2520;2530", "A=0;9000;18000;27000"}, true},
+         {"TRCFMT=1;4;U;R;F", "R=2500;2510;2520;2530", "A=0;9000;18000;27000"},
+         true},
         {"Z records beside the radii", concat({radii('R', good), zvalues('R', level(400, 120))}), true},
         {"packed trace", packedtrace('R'), true},
         {"right radius below range", radii('R', withvalue(good, 57, 400)), true},

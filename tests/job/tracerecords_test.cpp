@@ -28,7 +28,7 @@ TEST(TraceRecords, FormatRecordsFeedTheTraceOfTheirTagAndEye) {
     } cases[] = {
         {"TRCFMT", "1;400;E;R;F", rightradii},
         {"TRCFMT", "3;400;E;L;F", leftradii},
-        {"TRCFMT", "1;400;E;B;F", leftradii},   // any eye but R is the left list's
+        {"TRCFMT", "1;400;E;B;F", leftradii},  // any eye but R is the left list's
         {"TRCFMT", "1;400;E", leftradii},
         {"TRCFMT", "  4;512 ;E; R;F", rightradii},
         {"ZFMT", "1;400;E;R;F", rightz},
@@ -42,7 +42,13 @@ TEST(TraceRecords, FormatRecordsFeedTheTraceOfTheirTagAndEye) {
 
 TEST(TraceRecords, SurveyKeepsTheLastFormatOfEachTrace) {
     const trecordsurvey s = surveyrecords(listof({
-        "JOB=1", "TRCFMT=1;400;E;B;F", "R=1", "TRCFMT= 3;360 ;E;B;F", "R=2", "ZFMT=1;400;E;R;F", "Z=3",
+        "JOB=1",
+        "TRCFMT=1;400;E;B;F",
+        "R=1",
+        "TRCFMT= 3;360 ;E;B;F",
+        "R=2",
+        "ZFMT=1;400;E;R;F",
+        "Z=3",
     }));
     EXPECT_TRUE(s.anytracerecord);
     EXPECT_EQ(s.lastformat[leftradii], "3;360;E;B;F");
@@ -77,7 +83,7 @@ TEST(TraceRecords, RecordsOfTracesWithPointsGiveWayAndAllOthersStay) {
         {"A=0;90", tfate::replaceddata},
         {"DBL=18", tfate::kept},
         {"CRIBFMT=1;400;E;R;F", tfate::kept},
-        {"R=2600", tfate::kept},  // crib data
+        {"R=2600", tfate::kept},              // crib data
         {"TRCFMT=6;360;E;L;F", tfate::kept},  // the left outline gave no points
         {"R=packed", tfate::kept},
         {"ZFMT=1;400;E;L;F", tfate::replacedformat},
@@ -85,7 +91,7 @@ TEST(TraceRecords, RecordsOfTracesWithPointsGiveWayAndAllOthersStay) {
         {"ZA=0", tfate::replaceddata},
         {"TRCFMT=1;400;E;R;F", tfate::replacedformat},
         {"STHKFMT=1;400;E;R;F", tfate::kept},
-        {"R=300", tfate::kept},  // thickness data
+        {"R=300", tfate::kept},             // thickness data
         {"ZFMT=1;400;E;R;F", tfate::kept},  // no right depth trace
         {"Z=5", tfate::kept},
     };
@@ -103,7 +109,10 @@ TEST(TraceRecords, TracesAreWrittenAsAsciiRecords) {
     out.add("JOB=1");
     writeasciitrace(right, true, "1;12;E;R;F", out);
     const std::vector<std::string> expected{
-        "JOB=1", "TRCFMT=1;12;E;R;F", "R=2500;2501;2502;2503;2504;2505;2506;2507;2508;2509", "R=2510;2511",
+        "JOB=1",
+        "TRCFMT=1;12;E;R;F",
+        "R=2500;2501;2502;2503;2504;2505;2506;2507;2508;2509",
+        "R=2510;2511",
     };
     EXPECT_EQ(out.items(), expected);
 

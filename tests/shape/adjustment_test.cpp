@@ -38,9 +38,8 @@ TEST(MakeRadiiListFromXY, PointsFromCoordinatesInListOrder) {
         double angle;
         std::int32_t radius;
     } cases[] = {
-        {3000, 4000, 53.130, 5000}, {-2500, 0, 180, 2500},    {0, -2500, 270, 2500},
-        {0, 0, 90, 0},              {1000, 1000, 45, 1414},   {-1500, -2000, 233.130, 2500},
-        {2500, -1, 359.977, 2500},  {-1, 2500, 90.023, 2500},
+        {3000, 4000, 53.130, 5000}, {-2500, 0, 180, 2500},         {0, -2500, 270, 2500},     {0, 0, 90, 0},
+        {1000, 1000, 45, 1414},     {-1500, -2000, 233.130, 2500}, {2500, -1, 359.977, 2500}, {-1, 2500, 90.023, 2500},
     };
     tradiilist l = circle(8, 1000);  // replaced, not added to
     std::vector<std::pair<std::int32_t, std::int32_t>> xy;
@@ -82,11 +81,11 @@ TEST(Centred, BoxWithinTwentyHundredthsOfTheCentre) {
         bool expected;
     } cases[] = {
         {-2500, 2500, -1500, 1500, true},
-        {-2490, 2509, -1500, 1519, true},    // 19 off either way
+        {-2490, 2509, -1500, 1519, true},  // 19 off either way
         {-2509, 2490, -1519, 1500, true},
-        {-2490, 2510, -1500, 1500, false},   // 20 off in x
-        {-2500, 2500, -1480, 1500, false},   // 20 off in y
-        {0, 5, -1, 1, false},                // nothing left of the centre
+        {-2490, 2510, -1500, 1500, false},  // 20 off in x
+        {-2500, 2500, -1480, 1500, false},  // 20 off in y
+        {0, 5, -1, 1, false},               // nothing left of the centre
         {0, 0, 0, 0, false},
     };
     for (const auto& c : cases) {
@@ -181,9 +180,8 @@ TEST(RotateShape, AnglesMoveAndWrapIntoAFullTurn) {
     const struct {
         double rotation, from, to;
     } cases[] = {
-        {-10, 5, 355},  {10, 350, 0},  {370, 20, 30},   {370, 350, 0},  {-370, 5, 355},
-        {90, 300, 30},  {720, 45, 45}, {1000, 100, 20}, {-1000, 100, 180}, {0.5, 359.5, 0},
-        {45.25, 0, 45.25},
+        {-10, 5, 355}, {10, 350, 0},    {370, 20, 30},     {370, 350, 0},   {-370, 5, 355},    {90, 300, 30},
+        {720, 45, 45}, {1000, 100, 20}, {-1000, 100, 180}, {0.5, 359.5, 0}, {45.25, 0, 45.25},
     };
     for (const auto& c : cases) {
         tradiilist l = points({{c.from, 2500}});
@@ -271,7 +269,12 @@ TEST(AdjustShapeByQuadrant, EachSideMovesByItsOwnDifference) {
         measured expected;
     } cases[] = {
         {"ellipse", [] { return ellipse(400, 2500, 1500); }, 100, 200, 300, 400, {5300, 3700, 2600, 2700, 1800, 1900}},
-        {"shifted circle", [] { return ellipse(400, 2500, 2500, 500, 0); }, -200, 100, 0, 0,
+        {"shifted circle",
+         [] { return ellipse(400, 2500, 2500, 500, 0); },
+         -200,
+         100,
+         0,
+         0,
          {4900, 5000, 2800, 2100, 2500, 2500}},
         {"nothing", [] { return ellipse(400, 2500, 1500); }, 0, 0, 0, 0, {5000, 3000, 2500, 2500, 1500, 1500}},
     };
@@ -349,10 +352,8 @@ TEST(AdjustCirc, ReachesTheTargetCircumference) {
         double ax, by;
         std::int32_t xdiff;
     } cases[] = {
-        {"circle, no change", 2500, 2500, 0},
-        {"circle, 6.28 mm longer", 2500, 2500, 628},
-        {"circle, 10 mm shorter", 2500, 2500, -1000},
-        {"ellipse, 30 mm longer", 2500, 1500, 3000},
+        {"circle, no change", 2500, 2500, 0},         {"circle, 6.28 mm longer", 2500, 2500, 628},
+        {"circle, 10 mm shorter", 2500, 2500, -1000}, {"ellipse, 30 mm longer", 2500, 1500, 3000},
         {"ellipse, 5 mm shorter", 2500, 1500, -500},
     };
     for (const auto& c : cases) {
@@ -389,7 +390,8 @@ TEST(AmendShape, AShapeMeasuredAgainHasTheBoxItWasAmendedTo) {
         {"ellipse", [] { return ellipse(400, 2500, 1500); }},
         {"shifted ellipse", [] { return ellipse(400, 2400, 1600, 300, -200); }},
         {"turned ellipse", [] { return ellipse(400, 2600, 1400, 0, 0, 25); }},
-        {"box with round corners", [] {
+        {"box with round corners",
+         [] {
              tradiilist l;
              l.makeabed(2500, 1500, 2600, 0, 400);
              return l;
@@ -398,10 +400,9 @@ TEST(AmendShape, AShapeMeasuredAgainHasTheBoxItWasAmendedTo) {
     const struct {
         std::int32_t newa, newb, a, b;
     } targets[] = {
-        {52, 30, 5200, 3000},      // whole millimetres
-        {5200, 3000, 5200, 3000},
-        {4400, 2600, 4400, 2600},  // smaller both ways
-        {4000, 3500, 4000, 3500},  // narrower and deeper
+        {52, 30, 5200, 3000},                                // whole millimetres
+        {5200, 3000, 5200, 3000}, {4400, 2600, 4400, 2600},  // smaller both ways
+        {4000, 3500, 4000, 3500},                            // narrower and deeper
         {60, 45, 6000, 4500},
     };
     for (const auto& s : shapes) {
@@ -430,9 +431,7 @@ TEST(AmendShape, UpTo100IsWholeMillimetres) {
 }
 
 TEST(AmendShape, NoTargetLeavesTheShapeAlone) {
-    const struct {
-        std::int32_t newa, newb;
-    } cases[] = {{0, 30}, {52, 0}, {0, 0}, {-52, 30}, {52, -3000}};
+    const struct { std::int32_t newa, newb; } cases[] = {{0, 30}, {52, 0}, {0, 0}, {-52, 30}, {52, -3000}};
     for (const auto& c : cases) {
         tradiilist l = ellipse(400, 2500, 1500);
         const auto elements = l.radiilist.items();

@@ -21,8 +21,11 @@ TEST(CalcAng, DirectionOfAWholeNumberPoint) {
         std::int32_t x, y;
         double expected;
     } cases[] = {
-        {0, 0, 90},   {1, 0, 0},     {0, 1, 90},     {-1, 0, 180},  {0, -1, 270},
-        {-1, 1, 135}, {1, -1, 315},  {-1, -1, 225},  {1, 1, 45},    {3000, 4000, 53.13010235415598},
+        {0, 0, 90},          {1, 0, 0},
+        {0, 1, 90},          {-1, 0, 180},
+        {0, -1, 270},        {-1, 1, 135},
+        {1, -1, 315},        {-1, -1, 225},
+        {1, 1, 45},          {3000, 4000, 53.13010235415598},
         {INT32_MIN, 0, 180}, {INT32_MAX, -1, 360 - std::atan(1.0 / INT32_MAX) * 180 / std::numbers::pi},
     };
     for (const auto& c : cases) {
@@ -37,14 +40,11 @@ TEST(CalcMsu, SmallestBlankDiameterForADecentration) {
     const struct {
         std::int32_t allow, hdec, vdec, expected;
     } cases[] = {
-        {0, 0, 0, 5000},        // a centred circle of 25 mm
-        {0, 300, 0, 5600},      // the blank centre 3 mm to the nasal side
-        {0, -300, 0, 5600},
-        {0, 0, 300, 5600},
-        {0, -300, -400, 6000},  // 5 mm away diagonally
-        {100, 0, 0, 5200},      // a 1 mm allowance all round
-        {100, 300, 0, 5800},
-        {-100, 0, 0, 4800},
+        {0, 0, 0, 5000},                                                 // a centred circle of 25 mm
+        {0, 300, 0, 5600},                                               // the blank centre 3 mm to the nasal side
+        {0, -300, 0, 5600},  {0, 0, 300, 5600},  {0, -300, -400, 6000},  // 5 mm away diagonally
+        {100, 0, 0, 5200},                                               // a 1 mm allowance all round
+        {100, 300, 0, 5800}, {-100, 0, 0, 4800},
     };
     // 128 points, as a blank outline has: each point's coordinates, rounded,
     // lie within 25.00 mm of the centre. (On a denser circle some rounded

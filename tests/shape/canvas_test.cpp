@@ -110,12 +110,11 @@ TEST(CairoCanvas, RectangleCoversExactlyItsCells) {
         trect covered;  // the cells expected, as l..r-1, t..b-1
     };
     const std::vector<rectcase> cases = {
-        {2, 3, 7, 9, {2, 3, 7, 9}},
-        {7, 9, 2, 3, {2, 3, 7, 9}},      // corners given the other way round
-        {0, 0, 12, 12, {0, 0, 12, 12}},  // the whole bitmap
-        {-5, -5, 3, 2, {0, 0, 3, 2}},    // partly outside
-        {4, 4, 5, 5, {4, 4, 5, 5}},      // one cell
-        {4, 4, 4, 8, {0, 0, 0, 0}},      // no width: nothing
+        {2, 3, 7, 9, {2, 3, 7, 9}},     {7, 9, 2, 3, {2, 3, 7, 9}},  // corners given the other way round
+        {0, 0, 12, 12, {0, 0, 12, 12}},                              // the whole bitmap
+        {-5, -5, 3, 2, {0, 0, 3, 2}},                                // partly outside
+        {4, 4, 5, 5, {4, 4, 5, 5}},                                  // one cell
+        {4, 4, 4, 8, {0, 0, 0, 0}},                                  // no width: nothing
     };
     for (const auto& c : cases) {
         tcairobitmap bmp(12, 12);
@@ -231,11 +230,11 @@ TEST(CairoCanvas, PolygonOutlineIsEveryEdgeLineEvenWhereEdgesOverlap) {
     // off the bitmap: the outline sets the same pixels as drawing each edge
     // as a line of its own over the filled shape.
     const std::vector<std::vector<tpoint>> outlines = {
-        {{2, 2}, {17, 17}, {2, 17}, {17, 2}},                    // a bow tie: the edges cross
-        {{3, 3}, {15, 3}, {3, 3}, {15, 3}, {9, 15}},             // an edge drawn twice over
-        {{5, 5}, {5, 5}, {14, 6}, {14, 6}, {14, 6}, {6, 14}},     // repeated vertices
+        {{2, 2}, {17, 17}, {2, 17}, {17, 2}},                                        // a bow tie: the edges cross
+        {{3, 3}, {15, 3}, {3, 3}, {15, 3}, {9, 15}},                                 // an edge drawn twice over
+        {{5, 5}, {5, 5}, {14, 6}, {14, 6}, {14, 6}, {6, 14}},                        // repeated vertices
         {{10, 1}, {12, 9}, {19, 10}, {12, 11}, {10, 19}, {8, 11}, {1, 10}, {8, 9}},  // a star
-        {{-5, 4}, {25, 8}, {10, 30}},                            // partly outside
+        {{-5, 4}, {25, 8}, {10, 30}},                                                // partly outside
     };
     for (std::size_t k = 0; k < outlines.size(); ++k) {
         SCOPED_TRACE(k);
@@ -531,8 +530,8 @@ TEST(CairoCanvas, DegeneratePolygonsDoNotFailOrSpill) {
     const std::vector<tpoint> two = {{1, 1}, {5, 1}};
     t.Polygon(two);
     EXPECT_EQ(notwhite(bmp), block(1, 1, 6, 2));
-    const std::vector<tpoint> huge = {{-2000000000, -2000000000}, {2000000000, -2000000000},
-                                      {2000000000, 2000000000}, {-2000000000, 2000000000}};
+    const std::vector<tpoint> huge = {
+        {-2000000000, -2000000000}, {2000000000, -2000000000}, {2000000000, 2000000000}, {-2000000000, 2000000000}};
     t.Polygon(huge);
     EXPECT_TRUE(bmp.ok());
 }
@@ -615,9 +614,9 @@ TEST(RecordingCanvas, ListsEveryCallWithItsState) {
     t.setfontsize(7);
     t.TextRect(0, 0, 9, 9, "a", tfCenter | tfVerticalCenter | tfSingleLine);
 
-    const std::vector<std::string> expected = {
-        "Rectangle(0,0,105,105)", "Polygon(1,2 3,4 5,6)", "MoveTo(3,4)",   "LineTo(3,4-7,8)",
-        "LineTo(7,8-9,8)",        "Ellipse(1,2,3,4)",     "TextRect(0,0,9,9,'a',13)"};
+    const std::vector<std::string> expected = {"Rectangle(0,0,105,105)",  "Polygon(1,2 3,4 5,6)", "MoveTo(3,4)",
+                                               "LineTo(3,4-7,8)",         "LineTo(7,8-9,8)",      "Ellipse(1,2,3,4)",
+                                               "TextRect(0,0,9,9,'a',13)"};
     EXPECT_EQ(t.strs(), expected);
     EXPECT_EQ(t.calls[0].state.pencolor, kRed);
     EXPECT_EQ(t.calls[0].state.brushcolor, kWhite);

@@ -93,7 +93,8 @@ TEST_F(Drawing, EmptyListDrawsNothingButTheFrame) {
     list.adddrawedgedata(2500, kRed, 45);
     list.drawdrilllist.add("DRILLE=B;C;20.5;3;2.2");
     list.a = list.b = 5000;  // the text needs points' measures only
-    EXPECT_THAT(draw(rightcode, true).strs(), ElementsAre("Rectangle(0,0,105,105)", "TextRect(0,0,105,105,'50.00x50.00',13)"));
+    EXPECT_THAT(draw(rightcode, true).strs(),
+                ElementsAre("Rectangle(0,0,105,105)", "TextRect(0,0,105,105,'50.00x50.00',13)"));
     list.polygondraw = false;
     EXPECT_THAT(draw(rightcode, false).strs(), ElementsAre("Rectangle(0,0,105,105)"));
 }
@@ -108,12 +109,12 @@ TEST_F(Drawing, CirclePolygonAtTheViewerScale) {
     const tcanvascall& poly = t.calls[1];
     ASSERT_EQ(poly.op, tcanvascall::polygon);
     ASSERT_EQ(poly.points.size(), 400u);
-    EXPECT_EQ(poly.points[0], (tpoint{85, 52}));     // 0 degrees, nasal
-    EXPECT_EQ(poly.points[100], (tpoint{52, 19}));   // 90 degrees, up
+    EXPECT_EQ(poly.points[0], (tpoint{85, 52}));    // 0 degrees, nasal
+    EXPECT_EQ(poly.points[100], (tpoint{52, 19}));  // 90 degrees, up
     EXPECT_EQ(poly.points[200], (tpoint{19, 52}));
     EXPECT_EQ(poly.points[300], (tpoint{52, 85}));
-    auto [minx, maxx] = std::minmax_element(poly.points.begin(), poly.points.end(),
-                                            [](tpoint a, tpoint b) { return a.x < b.x; });
+    auto [minx, maxx] =
+        std::minmax_element(poly.points.begin(), poly.points.end(), [](tpoint a, tpoint b) { return a.x < b.x; });
     EXPECT_EQ(minx->x, 19);
     EXPECT_EQ(maxx->x, 85);
     // Filled and outlined with the list's colours; the canvas gets its own back.
@@ -180,7 +181,7 @@ TEST_F(Drawing, LineModeDrawsTheOutlineInShapeAndFixedColours) {
     EXPECT_EQ(lines[0].color, kShape);
     EXPECT_EQ(lines[1].color, kFixed);  // the point at 90 degrees
     EXPECT_EQ(lines[2].color, kShape);
-    EXPECT_EQ(lines[1].width, 3);       // the canvas's own pen width
+    EXPECT_EQ(lines[1].width, 3);  // the canvas's own pen width
     EXPECT_EQ(t.pencolor(), 0);
     EXPECT_TRUE(t.callsof(tcanvascall::polygon).empty());
 }
@@ -198,8 +199,8 @@ TEST_F(Drawing, CrossAndCentringLinesNeedMoreThanTenPoints) {
     // Cross at (52 + 13, 52 + 7), arms of 2 mm = 3 pixels.
     std::vector<std::string> got;
     for (const auto& l : draw().lines())
-        got.push_back(std::to_string(l.from.x) + "," + std::to_string(l.from.y) + "-" +
-                      std::to_string(l.to.x) + "," + std::to_string(l.to.y));
+        got.push_back(std::to_string(l.from.x) + "," + std::to_string(l.from.y) + "-" + std::to_string(l.to.x) + "," +
+                      std::to_string(l.to.y));
     EXPECT_THAT(got, ElementsAre("62,59-68,59", "65,56-65,62", "0,52-104,52", "52,26-52,78"));
 
     // The left eye's cross is mirrored with the outline.
@@ -243,8 +244,7 @@ TEST_F(Drawing, EdgeTicksRunThreeMillimetresOutward) {
         trecordingcanvas t = draw();
         auto lines = t.lines();
         lines.erase(lines.begin(), lines.end() - 2);  // the outline's lines in line mode
-        const std::vector<tcanvasline> expected = {{{85, 52}, {89, 52}, kRed, 1},
-                                                   {{52, 19}, {52, 15}, 0x00FF00, 1}};
+        const std::vector<tcanvasline> expected = {{{85, 52}, {89, 52}, kRed, 1}, {{52, 19}, {52, 15}, 0x00FF00, 1}};
         EXPECT_EQ(lines, expected) << "polygon mode " << polygon;
         EXPECT_EQ(t.pencolor(), 0x00FF00);  // the last tick's colour stays
     }
@@ -306,8 +306,7 @@ TEST_F(Drawing, SlotsAreSteppedAndRepeatsDrawnOnce) {
     ASSERT_FALSE(ellipses.empty());
     EXPECT_EQ(ellipses.front().str(), "Ellipse(77,51,80,53)");
     EXPECT_EQ(ellipses.back().str(), "Ellipse(79,51,82,53)");  // 21.5 mm after 16 passes
-    for (std::size_t i = 1; i < ellipses.size(); ++i)
-        EXPECT_NE(ellipses[i].str(), ellipses[i - 1].str());
+    for (std::size_t i = 1; i < ellipses.size(); ++i) EXPECT_NE(ellipses[i].str(), ellipses[i - 1].str());
 
     // A short slot whose step rounds to 0 ends after 16 passes, one hole.
     list.drawdrilllist.clear();
@@ -323,10 +322,10 @@ TEST_F(Drawing, DrillHolesReferencedToTheEdge) {
         const char* ellipse;  // nullptr: none
     };
     const std::vector<edgecase> cases = {
-        {"DRILLE=B;EN;1;0;1", "Ellipse(83,51,84,53)"},   // 1 mm in from the nasal edge
-        {"DRILLE=B;ET;1;0;1", "Ellipse(20,51,21,53)"},   // 1 mm in from the temporal edge
+        {"DRILLE=B;EN;1;0;1", "Ellipse(83,51,84,53)"},      // 1 mm in from the nasal edge
+        {"DRILLE=B;ET;1;0;1", "Ellipse(20,51,21,53)"},      // 1 mm in from the temporal edge
         {"DRILLE=B;EN;1;0;1;5;0", "Ellipse(83,51,84,53)"},  // a slot gives one hole
-        {"DRILLE=B;EN;1;-30;1", nullptr},                // no edge point at that height
+        {"DRILLE=B;EN;1;-30;1", nullptr},                   // no edge point at that height
     };
     for (const auto& c : cases) {
         list.drawdrilllist.clear();
@@ -415,11 +414,11 @@ TEST_F(Drawing, EverythingInItsOrder) {
     list.adddrawedgedata(2500, kRed, 0);
     list.drawdrilllist.add("DRILLE=B;C;20.5;3;2.2");
     using k = tcanvascall::kind;
-    const std::vector<k> expected = {k::rectangle, k::polygon,                    // frame, shape
-                                     k::moveto,    k::lineto,                     // fixed area
-                                     k::moveto,    k::lineto, k::moveto, k::lineto,  // cross
-                                     k::moveto,    k::lineto, k::moveto, k::lineto,  // centring
-                                     k::moveto,    k::lineto,                     // edge tick
+    const std::vector<k> expected = {k::rectangle, k::polygon,                        // frame, shape
+                                     k::moveto,    k::lineto,                         // fixed area
+                                     k::moveto,    k::lineto,  k::moveto, k::lineto,  // cross
+                                     k::moveto,    k::lineto,  k::moveto, k::lineto,  // centring
+                                     k::moveto,    k::lineto,                         // edge tick
                                      k::ellipse,   k::textrect};
     EXPECT_THAT(kinds(draw(rightcode, true)), ElementsAreArray(expected));
 }

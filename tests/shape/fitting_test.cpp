@@ -20,13 +20,13 @@ TEST(Transpose, CylinderIntoTheFormAskedFor) {
         {200, 100, 120, '-', 300, -100, 30},
         {200, 100, 120, 'M', 300, -100, 30},
         {200, 100, 120, 'N', 300, -100, 30},
-        {200, 100, 120, '+', 200, 100, 120},   // plus form already
-        {200, 100, 120, 'm', 200, 100, 120},   // any other letter asks for plus
+        {200, 100, 120, '+', 200, 100, 120},  // plus form already
+        {200, 100, 120, 'm', 200, 100, 120},  // any other letter asks for plus
         {300, -100, 30, '+', 200, 100, 120},
-        {300, -100, 30, '-', 300, -100, 30},   // minus form already
-        {-150, -75, 90, ' ', -225, 75, 180},   // 180 is not beyond 180
+        {300, -100, 30, '-', 300, -100, 30},  // minus form already
+        {-150, -75, 90, ' ', -225, 75, 180},  // 180 is not beyond 180
         {-150, -75, 91, 'P', -225, 75, 1},
-        {0, 0, 45, '-', 0, 0, 45},             // no cylinder
+        {0, 0, 45, '-', 0, 0, 45},  // no cylinder
         {0, 0, 45, '+', 0, 0, 45},
         {INT32_MAX, 100, 170, '-', INT32_MAX, -100, 80},
         {0, INT32_MIN, 0, '+', INT32_MIN, INT32_MAX, 90},
@@ -44,9 +44,8 @@ TEST(CalcLohPrism, ApexAngleInHundredthsOfADegree) {
     const struct {
         std::int32_t p, n, expected;
     } cases[] = {
-        {0, 1500, 0},     {100, 1500, 115},   {-300, 1500, -343}, {500, 1600, 475},
-        {2000, 1523, 1988}, {1000, 1000, 8714}, {1000, 500, -1137},
-        {0, 1000, 0},     // no prism in a material that does not bend light
+        {0, 1500, 0},       {100, 1500, 115},   {-300, 1500, -343}, {500, 1600, 475}, {2000, 1523, 1988},
+        {1000, 1000, 8714}, {1000, 500, -1137}, {0, 1000, 0},  // no prism in a material that does not bend light
     };
     for (const auto& c : cases) EXPECT_EQ(CalcLohPrism(c.p, c.n), c.expected) << c.p << " " << c.n;
     const std::int32_t extreme = CalcLohPrism(INT32_MAX, INT32_MIN);
@@ -61,8 +60,13 @@ TEST(PupillaryDistance, DecentrationPerEye) {
         {6400, 7000, 300},  // binocular
         {3200, 7000, 300},  // monocular
         {250, 7000, 250},   // already a decentration
-        {1499, 7000, 1499}, {1500, 7000, 2000}, {4500, 7000, -1000}, {4501, 7000, 1249},
-        {6401, 7000, 299},  {7001, 7000, 0},    {7003, 7000, -1},   // halves cut toward zero
+        {1499, 7000, 1499},
+        {1500, 7000, 2000},
+        {4500, 7000, -1000},
+        {4501, 7000, 1249},
+        {6401, 7000, 299},
+        {7001, 7000, 0},
+        {7003, 7000, -1},  // halves cut toward zero
         {INT32_MAX, INT32_MIN, -2147483647},
     };
     for (const auto& c : cases) EXPECT_EQ(convtodec(c.useval, c.framepd), c.expected) << c.useval << " " << c.framepd;
@@ -72,8 +76,7 @@ TEST(PupillaryDistance, MonocularDistance) {
     const struct {
         std::int32_t enteredpd, expected;
     } mono[] = {
-        {6350, 3150}, {6399, 3150}, {4501, 2250}, {4500, 4500}, {3200, 3200}, {250, 250},
-        {INT32_MAX, 1073741800},
+        {6350, 3150}, {6399, 3150}, {4501, 2250}, {4500, 4500}, {3200, 3200}, {250, 250}, {INT32_MAX, 1073741800},
     };
     for (const auto& c : mono) EXPECT_EQ(convtomono(c.enteredpd), c.expected) << c.enteredpd;
 
@@ -85,10 +88,7 @@ TEST(PupillaryDistance, MonocularDistance) {
         {6350, 0, 3150},     // no frame distance: cut, not rounded
         {250, 7000, 3250},   // a decentration from half the frame distance
         {250, 70, 3250},     // frame distance in whole millimetres
-        {0, 7000, 3500},
-        {3200, 7000, 3200},
-        {6350, 70, 3200},
-        {INT32_MIN, INT32_MAX, INT32_MAX},
+        {0, 7000, 3500},    {3200, 7000, 3200}, {6350, 70, 3200}, {INT32_MIN, INT32_MAX, INT32_MAX},
     };
     for (const auto& c : full) {
         EXPECT_EQ(fullconvtomono(c.enteredpd, c.framepd), c.expected) << c.enteredpd << " " << c.framepd;
@@ -107,9 +107,11 @@ TEST(HeightCodes, CharacterAndConversion) {
         char code;
         std::int32_t depth, expected;
     } heights[] = {
-        {2000, '3', 30, 500},       {2000, '3', 3000, 500},  {2000, '4', 30, -500}, {2000, '0', 30, 0},
-        {2000, '2', 30, -2000},     {2000, '1', 30, 2000},   {2000, 'X', 30, 2000}, {2000, '3', 99, -2950},
-        {2000, '3', 100, 1950},     // 100 is in hundredths already
+        {2000, '3', 30, 500},           {2000, '3', 3000, 500},
+        {2000, '4', 30, -500},          {2000, '0', 30, 0},
+        {2000, '2', 30, -2000},         {2000, '1', 30, 2000},
+        {2000, 'X', 30, 2000},          {2000, '3', 99, -2950},
+        {2000, '3', 100, 1950},  // 100 is in hundredths already
         {INT32_MIN, '2', 0, INT32_MAX}, {INT32_MIN, '3', INT32_MAX, INT32_MIN},
     };
     for (const auto& h : heights) {

@@ -41,8 +41,8 @@ struct decodedjpeg {
     bool ok = false;
     int width = 0, height = 0, components = 0;
     bool progressive = false;
-    std::vector<unsigned> quant0;       // the luminance quantisation table
-    std::vector<unsigned char> rgb;     // width * height * 3
+    std::vector<unsigned> quant0;    // the luminance quantisation table
+    std::vector<unsigned char> rgb;  // width * height * 3
 
     std::int32_t pixel(int x, int y) const {
         const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
@@ -289,11 +289,14 @@ TEST(WritePng, KeepsEveryPixel) {
 TEST(WriteSvg, WritesVectorsOrNothing) {
     TempDir dir;
     const fs::path p = dir / "pic.svg";
-    ASSERT_TRUE(writesvg(105, 105, [](tcanvas& t) {
-        const std::vector<tpoint> tri = {{10, 90}, {90, 90}, {50, 10}};
-        t.Polygon(tri);
-        return true;
-    }, p));
+    ASSERT_TRUE(writesvg(
+        105, 105,
+        [](tcanvas& t) {
+            const std::vector<tpoint> tri = {{10, 90}, {90, 90}, {50, 10}};
+            t.Polygon(tri);
+            return true;
+        },
+        p));
     const std::string svg = read_file(p);
     EXPECT_NE(svg.find("<svg"), std::string::npos);
     EXPECT_NE(svg.find("105px"), std::string::npos);
@@ -301,9 +304,11 @@ TEST(WriteSvg, WritesVectorsOrNothing) {
     EXPECT_EQ(svg.find("<image"), std::string::npos);  // no bitmap inside
 
     // An abandoned drawing writes nothing and keeps the earlier picture.
-    EXPECT_FALSE(writesvg(105, 105, [](tcanvas&) { return false; }, p));
+    EXPECT_FALSE(writesvg(
+        105, 105, [](tcanvas&) { return false; }, p));
     EXPECT_EQ(read_file(p), svg);
-    EXPECT_FALSE(writesvg(0, 105, [](tcanvas&) { return true; }, dir / "none.svg"));
+    EXPECT_FALSE(writesvg(
+        0, 105, [](tcanvas&) { return true; }, dir / "none.svg"));
     EXPECT_EQ(entries(dir.path()), std::set<std::string>{"pic.svg"});
 }
 
@@ -312,7 +317,8 @@ TEST(PictureWriters, CreateTheFolderChain) {
     tcairobitmap bmp(8, 8);
     EXPECT_TRUE(writejpeg(bmp, dir / "a/b/c/pic.jpeg"));
     EXPECT_TRUE(writepng(bmp, dir / "d/e/pic.png"));
-    EXPECT_TRUE(writesvg(8, 8, [](tcanvas&) { return true; }, dir / "f/pic.svg"));
+    EXPECT_TRUE(writesvg(
+        8, 8, [](tcanvas&) { return true; }, dir / "f/pic.svg"));
     EXPECT_TRUE(fs::is_regular_file(dir / "a/b/c/pic.jpeg"));
     EXPECT_TRUE(fs::is_regular_file(dir / "d/e/pic.png"));
     EXPECT_TRUE(fs::is_regular_file(dir / "f/pic.svg"));
@@ -339,9 +345,10 @@ TEST(PictureWriters, LongestNamesAreWritten) {
         SCOPED_TRACE(ext);
         const std::string name = stem.substr(0, 255 - ext.size()) + ext;
         const fs::path target = dir / name;
-        const bool ok = ext == ".jpeg" ? writejpeg(bmp, target)
+        const bool ok = ext == ".jpeg"  ? writejpeg(bmp, target)
                         : ext == ".png" ? writepng(bmp, target)
-                                        : writesvg(8, 8, [](tcanvas&) { return true; }, target);
+                                        : writesvg(
+                                              8, 8, [](tcanvas&) { return true; }, target);
         EXPECT_TRUE(ok);
         EXPECT_TRUE(fs::is_regular_file(target));
     }
@@ -421,8 +428,8 @@ TEST(PictureWriters, ProtectedPicturesAndFoldersAreRespected) {
     fs::create_directory(ro);
     write_file(ro / "pic.jpeg", "kept too");
     fs::permissions(ro / "pic.jpeg", fs::perms::all);
-    fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
     const int code = asordinaryuser([&] {
         tcairobitmap bmp(8, 8);
         int failures = 0;
@@ -479,11 +486,21 @@ TEST_F(SaveAsJpeg, PngShowsTheExactPixels) {
         int x, y;
         std::int32_t color;
     };
-    for (const pixelcase& c : std::vector<pixelcase>{{0, 0, 0},       {104, 104, 0},    {0, 52, 0},
-                                                     {52, 104, 0},    {1, 1, 0xFFFFFF}, {18, 52, 0xFFFFFF},
-                                                     {19, 52, 0},     {20, 52, kShape}, {52, 52, kShape},
-                                                     {84, 52, kShape}, {85, 52, 0},     {86, 52, 0xFFFFFF},
-                                                     {52, 18, 0xFFFFFF}, {52, 19, 0},   {52, 85, 0},
+    for (const pixelcase& c : std::vector<pixelcase>{{0, 0, 0},
+                                                     {104, 104, 0},
+                                                     {0, 52, 0},
+                                                     {52, 104, 0},
+                                                     {1, 1, 0xFFFFFF},
+                                                     {18, 52, 0xFFFFFF},
+                                                     {19, 52, 0},
+                                                     {20, 52, kShape},
+                                                     {52, 52, kShape},
+                                                     {84, 52, kShape},
+                                                     {85, 52, 0},
+                                                     {86, 52, 0xFFFFFF},
+                                                     {52, 18, 0xFFFFFF},
+                                                     {52, 19, 0},
+                                                     {52, 85, 0},
                                                      {52, 86, 0xFFFFFF}})
         EXPECT_EQ(png.pixel(c.x, c.y), c.color) << c.x << "," << c.y;
 }

@@ -135,8 +135,14 @@ TEST(FindNearest, DistanceToTheNearestPointOfTheOutline) {
     const struct {
         std::int32_t x, y, expected;
     } cases[] = {
-        {0, 0, 2500}, {2600, 0, 100}, {2500, 0, 0}, {0, -2400, 100}, {1768, 1768, 0},
-        {-2500, 39, 0}, {INT32_MAX, INT32_MAX, 999999}, {INT32_MIN, 0, 999999},
+        {0, 0, 2500},
+        {2600, 0, 100},
+        {2500, 0, 0},
+        {0, -2400, 100},
+        {1768, 1768, 0},
+        {-2500, 39, 0},
+        {INT32_MAX, INT32_MAX, 999999},
+        {INT32_MIN, 0, 999999},
     };
     // The coordinates are rounded, so a point of the circle can lie 0.01 mm
     // inside it.
@@ -165,9 +171,8 @@ TEST(FindDrillXY, PositionInsideTheEdge) {
         const tradiilist* l;
         std::int32_t angle, x, y;
     } cases[] = {
-        {&c, 0, 2350, 0},   {&c, 90, 0, 2350},   {&c, 180, -2350, 0}, {&c, 270, 0, -2350},
-        {&c, 45, 1662, 1662}, {&c, 360, 2350, 0}, {&c, -90, 0, -2350}, {&e, 0, 2350, 0},
-        {&e, 90, 0, 1350},  {&e, 180, -2350, 0},
+        {&c, 0, 2350, 0},   {&c, 90, 0, 2350},   {&c, 180, -2350, 0}, {&c, 270, 0, -2350}, {&c, 45, 1662, 1662},
+        {&c, 360, 2350, 0}, {&c, -90, 0, -2350}, {&e, 0, 2350, 0},    {&e, 90, 0, 1350},   {&e, 180, -2350, 0},
     };
     for (const auto& k : cases) {
         std::int32_t x = 77, y = 77;

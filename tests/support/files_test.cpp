@@ -50,8 +50,8 @@ protected:
             return renamehook_ ? renamehook_(from, to, replace) : realrename_(from, to, replace);
         });
         realrename_ = oldrename_;
-        oldmessage_ = setmessagecallback(
-            [this](std::string_view kind, std::string_view message, std::string_view explanation) {
+        oldmessage_ =
+            setmessagecallback([this](std::string_view kind, std::string_view message, std::string_view explanation) {
                 messages_.push_back({std::string(kind), std::string(message), std::string(explanation)});
                 if (onmessage_) onmessage_();
             });
@@ -220,8 +220,8 @@ TEST_F(FilesTest, TextFileLeftOpenIsWrittenOutWhenItGoesOutOfScope) {
 TEST_F(FilesTest, OpeningForReadFailsAtOnceWithFileNotFound) {
     write_file(path("plain"), "x");
     fs::create_directory(dir_.path() / "folder");
-    for (const std::string& name : {path("missing.txt"), path("nofolder/x.txt"), path("plain/x.txt"),
-                                   path("folder"), std::string("with\0nul", 8)}) {
+    for (const std::string& name : {path("missing.txt"), path("nofolder/x.txt"), path("plain/x.txt"), path("folder"),
+                                    std::string("with\0nul", 8)}) {
         SCOPED_TRACE(name);
         QVTLibiostatus = 0;
         ttextfile f;
@@ -265,11 +265,8 @@ TEST_F(FilesTest, OpeningForWriteTriesFourTimesWithPausesBelowOneSecond) {
         std::string name;
         int code;
     } cases[] = {
-        {path("nofolder/x.txt"), 3},
-        {path("plain/x.txt"), 3},
-        {path("folder"), 5},
-        {std::string("x\0y", 3), 123},
-        {path(std::string(300, 'n')), 3},
+        {path("nofolder/x.txt"), 3},   {path("plain/x.txt"), 3},         {path("folder"), 5},
+        {std::string("x\0y", 3), 123}, {path(std::string(300, 'n')), 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -364,11 +361,8 @@ TEST_F(FilesTest, SafeWriteKeepsThePermissionsOfTheFileItReplaces) {
         mode_t before;  // 0: no file yet
         mode_t after;
     } cases[] = {
-        {"new.csv", 0, newfilemode()},
-        {"private.csv", 0600, 0600},
-        {"group.csv", 0664, 0664},
-        {"odd.csv", 0604, 0604},
-        {"script.sh", 0750, 0750},
+        {"new.csv", 0, newfilemode()}, {"private.csv", 0600, 0600}, {"group.csv", 0664, 0664},
+        {"odd.csv", 0604, 0604},       {"script.sh", 0750, 0750},
     };
     const std::string bytes(100000, 'n');
     for (const auto& c : cases) {
@@ -685,13 +679,8 @@ TEST_F(FilesTest, SaveGoesThroughATemporaryName) {
         const char* name;
         int count;
     } cases[] = {
-        {"d.csv", 10000},
-        {"d.csv", 10001},
-        {"d.CsV", 10001},
-        {"d.txt", 10001},
-        {"d.csv.bak", 10001},
-        {"d.txt", 3},
-        {"d.txt", 0},
+        {"d.csv", 10000},     {"d.csv", 10001}, {"d.CsV", 10001}, {"d.txt", 10001},
+        {"d.csv.bak", 10001}, {"d.txt", 3},     {"d.txt", 0},
     };
     for (const bool earlierfile : {false, true}) {
         for (const auto& c : cases) {
@@ -943,14 +932,10 @@ TEST_F(FilesTest, SavingJoinedTextIsSavingItsLines) {
         tstringlist t;
         rlim_t sizelimit;  // 0: none
     } cases[] = {
-        {"dump.csv", numberedlines(3), 0},
-        {"job.oma", lines({"JOB=1", "TRCFMT=1;400;E;R;F", "R=2500;2501"}), 0},
-        {"job.oma", lines({"R=1", "JOB=1"}), 0},
-        {"job.oma", lines({"JOB=1", " R=1", "XR=2"}), 0},
-        {"job.csv", lines({"R=1"}), 0},
-        {"empty.csv", tstringlist(), 0},
-        {"big.csv", numberedlines(20000), 0},
-        {"cut.csv", numberedlines(20000), 1000},
+        {"dump.csv", numberedlines(3), 0},       {"job.oma", lines({"JOB=1", "TRCFMT=1;400;E;R;F", "R=2500;2501"}), 0},
+        {"job.oma", lines({"R=1", "JOB=1"}), 0}, {"job.oma", lines({"JOB=1", " R=1", "XR=2"}), 0},
+        {"job.csv", lines({"R=1"}), 0},          {"empty.csv", tstringlist(), 0},
+        {"big.csv", numberedlines(20000), 0},    {"cut.csv", numberedlines(20000), 1000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.t.count()));

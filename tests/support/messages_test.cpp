@@ -77,9 +77,8 @@ TEST_F(MessagesTest, SettingACallbackReturnsThePreviousOneAndEmptyBringsBackStan
 }
 
 TEST_F(MessagesTest, FailingCallbackDoesNotReachTheCaller) {
-    setmessagecallback([](std::string_view, std::string_view, std::string_view) {
-        throw std::runtime_error("display gone");
-    });
+    setmessagecallback(
+        [](std::string_view, std::string_view, std::string_view) { throw std::runtime_error("display gone"); });
     EXPECT_NO_THROW(ShowWarning("x", "y"));
 }
 

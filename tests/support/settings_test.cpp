@@ -38,8 +38,10 @@ protected:
     static void uselocaledir() { ::setenv("LOCPATH", localedir_->path().c_str(), 1); }
     void TearDown() override {
         for (int i = 0; i < kCount; ++i) {
-            if (saved_[i]) ::setenv(kVars[i], saved_[i]->c_str(), 1);
-            else ::unsetenv(kVars[i]);
+            if (saved_[i])
+                ::setenv(kVars[i], saved_[i]->c_str(), 1);
+            else
+                ::unsetenv(kVars[i]);
         }
         setregionalsettings('.');
     }
@@ -66,7 +68,10 @@ protected:
 };
 
 TEST_F(SettingsTest, OneDecimalMarkSetsEverySetting) {
-    struct Case { char mark; char list; };
+    struct Case {
+        char mark;
+        char list;
+    };
     for (const Case c : {Case{',', ';'}, Case{'.', ','}}) {
         setregionalsettings(c.mark);
         EXPECT_EQ(QVTFormatsettings().DecimalSeparator, c.mark);

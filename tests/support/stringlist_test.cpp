@@ -23,20 +23,24 @@ TEST(StringList, LookupOfTagFindsFirstRecordIgnoringCase) {
 
 TEST(StringList, LookupNeedsTheWholeTagFollowedByTheDelimiter) {
     tstringlist list;
-    for (const char* r : {"TRCFMT=1;400;E;R;F", "TRCFMT=1;400;E;L;F", "R=1", "RX=2", "EMPTY=",
-                          "NODELIM", "\xE9T\xE9= latin ", "=orphan"})
+    for (const char* r : {"TRCFMT=1;400;E;R;F", "TRCFMT=1;400;E;L;F", "R=1", "RX=2", "EMPTY=", "NODELIM",
+                          "\xE9T\xE9= latin ", "=orphan"})
         list.add(r);
 
-    struct Case { const char* tag; int index; const char* value; };
+    struct Case {
+        const char* tag;
+        int index;
+        const char* value;
+    };
     const std::vector<Case> cases = {
-        {"TRCFMT", 0, "1;400;E;R;F"},   // the first of two records
+        {"TRCFMT", 0, "1;400;E;R;F"},  // the first of two records
         {"trcfmt", 0, "1;400;E;R;F"},
-        {"TRC", -1, ""},                // a prefix of a tag is not the tag
+        {"TRC", -1, ""},  // a prefix of a tag is not the tag
         {"R", 2, "1"},
         {"RX", 3, "2"},
-        {"EMPTY", 4, ""},               // an empty value looks like a missing tag
+        {"EMPTY", 4, ""},  // an empty value looks like a missing tag
         {"NODELIM", -1, ""},
-        {"\xC9T\xC9", 6, " latin "},    // untrimmed; Latin-1 letters ignore case
+        {"\xC9T\xC9", 6, " latin "},  // untrimmed; Latin-1 letters ignore case
         {"", 7, "orphan"},
         {"MISSING", -1, ""},
     };
@@ -71,8 +75,7 @@ TEST(StringList, SortedListKeepsOrderWithoutRegardToCase) {
     tstringlist list(true, false);
     for (const char* s : {"delta", "Bravo", "alpha", "bravo", "Charlie", "BRAVO"}) list.add(s);
     // Equal texts keep the order in which they came.
-    EXPECT_EQ(entries(list),
-              (std::vector<std::string>{"alpha", "Bravo", "bravo", "BRAVO", "Charlie", "delta"}));
+    EXPECT_EQ(entries(list), (std::vector<std::string>{"alpha", "Bravo", "bravo", "BRAVO", "Charlie", "delta"}));
     EXPECT_EQ(list.add("beta"), 1);
     const int last = list.add("zulu");
     EXPECT_EQ(last, list.count() - 1);
@@ -113,7 +116,7 @@ TEST(StringList, SetValueReplacesAppendsOrDeletes) {
     EXPECT_EQ(entries(list), (std::vector<std::string>{"a=9", "B=2", "a=3"}));
     list.setvalue("C", "4");
     EXPECT_EQ(entries(list), (std::vector<std::string>{"a=9", "B=2", "a=3", "C=4"}));
-    list.setvalue("A", "");   // deletes only the first match
+    list.setvalue("A", "");  // deletes only the first match
     EXPECT_EQ(entries(list), (std::vector<std::string>{"B=2", "a=3", "C=4"}));
     list.setvalue("MISSING", "");
     EXPECT_EQ(list.count(), 3);

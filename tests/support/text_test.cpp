@@ -42,10 +42,14 @@ TEST_F(TextTest, SingleCharactersAndZeroOutsideTheText) {
     EXPECT_EQ(firstchar(""), '\0');
     EXPECT_EQ(lastchar(""), '\0');
 
-    struct Case { const char* s; int x; char expected; };
+    struct Case {
+        const char* s;
+        int x;
+        char expected;
+    };
     const std::vector<Case> cases = {
-        {"abc", 1, 'a'}, {"abc", 3, 'c'}, {"abc", 0, '\0'}, {"abc", -1, '\0'},
-        {"abc", 4, '\0'}, {"", 1, '\0'}, {"a\xE9", 2, '\xE9'},
+        {"abc", 1, 'a'},  {"abc", 3, 'c'}, {"abc", 0, '\0'},     {"abc", -1, '\0'},
+        {"abc", 4, '\0'}, {"", 1, '\0'},   {"a\xE9", 2, '\xE9'},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(extractcharfromstr(c.s, c.x), c.expected) << c.s << " at " << c.x;
@@ -53,14 +57,18 @@ TEST_F(TextTest, SingleCharactersAndZeroOutsideTheText) {
 }
 
 TEST_F(TextTest, AddTrailingDelimiter) {
-    struct Case { const char* s; char delim; const char* expected; };
+    struct Case {
+        const char* s;
+        char delim;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
         {"", '/', ""},
         {"/tmp", '/', "/tmp/"},
         {"/tmp/", '/', "/tmp/"},
         {"C:\\work\\", '\\', "C:\\work\\"},
         {"C:\\work", '\\', "C:\\work\\"},
-        {"a/b\\c", '\\', "a/b\\c/"},   // a forward slash anywhere wins
+        {"a/b\\c", '\\', "a/b\\c/"},    // a forward slash anywhere wins
         {"folder\\", '/', "folder\\"},  // either kind of slash at the end is kept
     };
     for (const auto& c : cases) {
@@ -69,11 +77,14 @@ TEST_F(TextTest, AddTrailingDelimiter) {
 }
 
 TEST_F(TextTest, UpcaseFoldsAsciiAndLatin1LettersOnly) {
-    struct Case { std::string s; std::string expected; };
+    struct Case {
+        std::string s;
+        std::string expected;
+    };
     const std::vector<Case> cases = {
         {"abc xyz 09", "ABC XYZ 09"},
-        {"\xE9t\xE9", "\xC9T\xC9"},            // e acute
-        {"\xE0\xFE", "\xC0\xDE"},              // first and last folded letters
+        {"\xE9t\xE9", "\xC9T\xC9"},                // e acute
+        {"\xE0\xFE", "\xC0\xDE"},                  // first and last folded letters
         {"\xF7\xFF\xDF\xB5", "\xF7\xFF\xDF\xB5"},  // division sign, y diaeresis, sharp s, micro
         {std::string("a\0b", 3), std::string("A\0B", 3)},
         {"", ""},
@@ -86,12 +97,15 @@ TEST_F(TextTest, UpcaseFoldsAsciiAndLatin1LettersOnly) {
 }
 
 TEST_F(TextTest, PartMatchComparesTheShorterWithTheStartOfTheLonger) {
-    struct Case { const char* a; const char* b; bool expected; };
+    struct Case {
+        const char* a;
+        const char* b;
+        bool expected;
+    };
     const std::vector<Case> cases = {
-        {"", "", true},     {"", "a", false},      {"a", "", false},
-        {"TRC", "trcfmt", true}, {"trcfmt", "TRC", true},
-        {"TRCX", "trcfmt", false}, {"abc", "ABC", true},
-        {"\xE9", "\xC9", false},  // only ASCII letters ignore case here
+        {"", "", true},          {"", "a", false},        {"a", "", false},
+        {"TRC", "trcfmt", true}, {"trcfmt", "TRC", true}, {"TRCX", "trcfmt", false},
+        {"abc", "ABC", true},    {"\xE9", "\xC9", false},  // only ASCII letters ignore case here
     };
     for (const auto& c : cases) {
         EXPECT_EQ(partmatchstr(c.a, c.b), c.expected) << c.a << " / " << c.b;
@@ -99,14 +113,19 @@ TEST_F(TextTest, PartMatchComparesTheShorterWithTheStartOfTheLonger) {
 }
 
 TEST_F(TextTest, ReplaceIgnoresCaseAndDoesNotOverlap) {
-    struct Case { const char* s; const char* oldtext; const char* newtext; const char* expected; };
+    struct Case {
+        const char* s;
+        const char* oldtext;
+        const char* newtext;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
         {"A|b|C", "|", "\r\n", "A\r\nb\r\nC"},
         {"AbB", "b", "x", "Axx"},
-        {"aaa", "aa", "X", "Xa"},           // left to right, no overlap
-        {"abc", "a", "aa", "aabc"},         // replacement is not searched again
-        {"abc", "", "x", "abc"},            // empty pattern changes nothing
-        {"abc", "abcd", "x", "abc"},        // pattern longer than text
+        {"aaa", "aa", "X", "Xa"},     // left to right, no overlap
+        {"abc", "a", "aa", "aabc"},   // replacement is not searched again
+        {"abc", "", "x", "abc"},      // empty pattern changes nothing
+        {"abc", "abcd", "x", "abc"},  // pattern longer than text
         {"Caf\xE9 CAF\xC9", "caf\xE9", "tea", "tea tea"},
         {"x=1;X=2", "x=", "", "1;2"},
         {"", "a", "b", ""},
@@ -122,7 +141,11 @@ TEST_F(TextTest, ReplaceIgnoresCaseAndDoesNotOverlap) {
 // ---- integers to text ----
 
 TEST_F(TextTest, IntegersToText) {
-    struct Case { std::int32_t i; const char* plain; const char* padded6; };
+    struct Case {
+        std::int32_t i;
+        const char* plain;
+        const char* padded6;
+    };
     const std::vector<Case> cases = {
         {0, "0", "     0"},
         {42, "42", "    42"},
@@ -143,17 +166,20 @@ TEST_F(TextTest, IntegersToText) {
 }
 
 TEST_F(TextTest, HundredthsToTextWithTwoDecimalsAndEightDigits) {
-    struct Case { std::int32_t i; const char* expected; };
+    struct Case {
+        std::int32_t i;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
         {1234, "12.34"},
         {-5, "-0.05"},
         {0, "0.00"},
         {100, "1.00"},
         {-100, "-1.00"},
-        {99999999, "999999.99"},      // 8 digits: kept whole
-        {123456789, "1234567.90"},    // 9 digits: the last one lost
+        {99999999, "999999.99"},    // 8 digits: kept whole
+        {123456789, "1234567.90"},  // 9 digits: the last one lost
         {123456784, "1234567.80"},
-        {123456785, "1234567.80"},    // a tie goes to the even neighbour
+        {123456785, "1234567.80"},  // a tie goes to the even neighbour
         {123456795, "1234568.00"},
         {-123456785, "-1234567.80"},
         {1234567850, "12345678.00"},
@@ -175,29 +201,34 @@ TEST_F(TextTest, HundredthsToTextWithTwoDecimalsAndEightDigits) {
 // ---- reals to text ----
 
 TEST_F(TextTest, RealsToFixedText) {
-    struct Case { long double f; int l; int p; const char* expected; };
+    struct Case {
+        long double f;
+        int l;
+        int p;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
         {0.0L, 2, 16, "0.00"},
         {1.0L, 2, 16, "1.00"},
         {-1.5L, 2, 16, "-1.50"},
         {123.456L, 2, 16, "123.46"},
         {123.456L, 0, 16, "123"},
-        {2.5L, 0, 16, "2"},              // an exact tie goes to the even digit
+        {2.5L, 0, 16, "2"},  // an exact tie goes to the even digit
         {3.5L, 0, 16, "4"},
         {0.125L, 2, 16, "0.12"},
         {0.375L, 2, 16, "0.38"},
         {0.1L, 2, 16, "0.10"},
-        {123.456L, 4, 3, "123.0000"},    // 3 significant digits, padded to 4 decimals
+        {123.456L, 4, 3, "123.0000"},  // 3 significant digits, padded to 4 decimals
         {0.000123456L, 6, 2, "0.000120"},
         {0.000123456L, 2, 16, "0.00"},
-        {9.996L, 2, 3, "10.00"},         // rounding carries into the integer part
-        {1234.56L, 1, 4, "1235.0"},      // the precision is the coarser place
-        {1.23499L, 2, 4, "1.23"},        // rounded once: not 1.235, then 1.24
-        {-0.001L, 2, 16, "0.00"},        // no sign in front of zero
+        {9.996L, 2, 3, "10.00"},     // rounding carries into the integer part
+        {1234.56L, 1, 4, "1235.0"},  // the precision is the coarser place
+        {1.23499L, 2, 4, "1.23"},    // rounded once: not 1.235, then 1.24
+        {-0.001L, 2, 16, "0.00"},    // no sign in front of zero
         {-0.0L, 2, 16, "0.00"},
         {-0.006L, 2, 16, "-0.01"},
         {21474836.47L, 2, 16, "21474836.47"},
-        {1.0L, -1, 16, "1"},             // decimals below 0 count as 0
+        {1.0L, -1, 16, "1"},                     // decimals below 0 count as 0
         {1.0L, 30, 16, "1.000000000000000000"},  // and above 18 as 18
     };
     for (const auto& c : cases) {
@@ -206,14 +237,19 @@ TEST_F(TextTest, RealsToFixedText) {
 }
 
 TEST_F(TextTest, RealsTooWideForThePrecisionUseTheScientificForm) {
-    struct Case { long double f; int l; int p; const char* expected; };
+    struct Case {
+        long double f;
+        int l;
+        int p;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
         {1e20L, 2, 15, "1.00000000000000E+020"},
         {-1e20L, 2, 15, "-1.00000000000000E+020"},
         {123456.0L, 2, 3, "1.23E+005"},
-        {999.6L, 2, 3, "1.00E+003"},       // rounds up past the precision
+        {999.6L, 2, 3, "1.00E+003"},  // rounds up past the precision
         {999.4L, 2, 3, "999.00"},
-        {12.0L, 2, 1, "1E+001"},           // one digit: no decimal mark
+        {12.0L, 2, 1, "1E+001"},  // one digit: no decimal mark
         {1.5e300L, 2, 4, "1.500E+300"},
         {1e1000L, 2, 2, "1.0E+1000"},
     };
@@ -238,10 +274,12 @@ TEST_F(TextTest, RealsFollowTheSystemDecimalMark) {
 }
 
 TEST_F(TextTest, RealToTextHasTwoDecimalsAndNoBlanks) {
-    struct Case { double r; const char* expected; };
+    struct Case {
+        double r;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
-        {0.0, "0.00"}, {17.5, "17.50"}, {-0.05, "-0.05"}, {1234567.891, "1234567.89"},
-        {1e20, "1.000000000000000E+020"},
+        {0.0, "0.00"}, {17.5, "17.50"}, {-0.05, "-0.05"}, {1234567.891, "1234567.89"}, {1e20, "1.000000000000000E+020"},
     };
     for (const auto& c : cases) EXPECT_EQ(xrealtostr(c.r), c.expected) << c.r;
 }
@@ -250,10 +288,36 @@ TEST_F(TextTest, RealToTextHasTwoDecimalsAndNoBlanks) {
 // gives: ties, values just off a tie, zeros of either sign, both decimal
 // marks, and a spread of values of every size.
 TEST_F(TextTest, RealToTextGivesWhatTheGeneralRouteGives) {
-    std::vector<double> values = {0.0, -0.0, 1, -1, 2500, -2500, 0.125, 0.375, -0.125, 2.675, 1.005, 0.005,
-                                  -0.005, -0.004, 0.015, 359.995, 123.456, 2147483647.0, -2147483648.0,
-                                  99999999999999.0, 99999999999999.99, -99999999999999.99, 100000000000000.0,
-                                  9007199254740992.0, 1e20, 0.5, -0.5, 2.5, 1e-300, -1e-300};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1,
+                                  -1,
+                                  2500,
+                                  -2500,
+                                  0.125,
+                                  0.375,
+                                  -0.125,
+                                  2.675,
+                                  1.005,
+                                  0.005,
+                                  -0.005,
+                                  -0.004,
+                                  0.015,
+                                  359.995,
+                                  123.456,
+                                  2147483647.0,
+                                  -2147483648.0,
+                                  99999999999999.0,
+                                  99999999999999.99,
+                                  -99999999999999.99,
+                                  100000000000000.0,
+                                  9007199254740992.0,
+                                  1e20,
+                                  0.5,
+                                  -0.5,
+                                  2.5,
+                                  1e-300,
+                                  -1e-300};
     std::mt19937_64 random(42);
     for (int i = 0; i < 2000; ++i) {
         const double magnitude = std::pow(10.0, static_cast<double>(random() % 17) - 2);
@@ -278,11 +342,15 @@ TEST_F(TextTest, RealToTextGivesWhatTheGeneralRouteGives) {
 // ---- text to numbers ----
 
 TEST_F(TextTest, DecimalMarkIsSwappedOnlyWhenOneKindIsPresent) {
-    struct Case { const char* s; const char* withpoint; const char* withcomma; };
+    struct Case {
+        const char* s;
+        const char* withpoint;
+        const char* withcomma;
+    };
     const std::vector<Case> cases = {
         {"12,5", "12.5", "12,5"},
         {"12.5", "12.5", "12,5"},
-        {"1,2,3", "1.2,3", "1,2,3"},   // only the first is swapped
+        {"1,2,3", "1.2,3", "1,2,3"},  // only the first is swapped
         {"1.2.3", "1.2.3", "1,2.3"},
         {"1,234.5", "1,234.5", "1,234.5"},  // both kinds: unchanged
         {"", "", ""},
@@ -312,11 +380,11 @@ const std::vector<RealCase> kRealsEitherMark = {
     {" 2.50 ", 2.5, 250, 2},
     {"\t7\r\n", 7, 700, 7},
     {"3.5", 3.5, 350, 4},
-    {"-2.5", -2.5, -250, -2},   // a tie goes to the even neighbour
+    {"-2.5", -2.5, -250, -2},  // a tie goes to the even neighbour
     {"-3.5", -3.5, -350, -4},
     {"+1.25", 1.25, 125, 1},
-    {"0.125", 0.125, 12, 0},    // 12.5 hundredths: to the even 12
-    {"0.375", 0.375, 38, 0},    // 37.5 hundredths: to the even 38
+    {"0.125", 0.125, 12, 0},  // 12.5 hundredths: to the even 12
+    {"0.375", 0.375, 38, 0},  // 37.5 hundredths: to the even 38
     {"5.", 5, 500, 5},
     {".5", 0.5, 50, 0},
     {"1e3", 1000, 100000, 1000},
@@ -326,7 +394,7 @@ const std::vector<RealCase> kRealsEitherMark = {
     // unreadable: 0 everywhere
     {"", 0, 0, 0},
     {"   ", 0, 0, 0},
-    {"1,234.5", 0, 0, 0},       // both marks
+    {"1,234.5", 0, 0, 0},  // both marks
     {"1.2.3", 0, 0, 0},
     {"abc", 0, 0, 0},
     {"12abc", 0, 0, 0},
@@ -340,7 +408,7 @@ const std::vector<RealCase> kRealsEitherMark = {
     {"-infinity", 0, 0, 0},
     {"nan", 0, 0, 0},
     {"0x1p3", 0, 0, 0},
-    {"1e400", 0, 0, 0},         // beyond the range of a double
+    {"1e400", 0, 0, 0},  // beyond the range of a double
     {"1e99999", 0, 0, 0},
 };
 
@@ -364,7 +432,7 @@ TEST_F(TextTest, ReadingRealsAtTheLimitsOfThirtyTwoBits) {
         {"21474836.4749", 21474836.4749, kMax32, 21474836},
         {"2147483647", 2147483647.0, 0, kMax32},
         {"2147483647.4", 2147483647.4, 0, kMax32},
-        {"2147483647.5", 2147483647.5, 0, 0},   // rounds to 2^31: outside
+        {"2147483647.5", 2147483647.5, 0, 0},  // rounds to 2^31: outside
         {"-2147483648", -2147483648.0, 0, kMin32},
         {"-2147483648.5", -2147483648.5, 0, kMin32},  // the tie goes to the even -2^31
         {"-2147483649", -2147483649.0, 0, 0},
@@ -385,9 +453,24 @@ TEST_F(TextTest, ReadingRealsAtTheLimitsOfThirtyTwoBits) {
 // route to the same number, so the two must agree to the last bit.
 TEST_F(TextTest, PlainDecimalsReadAsTheGeneralRouteReadsThem) {
     std::mt19937_64 random(20261210);
-    std::vector<std::string> texts = {"0", "-0", "-0.00", "1.40", "3.25", "-22.00", "0.005", "1.005", "2.675",
-                                      "21474836.47", "21474836.48", "-21474836.48", "-21474836.49",
-                                      "999999999999999999", "99999999999.99", "100000000000", "0.1", "0.7"};
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "-0.00",
+                                      "1.40",
+                                      "3.25",
+                                      "-22.00",
+                                      "0.005",
+                                      "1.005",
+                                      "2.675",
+                                      "21474836.47",
+                                      "21474836.48",
+                                      "-21474836.48",
+                                      "-21474836.49",
+                                      "999999999999999999",
+                                      "99999999999.99",
+                                      "100000000000",
+                                      "0.1",
+                                      "0.7"};
     for (int k = 0; k < 20000; ++k) {
         const int digits = 1 + static_cast<int>(random() % 18);
         std::string t = random() % 2 ? "-" : "";
@@ -432,18 +515,48 @@ TEST_F(TextTest, LongNumberTextsReadLikeShortOnes) {
 }
 
 TEST_F(TextTest, ReadingWholeNumbers) {
-    struct Case { const char* text; std::int32_t expected; };
+    struct Case {
+        const char* text;
+        std::int32_t expected;
+    };
     const std::vector<Case> cases = {
-        {"42", 42}, {"+42", 42}, {"-42", -42}, {" \t42 \r\n", 42}, {"007", 7},
-        {"2147483647", kMax32}, {"-2147483648", kMin32},
-        {"2147483648", 0}, {"-2147483649", 0}, {"99999999999999999999", 0},
-        {"$FF", 255}, {"$ff", 255}, {"x1F", 31}, {"X1f", 31}, {"0x10", 16}, {"0X10", 16},
-        {"-$10", -16}, {"+0x7FFFFFFF", kMax32},
-        {"$FFFFFFFF", -1}, {"$80000000", kMin32}, {"$00000000FF", 255},
+        {"42", 42},
+        {"+42", 42},
+        {"-42", -42},
+        {" \t42 \r\n", 42},
+        {"007", 7},
+        {"2147483647", kMax32},
+        {"-2147483648", kMin32},
+        {"2147483648", 0},
+        {"-2147483649", 0},
+        {"99999999999999999999", 0},
+        {"$FF", 255},
+        {"$ff", 255},
+        {"x1F", 31},
+        {"X1f", 31},
+        {"0x10", 16},
+        {"0X10", 16},
+        {"-$10", -16},
+        {"+0x7FFFFFFF", kMax32},
+        {"$FFFFFFFF", -1},
+        {"$80000000", kMin32},
+        {"$00000000FF", 255},
         {"$100000000", 0},
-        {"42abc", 0}, {"4 2", 0}, {"12.5", 0}, {"12,5", 0}, {"1e3", 0},
-        {"", 0}, {"   ", 0}, {"+", 0}, {"-", 0}, {"$", 0}, {"0x", 0}, {"$G", 0}, {"--1", 0},
-        {"0", 0}, {"-0", 0},
+        {"42abc", 0},
+        {"4 2", 0},
+        {"12.5", 0},
+        {"12,5", 0},
+        {"1e3", 0},
+        {"", 0},
+        {"   ", 0},
+        {"+", 0},
+        {"-", 0},
+        {"$", 0},
+        {"0x", 0},
+        {"$G", 0},
+        {"--1", 0},
+        {"0", 0},
+        {"-0", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(xstrtoint(c.text), c.expected) << "'" << c.text << "'";
@@ -451,14 +564,16 @@ TEST_F(TextTest, ReadingWholeNumbers) {
 }
 
 TEST_F(TextTest, NumberTest) {
-    struct Case { const char* text; bool numeric; bool specified; };
+    struct Case {
+        const char* text;
+        bool numeric;
+        bool specified;
+    };
     const std::vector<Case> cases = {
-        {"", true, false},
-        {"   ", true, true},  // only the empty text is unspecified
-        {"-5", true, true}, {"5.", true, true}, {".5", true, true}, {"1,5", true, true},
-        {" 12 ", true, true}, {"+0.25", true, true},
-        {"1.2.3", false, false}, {"1,5.2", false, false}, {"+", false, false},
-        {"-", false, false}, {"5-", false, false}, {"1e5", false, false},
+        {"", true, false},     {"   ", true, true},  // only the empty text is unspecified
+        {"-5", true, true},    {"5.", true, true},    {".5", true, true},      {"1,5", true, true},
+        {" 12 ", true, true},  {"+0.25", true, true}, {"1.2.3", false, false}, {"1,5.2", false, false},
+        {"+", false, false},   {"-", false, false},   {"5-", false, false},    {"1e5", false, false},
         {"1 5", false, false}, {"abc", false, false},
     };
     for (const auto& c : cases) {
@@ -470,7 +585,12 @@ TEST_F(TextTest, NumberTest) {
 // ---- tags and values ----
 
 TEST_F(TextTest, TagAndValueParts) {
-    struct Case { const char* s; const char* tag; const char* value; const char* rawvalue; };
+    struct Case {
+        const char* s;
+        const char* tag;
+        const char* value;
+        const char* rawvalue;
+    };
     const std::vector<Case> cases = {
         {"TAG= x ", "TAG", "x", " x "},
         {"TRCFMT=1;400;E;R;F", "TRCFMT", "1;400;E;R;F", "1;400;E;R;F"},
@@ -497,17 +617,21 @@ TEST_F(TextTest, RightAndLeftPairWithPoints) {
 // ---- delimited lists ----
 
 TEST_F(TextTest, SplittingDelimitedLines) {
-    struct Case { std::string s; char d; std::vector<std::string> expected; };
+    struct Case {
+        std::string s;
+        char d;
+        std::vector<std::string> expected;
+    };
     const std::vector<Case> cases = {
         {"a;b;c", ';', {"a", "b", "c"}},
         {"a;;b", ';', {"a", "", "b"}},
-        {"a;b;", ';', {"a", "b"}},              // no empty last field
+        {"a;b;", ';', {"a", "b"}},  // no empty last field
         {";a", ';', {"", "a"}},
         {"\"x;y\"", ';', {"x;y"}},
         {"\"x;y\";z", ';', {"x;y", "z"}},
         {"a\"b;c", ';', {"a\"b", "c"}},         // a quote inside a field is plain text
-        {"\"\"", ';', {""}},                     // an empty first field written as ""
-        {"\"", ';', {""}},                       // a lone quote becomes empty
+        {"\"\"", ';', {""}},                    // an empty first field written as ""
+        {"\"", ';', {""}},                      // a lone quote becomes empty
         {"\"a\"\"b\"", ';', {"a\"\"b"}},        // doubled quotes are not reduced
         {"\"open;rest", ';', {"\"open;rest"}},  // an unclosed quote runs to the end
         {"1,2,3", ',', {"1", "2", "3"}},
@@ -534,10 +658,14 @@ TEST_F(TextTest, SplittingDelimitedLines) {
 }
 
 TEST_F(TextTest, JoiningLists) {
-    struct Case { std::vector<std::string> items; char d; const char* expected; };
+    struct Case {
+        std::vector<std::string> items;
+        char d;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
         {{"a", "b", "c"}, ';', "a;b;c"},
-        {{"", "b"}, ';', "\"\";b"},        // an empty first entry is kept
+        {{"", "b"}, ';', "\"\";b"},  // an empty first entry is kept
         {{"a", "", "b"}, ';', "a;;b"},
         {{"x;y", "z"}, ';', "\"x;y\";z"},
         {{"\"x;y\"", "z"}, ';', "\"x;y\";z"},  // already quoted
@@ -576,10 +704,14 @@ TEST_F(TextTest, ListEntryOutsideTheListIsEmpty) {
 }
 
 TEST_F(TextTest, AddingFieldsToADelimitedLine) {
-    struct Case { const char* target; std::string toadd; const char* expected; };
+    struct Case {
+        const char* target;
+        std::string toadd;
+        const char* expected;
+    };
     const std::vector<Case> cases = {
-        {"", "", " "},                       // a single blank, not nothing
-        {"", std::string(1, '\0'), " "},     // character 0 alone counts as empty
+        {"", "", " "},                    // a single blank, not nothing
+        {"", std::string(1, '\0'), " "},  // character 0 alone counts as empty
         {"", "a", "a"},
         {"a", "b", "a;b"},
         {"a", "", "a;"},
@@ -618,7 +750,9 @@ TEST_F(TextTest, EightBitTextBecomesCharactersOfTheSameCode) {
 }
 
 TEST_F(TextTest, CharactersBeyondLatin1KeepTheirLowByteAfterAZero) {
-    EXPECT_EQ(StringtoAnsistring(u"a\u0141b"), std::string("a\0\x41" "b", 4));
+    EXPECT_EQ(StringtoAnsistring(u"a\u0141b"), std::string("a\0\x41"
+                                                           "b",
+                                                           4));
     EXPECT_EQ(StringtoAnsistring(u"\u20AC"), std::string("\0\xAC", 2));
     EXPECT_EQ(StringtoAnsistring(u""), "");
 }
@@ -630,9 +764,9 @@ TEST(TextEncoding, Latin1BecomesUtf8AndUtf8IsRecognised) {
     } const conversions[] = {
         {"", ""},
         {"JOB=1;R", "JOB=1;R"},
-        {"\xE9", "\xC3\xA9"},                     // e acute
-        {"\x80\xFF", "\xC2\x80\xC3\xBF"},      // the ends of the upper half
-        {"a\0b\x7F"s, "a\0b\x7F"s},             // control bytes stay as they are
+        {"\xE9", "\xC3\xA9"},              // e acute
+        {"\x80\xFF", "\xC2\x80\xC3\xBF"},  // the ends of the upper half
+        {"a\0b\x7F"s, "a\0b\x7F"s},        // control bytes stay as they are
     };
     for (const Case& c : conversions) {
         EXPECT_EQ(latin1toutf8(c.latin1), c.utf8) << c.latin1;

@@ -36,7 +36,7 @@ TEST(ThreadState, IoCodesAndCopyMessageArePerThread) {
     });
     other.join();
 
-    EXPECT_EQ(codethere, 2);    // file not found
+    EXPECT_EQ(codethere, 2);  // file not found
     EXPECT_EQ(statusthere, 2);
     EXPECT_FALSE(messagethere.empty());
     // Nothing of it shows here.

@@ -14,11 +14,11 @@
 namespace kestrune {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using fixtures::anglesof;
 using fixtures::radiiof;
 using fixtures::recordsof;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using Radii = std::vector<std::int32_t>;
 using Records = std::vector<std::string>;
 
@@ -56,8 +56,7 @@ TEST_F(Conversions, RecordsHoldTenValuesAndALastShorterOne) {
         std::size_t records;
         std::size_t lastvalues;
     };
-    const tcase cases[] = {{0, 0, 0}, {1, 1, 1}, {9, 1, 9}, {10, 1, 10}, {11, 2, 1},
-                           {400, 40, 10}, {405, 41, 5}};
+    const tcase cases[] = {{0, 0, 0}, {1, 1, 1}, {9, 1, 9}, {10, 1, 10}, {11, 2, 1}, {400, 40, 10}, {405, 41, 5}};
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.points);
         const tradiilist r = evenlist(c.points, "1;400;E;R;F");
@@ -70,8 +69,10 @@ TEST_F(Conversions, RecordsHoldTenValuesAndALastShorterOne) {
         for (int k = 0; k < out.count(); ++k) {
             ASSERT_EQ(out[k].rfind("R=", 0), 0u) << out[k];
             const Records fields = fieldsof(out[k]);
-            if (k + 1 < out.count()) EXPECT_EQ(fields.size(), 10u);
-            else EXPECT_EQ(fields.size(), c.lastvalues);
+            if (k + 1 < out.count())
+                EXPECT_EQ(fields.size(), 10u);
+            else
+                EXPECT_EQ(fields.size(), c.lastvalues);
             for (const std::string& f : fields) values.push_back(std::stoi(f));
         }
         EXPECT_EQ(values, radiiof(r));
@@ -109,9 +110,8 @@ TEST_F(Conversions, UnevenTracesGetAngleRecordsRoundedHalfToEven) {
     for (double a : angles) r.addradiilist(a, 2500);
     tstringlist out;
     ASSERT_TRUE(r.makeasciiradiilist(out, true));
-    EXPECT_THAT(recordsof(out),
-                ElementsAre("R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500", "R=2500;2500",
-                            "A=0;1212;1238;4550;9000;9000;18000;20025;27000;30000", "A=33000;36000"));
+    EXPECT_THAT(recordsof(out), ElementsAre("R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500", "R=2500;2500",
+                                            "A=0;1212;1238;4550;9000;9000;18000;20025;27000;30000", "A=33000;36000"));
 
     // The Z pass writes Z and ZA records.
     ASSERT_TRUE(r.makeasciiradiilist(out, false));

@@ -20,8 +20,6 @@
 namespace kestrune {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using fixtures::anglesof;
 using fixtures::ascii;
 using fixtures::concat;
@@ -29,10 +27,12 @@ using fixtures::listof;
 using fixtures::outline;
 using fixtures::radiiof;
 using fixtures::trace;
-using kestrune::testing::TempDir;
 using kestrune::testing::read_file;
 using kestrune::testing::real_samples_dir;
+using kestrune::testing::TempDir;
 using kestrune::testing::write_file;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using Radii = std::vector<std::int32_t>;
 using Records = std::vector<std::string>;
 
@@ -61,8 +61,8 @@ struct Extraction : Regional {
 // ---------------------------------------------------------------- traces
 
 TEST_F(Extraction, TenPointTraceHasNoCircumferenceCountCheckOrDrills) {
-    ASSERT_TRUE(run({"CIRC=150", "DRILLE=R;C;1;1;1", "TRCFMT=1;10;E;R;F",
-                     "R=2500;2510;2520;2530;2540;2550;2560;2570;2580;2590"}));
+    ASSERT_TRUE(run(
+        {"CIRC=150", "DRILLE=R;C;1;1;1", "TRCFMT=1;10;E;R;F", "R=2500;2510;2520;2530;2540;2550;2560;2570;2580;2590"}));
     EXPECT_THAT(radiiof(right), ElementsAre(2500, 2510, 2520, 2530, 2540, 2550, 2560, 2570, 2580, 2590));
     EXPECT_THAT(anglesof(right), ElementsAre(0, 36, 72, 108, 144, 180, 216, 252, 288, 324));
     EXPECT_EQ(right.fcirc, 0);
@@ -262,7 +262,8 @@ TEST_F(Extraction, FormatFieldsWithBlanksAroundThemReadAsTrimmed) {
             return concat({out, trace("1; 400 ;E; L ;F", l)});
         };
         tradiilist plain, plainright, plainleft, padded, right, left;
-        ASSERT_TRUE(plain.extractradiilistfromomalist2(listof(records(f.plain)), &plainright, &plainleft, true)) << f.padded;
+        ASSERT_TRUE(plain.extractradiilistfromomalist2(listof(records(f.plain)), &plainright, &plainleft, true))
+            << f.padded;
         ASSERT_TRUE(padded.extractradiilistfromomalist2(listof(records(f.padded)), &right, &left, true)) << f.padded;
         EXPECT_THAT(radiiof(right), ElementsAreArray(r)) << f.padded;
         EXPECT_THAT(anglesof(right), ElementsAreArray(anglesof(plainright))) << f.padded;
@@ -280,8 +281,8 @@ TEST_F(Extraction, FormatFieldsWithBlanksAroundThemReadAsTrimmed) {
 
 TEST_F(Extraction, CribDataIsNotTraceData) {
     const Radii r = outline(11, 2400), crib = outline(11, 3000), l = outline(11, 2600);
-    ASSERT_TRUE(run(concat({trace("1;11;E;R;F", r), trace("1;11;E;R;F", crib, "R", "CRIBFMT"),
-                            trace("1;11;E;L;F", l)})));
+    ASSERT_TRUE(
+        run(concat({trace("1;11;E;R;F", r), trace("1;11;E;R;F", crib, "R", "CRIBFMT"), trace("1;11;E;L;F", l)})));
     EXPECT_THAT(radiiof(right), ElementsAreArray(r));
     EXPECT_THAT(radiiof(left), ElementsAreArray(l));
     EXPECT_FALSE(right.multipletrcfmt);
@@ -340,8 +341,8 @@ TEST_F(Extraction, BridgeTable) {
     for (const ValueCase& c : cases) {
         tradiilist res, rl, ll;
         res.dbl = 999;
-        ASSERT_TRUE(res.extractradiilistfromomalist2(listof(concat({c.records, trace("1;11;E;R;F", outline(11))})),
-                                                     &rl, &ll, true));
+        ASSERT_TRUE(res.extractradiilistfromomalist2(listof(concat({c.records, trace("1;11;E;R;F", outline(11))})), &rl,
+                                                     &ll, true));
         EXPECT_EQ(res.dbl, c.expected) << c.name;
         EXPECT_EQ(rl.dbl, c.expected) << c.name;
     }
@@ -356,8 +357,8 @@ TEST_F(Extraction, CircumferenceTable) {
     for (const Case& c : cases) {
         tradiilist res, rl, ll;
         ASSERT_TRUE(res.extractradiilistfromomalist2(
-            listof(concat({{c.record}, trace("1;11;E;R;F", outline(11)), trace("1;11;E;L;F", outline(11))})), &rl,
-            &ll, true));
+            listof(concat({{c.record}, trace("1;11;E;R;F", outline(11)), trace("1;11;E;L;F", outline(11))})), &rl, &ll,
+            true));
         EXPECT_EQ(rl.omacirc, c.right) << c.record;
         EXPECT_EQ(rl.fcirc, c.right) << c.record;
         EXPECT_EQ(ll.omacirc, c.left) << c.record;
@@ -380,7 +381,8 @@ TEST_F(Extraction, PrivateRecords) {
 
 TEST_F(Extraction, DrillRecordsGoToEveryTracedEye) {
     left.drilleye = 'R';
-    ASSERT_TRUE(run(concat({{"DRILLE=R;C;1;1;1", "DRILL=L;C;2;2;2"}, trace("1;11;E;R;F", outline(11)),
+    ASSERT_TRUE(run(concat({{"DRILLE=R;C;1;1;1", "DRILL=L;C;2;2;2"},
+                            trace("1;11;E;R;F", outline(11)),
                             trace("1;11;E;L;F", outline(11))})));
     EXPECT_THAT(result.drawdrilllist.items(), ElementsAre("DRILLE=R;C;1;1;1", "DRILL=L;C;2;2;2"));
     EXPECT_EQ(right.drawdrilllist.items(), result.drawdrilllist.items());
@@ -424,10 +426,8 @@ TEST_F(Extraction, AsciiFields) {
         bool suspect;
     };
     const Case cases[] = {
-        {"2500;;2510", {2500, 0, 2510}, true},
-        {"2500;2510;", {2500, 2510}, false},
-        {" 2500 ;2510", {2500, 2510}, false},
-        {";", {0}, true},
+        {"2500;;2510", {2500, 0, 2510}, true}, {"2500;2510;", {2500, 2510}, false},
+        {" 2500 ;2510", {2500, 2510}, false},  {";", {0}, true},
         {"25.5;2510", {0, 2510}, true},
     };
     for (const Case& c : cases) {
@@ -483,10 +483,16 @@ TEST_F(Extraction, AsciiRecordsDecodeExactlyAsFieldByFieldReading) {
         {"plain", "12", {"2500;2510;2520;2530;2540", "2550;2560;2570;2580;2590;2600;2610"}, false, false},
         {"blanks, tabs and signs", "8", {" 2500;2510 ;\t2520;+2530;-2540;- 2550;+-2560;  "}, false, false},
         {"empty fields", "9", {";;2500;;", ";", "2500;;2510;"}, false, false},
-        {"nine digits and more", "7",
-         {"000002500;0000002500;999999999;1000000000;2147483647;2147483648;-2147483648"}, false, false},
-        {"overflow and wrapping runs of digits", "4",
-         {"99999999999999999999;-2147483649;4294967296;18446744073709551617"}, false, false},
+        {"nine digits and more",
+         "7",
+         {"000002500;0000002500;999999999;1000000000;2147483647;2147483648;-2147483648"},
+         false,
+         false},
+        {"overflow and wrapping runs of digits",
+         "4",
+         {"99999999999999999999;-2147483649;4294967296;18446744073709551617"},
+         false,
+         false},
         {"hexadecimal and junk", "8", {"$9C4;0x9C4;x9C4;25a;25.5;2,5;0x;$"}, false, false},
         {"radii outside the element layout", "6", {"99999;100000;-9999;-10000;123456789;-5"}, false, false},
         {"z values", "6", {"0;30;-30;100;151;-2147483648"}, false, true},
@@ -494,7 +500,11 @@ TEST_F(Extraction, AsciiRecordsDecodeExactlyAsFieldByFieldReading) {
         {"surplus records are skipped", "3", {"2500;2510;2520", "2530;2540"}, false, false},
         {"surplus records when checking go past the turn", "3", {"2500;2510;2520", "2530;2540", "2550"}, true, false},
         {"fewer fields than declared", "1000", {"2500;2510", "2520"}, false, false},
-        {"counts that put angles on half thousandths", "128", {"2500;2501;2502;2503;2504;2505;2506;2507"}, false, false},
+        {"counts that put angles on half thousandths",
+         "128",
+         {"2500;2501;2502;2503;2504;2505;2506;2507"},
+         false,
+         false},
         {"count of seven", "7", {"2500;2501;2502;2503;2504;2505;2506"}, false, false},
         {"largest count", "2147483647", {"2500;2501;2502"}, false, false},
         {"count with blanks and sign", " +5 ", {"2500;2501;2502;2503;2504;2505"}, false, false},
@@ -520,8 +530,9 @@ TEST_F(Extraction, AsciiRecordsDecodeExactlyAsFieldByFieldReading) {
 
 TEST_F(Extraction, RandomAsciiRecordsDecodeExactlyAsFieldByFieldReading) {
     std::mt19937 rng(20261210);
-    const std::vector<std::string> odd = {"", " ", "+", "-", "0", "-0", "$FF", "0x10", "1e3", "2.5", "12a",
-                                          "2147483647", "2147483648", "-2147483648", "0000000001", "100000"};
+    const std::vector<std::string> odd = {"",           " ",           "+",          "-",     "0",   "-0",
+                                          "$FF",        "0x10",        "1e3",        "2.5",   "12a", "2147483647",
+                                          "2147483648", "-2147483648", "0000000001", "100000"};
     const std::int32_t counts[] = {1, 3, 7, 12, 100, 128, 360, 999, 1000, 1024, 4096};
     for (int round = 0; round < 300; ++round) {
         const std::int32_t declared = counts[rng() % std::size(counts)];
@@ -550,8 +561,9 @@ TEST_F(Extraction, FormatTextsAreReadAsDelimitedFields) {
     // The notation and the count as delimitedfield reads them, quotes and
     // all, decide what a record gives; blanks around the notation do not.
     const char* const formats[] = {
-        "1;4;E;R;F", "1;4", "1;4;", "1;;E", "1;", "1", ";4;E", ";;", "", " 1;4", "1; 4 ;E",
-        "\"1\";4;E", "1;\"4\";E", "\"1;4\";5;E", "1;\"4;5\";E", "1;\"\";E", "\"\";4", "1;\"", "3;4;E", "x;4",
+        "1;4;E;R;F",   "1;4",      "1;4;",   "1;;E",    "1;",        "1",         ";4;E",
+        ";;",          "",         " 1;4",   "1; 4 ;E", "\"1\";4;E", "1;\"4\";E", "\"1;4\";5;E",
+        "1;\"4;5\";E", "1;\"\";E", "\"\";4", "1;\"",    "3;4;E",     "x;4",
     };
     for (const char* format : formats) {
         std::string_view notation, countfield;
@@ -588,7 +600,8 @@ TEST_F(Extraction, ResultListLeftByAStoppedExtractionHoldsTheRightEyeAtItsOwnCou
     ASSERT_EQ(right.readcount(), 13);
 
     tradiilist expected;
-    for (int i = 0; i < 13; ++i) expected.addradiilist(static_cast<double>(i) / 13 * 360.0, right.extractradiuselement(i));
+    for (int i = 0; i < 13; ++i)
+        expected.addradiilist(static_cast<double>(i) / 13 * 360.0, right.extractradiuselement(i));
     expectsamelists(result, expected, "stopped extraction");
 
     // A second right block that stops the extraction: the result list holds
@@ -600,7 +613,8 @@ TEST_F(Extraction, ResultListLeftByAStoppedExtractionHoldsTheRightEyeAtItsOwnCou
     EXPECT_FALSE(stopped.extractradiilistfromomalist2(listof(again), &rl, &ll, true));
     EXPECT_EQ(rl.readcount(), 0);
     tradiilist firstblock;
-    for (int i = 0; i < 12; ++i) firstblock.addradiilist(static_cast<double>(i) / 12 * 360.0, first[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 12; ++i)
+        firstblock.addradiilist(static_cast<double>(i) / 12 * 360.0, first[static_cast<std::size_t>(i)]);
     expectsamelists(stopped, firstblock, "second right block stopped");
 }
 
@@ -611,13 +625,12 @@ TEST_F(Extraction, BadFormatTextsStopTheExtraction) {
         bool expected;
     };
     const Case cases[] = {
-        {";11;E;L;F", false, false},  // no notation
-        {"1", false, false},          // no point count
-        {"1;", false, false},
-        {"1;0;E;L;F", true, false},   // a count of 0 gives no angles
-        {"1;0;E;L;F", false, true},   // nothing decoded, nothing wrong
-        {"", false, true},            // no format at all: nothing decoded
-        {"7;11;E;L;F", false, true},  // unknown notation: nothing decoded
+        {";11;E;L;F", false, false},                              // no notation
+        {"1", false, false},                                      // no point count
+        {"1;", false, false},        {"1;0;E;L;F", true, false},  // a count of 0 gives no angles
+        {"1;0;E;L;F", false, true},                               // nothing decoded, nothing wrong
+        {"", false, true},                                        // no format at all: nothing decoded
+        {"7;11;E;L;F", false, true},                              // unknown notation: nothing decoded
     };
     const Radii r = outline(11);
     for (const Case& c : cases) {
@@ -746,7 +759,10 @@ TEST_F(Extraction, AngleListsAsText) {
     const Case cases[] = {
         {"per eye",
          {"TRCFMT=1;4;U;R;F", "R=1;2;3;4", "A=0;90", "A=180;270", "TRCFMT=1;4;U;L;F", "A=1;2", "ZA=5"},
-         true, true, {"A=0;90", "A=180;270"}, {"A=1;2"}},
+         true,
+         true,
+         {"A=0;90", "A=180;270"},
+         {"A=1;2"}},
         {"Z pass", {"ZFMT=1;2;U;L;F", "A=1", "ZA=10;20"}, false, true, {"kept"}, {"ZA=10;20"}},
         {"too short", {"TRCFMT=1;4;U;R;F", "A="}, true, false, {}, {"kept"}},
         {"other eye letters go left", {"TRCFMT=1;4;U;B;F", "A=5"}, true, true, {"kept"}, {"A=5"}},
@@ -789,8 +805,8 @@ TEST_F(Extraction, FrameTypeCodes) {
         std::int32_t expected;
     };
     const Case cases[] = {
-        {2, 0, "", 1}, {3, 2, "", 3}, {3, 3, "", 2}, {1, 3, "", 0}, {4, 0, "", 0},
-        {3, 3, "7", 7}, {2, 0, "x", 1}, {2, 0, " ", 0},  // blanks count as a given number: 0
+        {2, 0, "", 1}, {3, 2, "", 3},  {3, 3, "", 2},  {1, 3, "", 0},
+        {4, 0, "", 0}, {3, 3, "7", 7}, {2, 0, "x", 1}, {2, 0, " ", 0},  // blanks count as a given number: 0
     };
     for (const Case& c : cases)
         EXPECT_EQ(tradiilist::vcaframetypetoqvt(c.ftyp, c.etyp, c.code), c.expected)
@@ -853,8 +869,8 @@ TEST_F(Extraction, RealSamplesExtractBothEyesWithTheirDeclaredCounts) {
         const tradiilist* eyes[2] = {&rl, &ll};
         bool anydecoded = false;
         for (int e = 0; e < 2; ++e) {
-            const bool decodable = std::string("134B").find(declared[e].notation) != std::string::npos &&
-                                   declared[e].notation != '\0';
+            const bool decodable =
+                std::string("134B").find(declared[e].notation) != std::string::npos && declared[e].notation != '\0';
             EXPECT_EQ(eyes[e]->readcount(), decodable ? declared[e].points : 0) << entry.path() << " eye " << e;
             if (decodable) {
                 anydecoded = true;

@@ -35,9 +35,8 @@ tradiilist shiftedcircle(int n, double r, double dx) {
 
 // Square of half side s, sides parallel to the axes.
 tradiilist square(int n, double s) {
-    return polarshape(n, [s](double t) {
-        return s / std::max(std::fabs(std::cos(rad(t))), std::fabs(std::sin(rad(t))));
-    });
+    return polarshape(n,
+                      [s](double t) { return s / std::max(std::fabs(std::cos(rad(t))), std::fabs(std::sin(rad(t)))); });
 }
 
 // ---- plane geometry ----
@@ -46,8 +45,16 @@ TEST(CalcAngle, DirectionOfPointInEveryQuadrantAndOnTheAxes) {
     struct {
         double x, y, expected;
     } const cases[] = {
-        {0, 0, 90},       {1, 0, 0},         {0, 1, 90},      {-1, 0, 180},   {0, -1, 270},
-        {1, 1, 45},       {-1, 1, 135},      {-1, -1, 225},   {1, -1, 315},   {std::sqrt(3.0), 1, 30},
+        {0, 0, 90},
+        {1, 0, 0},
+        {0, 1, 90},
+        {-1, 0, 180},
+        {0, -1, 270},
+        {1, 1, 45},
+        {-1, 1, 135},
+        {-1, -1, 225},
+        {1, -1, 315},
+        {std::sqrt(3.0), 1, 30},
         {-2500, 39, 180 - std::atan(39.0 / 2500) * 180 / kPi},
     };
     for (const auto& c : cases) {
@@ -111,9 +118,7 @@ TEST(MakeXYLists, CoordinatesParallelToSortedPoints) {
     ASSERT_EQ(l.xlist.count(), 5);
     ASSERT_EQ(l.ylist.count(), 5);
     EXPECT_EQ(anglesof(l), (std::vector<double>{0, 0.9, 90, 180, 270}));
-    const struct {
-        std::int32_t x, y;
-    } expected[] = {{2500, 0}, {2500, 39}, {0, 1500}, {-1000, 0}, {0, -2000}};
+    const struct { std::int32_t x, y; } expected[] = {{2500, 0}, {2500, 39}, {0, 1500}, {-1000, 0}, {0, -2000}};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(tradiilist::extractangle(l.xlist[i]), l.extractangleelement(i)) << i;
         EXPECT_EQ(tradiilist::extractangle(l.ylist[i]), l.extractangleelement(i)) << i;
@@ -164,11 +169,36 @@ TEST(Geometry, RoundToInt32IsNearbyintSaturated) {
         if (r <= -2147483648.0) return INT32_MIN;
         return static_cast<std::int32_t>(r);
     };
-    std::vector<double> values{0.0, -0.0, 5e-324, -5e-324, 0.49999999999999994, -0.49999999999999994,
-                               0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 1e-9, 1234567.5, -7654321.5,
-                               0x1p30, -0x1p30, 0x1p30 - 0.5, -0x1p30 + 0.5, 0x1p30 + 0.5, 0x1p31 - 0.5,
-                               0x1p31 - 1.5, -0x1p31 - 0.5, -0x1p31 + 0.5, 0x1p52, 0x1.8p52, -0x1.8p52,
-                               1e300, -1e300, std::numeric_limits<double>::infinity(),
+    std::vector<double> values{0.0,
+                               -0.0,
+                               5e-324,
+                               -5e-324,
+                               0.49999999999999994,
+                               -0.49999999999999994,
+                               0.5,
+                               -0.5,
+                               1.5,
+                               -1.5,
+                               2.5,
+                               -2.5,
+                               1e-9,
+                               1234567.5,
+                               -7654321.5,
+                               0x1p30,
+                               -0x1p30,
+                               0x1p30 - 0.5,
+                               -0x1p30 + 0.5,
+                               0x1p30 + 0.5,
+                               0x1p31 - 0.5,
+                               0x1p31 - 1.5,
+                               -0x1p31 - 0.5,
+                               -0x1p31 + 0.5,
+                               0x1p52,
+                               0x1.8p52,
+                               -0x1.8p52,
+                               1e300,
+                               -1e300,
+                               std::numeric_limits<double>::infinity(),
                                -std::numeric_limits<double>::infinity()};
     for (double base : {0.0, 1.0, 1000.0, 0x1p29, 0x1p30, 0x1p31}) {
         for (double frac : {0.25, 0.5, 0.75}) {
@@ -193,15 +223,13 @@ struct BoxCase {
 
 TEST(FindABED, BoxOfAnalyticShapes) {
     const BoxCase cases[] = {
-        {"circle 2500 at 400 points", [] { return circle(400, 2500); },
-         5000, 5000, 5000, 0, 2500, 2500, 2500, 2500, 0},
-        {"ellipse 3000 x 2000 at 360 points", [] { return ellipse(360, 3000, 2000); },
-         6000, 4000, 6000, 0, 2000, 2000, 3000, 3000, 0},
-        {"square of half side 2000", [] { return square(360, 2000); },
-         4000, 4000, 5656, 45, 2000, 2000, 2000, 2000, 0},
+        {"circle 2500 at 400 points", [] { return circle(400, 2500); }, 5000, 5000, 5000, 0, 2500, 2500, 2500, 2500, 0},
+        {"ellipse 3000 x 2000 at 360 points", [] { return ellipse(360, 3000, 2000); }, 6000, 4000, 6000, 0, 2000, 2000,
+         3000, 3000, 0},
+        {"square of half side 2000", [] { return square(360, 2000); }, 4000, 4000, 5656, 45, 2000, 2000, 2000, 2000, 0},
         // Centre 500 to the nasal side: the box is asymmetric left to right.
-        {"circle 2000 shifted by 500", [] { return shiftedcircle(360, 2000, 500); },
-         4000, 4000, 4000, 0, 2000, 2000, 2500, 1500, 1},
+        {"circle 2000 shifted by 500", [] { return shiftedcircle(360, 2000, 500); }, 4000, 4000, 4000, 0, 2000, 2000,
+         2500, 1500, 1},
     };
     for (const BoxCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,13 +257,22 @@ TEST(FindABED, BoxOfAnalyticShapes) {
         EXPECT_EQ(q.xlist.items(), std::vector<std::string>{"kept"});
         EXPECT_TRUE(q.ylist.empty());
         const auto measures = [](const tradiilist& t) {
-            return std::vector<double>{
-                static_cast<double>(t.a), static_cast<double>(t.b), static_cast<double>(t.ed),
-                static_cast<double>(t.edangle), static_cast<double>(t.upper), static_cast<double>(t.lower),
-                static_cast<double>(t.nasal), static_cast<double>(t.temporal), static_cast<double>(t.maxa),
-                static_cast<double>(t.mina), static_cast<double>(t.maxb), static_cast<double>(t.minb),
-                static_cast<double>(t.maxradius), t.maxradiusangle, static_cast<double>(t.longestradius),
-                static_cast<double>(t.longestradiusangle)};
+            return std::vector<double>{static_cast<double>(t.a),
+                                       static_cast<double>(t.b),
+                                       static_cast<double>(t.ed),
+                                       static_cast<double>(t.edangle),
+                                       static_cast<double>(t.upper),
+                                       static_cast<double>(t.lower),
+                                       static_cast<double>(t.nasal),
+                                       static_cast<double>(t.temporal),
+                                       static_cast<double>(t.maxa),
+                                       static_cast<double>(t.mina),
+                                       static_cast<double>(t.maxb),
+                                       static_cast<double>(t.minb),
+                                       static_cast<double>(t.maxradius),
+                                       t.maxradiusangle,
+                                       static_cast<double>(t.longestradius),
+                                       static_cast<double>(t.longestradiusangle)};
         };
         EXPECT_EQ(measures(q), measures(l));
     }
@@ -313,8 +350,8 @@ TEST(FindABED, EmptyListSetsEveryMeasureToZero) {
     l.mina = l.maxa = l.minb = l.maxb = l.maxradius = l.longestradius = l.longestradiusangle = 7;
     l.maxradiusangle = 7;
     l.findabed();
-    for (std::int32_t v : {l.a, l.b, l.ed, l.edangle, l.upper, l.lower, l.nasal, l.temporal, l.mina,
-                           l.maxa, l.minb, l.maxb, l.maxradius, l.longestradius, l.longestradiusangle}) {
+    for (std::int32_t v : {l.a, l.b, l.ed, l.edangle, l.upper, l.lower, l.nasal, l.temporal, l.mina, l.maxa, l.minb,
+                           l.maxb, l.maxradius, l.longestradius, l.longestradiusangle}) {
         EXPECT_EQ(v, 0);
     }
     EXPECT_EQ(l.maxradiusangle, 0);
@@ -452,9 +489,8 @@ TEST(MirrorShape, SwapsTheEyeLetterOfTheFormat) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"1;400;E;R;F", "1;400;E;L;F"}, {"1;400;E;L;F", "1;400;E;R;F"},
-        {"1;400;E;R", "1;400;E;L"},     {"3;360;E;L", "3;360;E;R"},
-        {"1;400;E;B;F", "1;400;E;B;F"}, {"", ""},
+        {"1;400;E;R;F", "1;400;E;L;F"}, {"1;400;E;L;F", "1;400;E;R;F"}, {"1;400;E;R", "1;400;E;L"},
+        {"3;360;E;L", "3;360;E;R"},     {"1;400;E;B;F", "1;400;E;B;F"}, {"", ""},
     };
     for (const auto& c : cases) {
         tradiilist source = circle(4, 2000);

@@ -15,7 +15,6 @@
 namespace kestrune {
 namespace {
 
-using ::testing::ElementsAreArray;
 using fixtures::anglesof;
 using fixtures::encodetrc4;
 using fixtures::encodetrcb;
@@ -23,6 +22,7 @@ using fixtures::escaped;
 using fixtures::evenlist;
 using fixtures::hex;
 using fixtures::radiiof;
+using ::testing::ElementsAreArray;
 using Radii = std::vector<std::int32_t>;
 
 // The bytes that end a record in a file.
@@ -177,21 +177,24 @@ TEST(PackedTrc4, TheLastByteIsReadWhileShortOfTheDeclaredCount) {
     Radii workedandone = worked;
     workedandone.push_back(2564);
     const Case cases[] = {
-        {"worked stream: its count reached, the last byte stays unread", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"), 7, worked},
-        {"worked stream one short: the last byte is an increment", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"), 8, workedandone},
+        {"worked stream: its count reached, the last byte stays unread", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"), 7,
+         worked},
+        {"worked stream one short: the last byte is an increment", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"), 8,
+         workedandone},
         {"a byte on a byte boundary", hex("C4 09 00 80 0A 0C"), 3, {2500, 2510, 2522}},
         {"a byte, count reached before it", hex("C4 09 00 80 0A 0C"), 2, {2500, 2510}},
         {"two nibbles", hex("C4 09 00 80 0A 80 12"), 4, {2500, 2510, 2521, 2534}},
         {"two nibbles, one short of the count", hex("C4 09 00 80 0A 80 12"), 3, {2500, 2510, 2521}},
-        {"an odd nibble: the padding after it is not a point", hex("C4 09 00 80 0A 80 12 30"), 5,
+        {"an odd nibble: the padding after it is not a point",
+         hex("C4 09 00 80 0A 80 12 30"),
+         5,
          {2500, 2510, 2521, 2534, 2550}},
         {"a byte across the last byte's end is not started", hex("C4 09 00 80 0A 80 81 50"), 10, {2500, 2510, 2531}},
         {"a word is not started in the last byte", hex("C4 09 05"), 10, {2500}},
         {"a switch to words in the last byte, then no room for a word", hex("00 80 0A 80 18 81"), 10, {10, 21}},
         {"a switch in the last byte emits nothing", hex("C4 09 00 80 80"), 10, {2500}},
     };
-    for (const Case& c : cases)
-        EXPECT_THAT(converttrcfmt4(c.bytes, c.room), ElementsAreArray(c.expected)) << c.name;
+    for (const Case& c : cases) EXPECT_THAT(converttrcfmt4(c.bytes, c.room), ElementsAreArray(c.expected)) << c.name;
 }
 
 TEST(PackedTrc4, HandEncodedShapesRoundTrip) {
@@ -200,7 +203,7 @@ TEST(PackedTrc4, HandEncodedShapesRoundTrip) {
         {2500, 2510},
         {2500, 2510, 2522, 2535, 2547, 2559, 2564},
         {2500, 2501, 2503, 2506, 2510, 2515, 2521, 2528},  // growing steps: differences
-        {2500, 2400, 2600, 2590, 1200, 1210, 1222, 4000},   // large jumps: absolute words
+        {2500, 2400, 2600, 2590, 1200, 1210, 1222, 4000},  // large jumps: absolute words
         {2500, 2505, 2510, 2600, 2605, 2611, 2618, 2610},  // mixed alignment
         {0, -5, -12, -20, -30, 32767, -32767},
     };
@@ -215,7 +218,8 @@ TEST(PackedTrc4, HandEncodedShapesRoundTrip) {
         const int n = 1 + static_cast<int>(rng() % 400);
         for (int i = 0; i < n; ++i) {
             const int pick = static_cast<int>(rng() % 10);
-            r += pick == 0 ? static_cast<std::int32_t>(rng() % 2000) - 1000 : static_cast<std::int32_t>(rng() % 21) - 10;
+            r +=
+                pick == 0 ? static_cast<std::int32_t>(rng() % 2000) - 1000 : static_cast<std::int32_t>(rng() % 21) - 10;
             shape.push_back(r);
         }
         EXPECT_THAT(converttrcfmt4(encodetrc4(shape)), ElementsAreArray(shape)) << "round " << round;
@@ -281,10 +285,14 @@ TEST(PackedRecords, AddOMAradiiDecodesEachNotation) {
         {"notation 3 stops at the declared count", "3;3;E;R;F", hex("C4 09 01 01 01 01"), {2500, 2501, 2502}},
         {"notation B", "B;4;E;R;F", "2500," + hex("84 7C 7F"), {2500, 2505, 2502, 2502}},
         {"notation B escaped step", "B;2;E;R;F", "2500," + hex("1B 9C"), {2500, 2500 + 28 - 127}},
-        {"notation 4", "4;7;E;R;F", hex("C4 09 00 80 0A 0C 80 1F 08 05 00"),
+        {"notation 4",
+         "4;7;E;R;F",
+         hex("C4 09 00 80 0A 0C 80 1F 08 05 00"),
          {2500, 2510, 2522, 2535, 2547, 2559, 2564}},
         {"notation 4 does not stop at the count", "4;2;E;R;F", hex("C4 09 00 80 0A 0C 00"), {2500, 2510, 2522}},
-        {"notation 4 reads its last byte while short of the count", "4;3;E;R;F", hex("C4 09 00 80 0A 0C"),
+        {"notation 4 reads its last byte while short of the count",
+         "4;3;E;R;F",
+         hex("C4 09 00 80 0A 0C"),
          {2500, 2510, 2522}},
         {"notation 2 is not decoded", "2;5;E;R;F", hex("C4 09 05"), {}},
         {"unknown notation 6", "6;5;E;R;F", hex("C4 09 05"), {}},
@@ -410,8 +418,8 @@ TEST(PackedRecords, Notation4GivesItsDeclaredCountHoweverItsStreamEnds) {
                 r.checkinggoodtrace = checking;
                 const std::string format = "4;" + std::to_string(shape->size()) + ";E;R;F";
                 ASSERT_TRUE(tradiilist::addOMAradii(r, escaped(encodetrc4(*shape, end)), format));
-                EXPECT_THAT(radiiof(r), ElementsAreArray(*shape))
-                    << fixtures::trc4endname(end) << ", " << shape->size() << " points" << (checking ? ", checking" : "");
+                EXPECT_THAT(radiiof(r), ElementsAreArray(*shape)) << fixtures::trc4endname(end) << ", " << shape->size()
+                                                                  << " points" << (checking ? ", checking" : "");
             }
         }
     }

@@ -58,22 +58,22 @@ TEST_F(PointList, PointsReadExactlyAsTheirElementTexts) {
         {0, 2500},
         {45.5, 2500},
         {359.999, 1},
-        {359.9996, 2500},    // written as 360.000
-        {0.0625, 2500},      // a tie at the fourth decimal: to the even digit, 0.062
-        {0.1875, 2500},      // 0.188
-        {0.0005, 2500},      // not a tie in binary
+        {359.9996, 2500},  // written as 360.000
+        {0.0625, 2500},    // a tie at the fourth decimal: to the even digit, 0.062
+        {0.1875, 2500},    // 0.188
+        {0.0005, 2500},    // not a tie in binary
         {0.0015, 2500},
-        {999.999, 2500},     // the widest angle field
-        {999.9996, 2500},    // 1000.000 is one character too wide
+        {999.999, 2500},   // the widest angle field
+        {999.9996, 2500},  // 1000.000 is one character too wide
         {1000, 2500},
-        {-0.0001, 2500},     // written without a sign
+        {-0.0001, 2500},  // written without a sign
         {-0.0, 2500},
         {-1.5, 2500},
         {1e300, 2500},
         {nan, 2500},
         {std::numeric_limits<double>::infinity(), 2500},
-        {12.345, -9999},     // the smallest radius of five characters
-        {12.345, -10000},    // six characters: read back as "-1000"
+        {12.345, -9999},   // the smallest radius of five characters
+        {12.345, -10000},  // six characters: read back as "-1000"
         {12.345, 99999},
         {12.345, 100000},
         {12.345, 0},
@@ -104,12 +104,20 @@ TEST_F(PointList, RandomPointsReadExactlyAsTheirElementTexts) {
     for (int k = 0; k < 20000; ++k) {
         double angle;
         switch (k % 4) {
-            case 0: angle = anyangle(random); break;
+            case 0:
+                angle = anyangle(random);
+                break;
             // Angles at and next to the halfway points between thousandths.
-            case 1: angle = (thousandths(random) + 0.5) / 1000.0; break;
-            case 2: angle = std::nextafter((thousandths(random) + 0.5) / 1000.0, 0.0); break;
+            case 1:
+                angle = (thousandths(random) + 0.5) / 1000.0;
+                break;
+            case 2:
+                angle = std::nextafter((thousandths(random) + 0.5) / 1000.0, 0.0);
+                break;
             // Sixteenths of a degree: exact ties at the fourth decimal.
-            default: angle = static_cast<double>(random() % 16000) / 16.0; break;
+            default:
+                angle = static_cast<double>(random() % 16000) / 16.0;
+                break;
         }
         const std::int32_t radius = anyradius(random);
         list.addpoint(angle, radius);
@@ -117,8 +125,10 @@ TEST_F(PointList, RandomPointsReadExactlyAsTheirElementTexts) {
     }
     for (int i = 0; i < list.count(); ++i) {
         ASSERT_EQ(list[i], texts[static_cast<std::size_t>(i)]) << i;
-        ASSERT_EQ(list.angle(i), tradiilist::extractangle(texts[static_cast<std::size_t>(i)])) << texts[static_cast<std::size_t>(i)];
-        ASSERT_EQ(list.radius(i), tradiilist::extractradius(texts[static_cast<std::size_t>(i)])) << texts[static_cast<std::size_t>(i)];
+        ASSERT_EQ(list.angle(i), tradiilist::extractangle(texts[static_cast<std::size_t>(i)]))
+            << texts[static_cast<std::size_t>(i)];
+        ASSERT_EQ(list.radius(i), tradiilist::extractradius(texts[static_cast<std::size_t>(i)]))
+            << texts[static_cast<std::size_t>(i)];
         ASSERT_EQ(list.radiustextvalue(i), xstrtoint(list.radiustext(i))) << texts[static_cast<std::size_t>(i)];
     }
 }
@@ -144,8 +154,21 @@ TEST_F(PointList, EveryAngleOfOneTurnReadsAsItsText) {
 
 TEST_F(PointList, OtherTextsAreKeptAsTheyStand) {
     const std::vector<std::string> texts{
-        "", "1", " 45.5", "  0.000", "  0.000 2", "9999999 2100", "  00.000 2500", " 045.000 2500",
-        "  0.000  2500", " 45.500 abcd", "  0.0002147483647", "   nan 2500", " 45,500 2500", "\xff\x01\x80", "  0.000 2500",
+        "",
+        "1",
+        " 45.5",
+        "  0.000",
+        "  0.000 2",
+        "9999999 2100",
+        "  00.000 2500",
+        " 045.000 2500",
+        "  0.000  2500",
+        " 45.500 abcd",
+        "  0.0002147483647",
+        "   nan 2500",
+        " 45,500 2500",
+        "\xff\x01\x80",
+        "  0.000 2500",
     };
     tpointlist list;
     for (const std::string& t : texts) list.add(t);
@@ -184,9 +207,25 @@ TEST_F(PointList, OutOfRangeIndexesGiveNothingAndChangeNothing) {
 // radii whose text order is not their numeric order, and other texts.
 TEST_F(PointList, SortFollowsTheTextOrder) {
     const std::vector<std::string> pool{
-        " 45.000 2500", " 45.000  -50", " 45.000 -100", " 45.000  900", " 45.000 12345", " 45.000123456",
-        "  5.000 2500", "100.000 2500", "359.999 2500", "  0.000 2500", "360.000    0", "999.999-9999",
-        "", "x", " 45.000", "  45.00 2500", " 45.000 abc", "1000.000 2500", " -1.000 2500",
+        " 45.000 2500",
+        " 45.000  -50",
+        " 45.000 -100",
+        " 45.000  900",
+        " 45.000 12345",
+        " 45.000123456",
+        "  5.000 2500",
+        "100.000 2500",
+        "359.999 2500",
+        "  0.000 2500",
+        "360.000    0",
+        "999.999-9999",
+        "",
+        "x",
+        " 45.000",
+        "  45.00 2500",
+        " 45.000 abc",
+        "1000.000 2500",
+        " -1.000 2500",
     };
     std::mt19937 random(7);
     std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);

@@ -51,10 +51,10 @@ TEST_F(RadiiDump, HeaderThenOneLinePerPointWithRegionalSeparators) {
         const char* second;
         const char* last;
     } cases[] = {
-        {'.', ',', "Number,Angle,Radius,X,Y", "0,0.00,2500.00,2500.00,0.00",
-         "1,0.90,2500.00,2500.00,39.00", "399,359.10,2500.00,2500.00,-39.00"},
-        {',', ';', "Number;Angle;Radius;X;Y", "0;0,00;2500,00;2500,00;0,00",
-         "1;0,90;2500,00;2500,00;39,00", "399;359,10;2500,00;2500,00;-39,00"},
+        {'.', ',', "Number,Angle,Radius,X,Y", "0,0.00,2500.00,2500.00,0.00", "1,0.90,2500.00,2500.00,39.00",
+         "399,359.10,2500.00,2500.00,-39.00"},
+        {',', ';', "Number;Angle;Radius;X;Y", "0;0,00;2500,00;2500,00;0,00", "1;0,90;2500,00;2500,00;39,00",
+         "399;359,10;2500,00;2500,00;-39,00"},
         // A decimal mark equal to the list separator: numbers with decimals
         // are quoted, so the fields can still be told apart.
         {',', ',', "Number,Angle,Radius,X,Y", "0,\"0,00\",\"2500,00\",\"2500,00\",\"0,00\"",
@@ -164,16 +164,16 @@ TEST_F(RadiiDump, LinesAreThoseOfTheElementTextsForAwkwardPoints) {
     tradiilist ties;
     for (int k = 0; k < 2000; ++k) ties.addradiilist(k * 0.005, 2000 + k % 7);  // x.xx5 angles
     tradiilist wide;
-    wide.addradiilist(0, 123456);    // radius wider than its field: read as its first 5 digits
+    wide.addradiilist(0, 123456);  // radius wider than its field: read as its first 5 digits
     wide.addradiilist(45.5, -9999);
     wide.addradiilist(90.0004, -123456);
     wide.addradiilist(359.9996, 99999);
     tradiilist texts;
     texts.radiilist.add("  1.000 2500");
-    texts.radiilist.add(" 10.5   2400");   // not the usual layout
-    texts.radiilist.add("-0.0001  100");   // a negative angle field that rounds to zero
-    texts.radiilist.add("200.000");        // no radius at all
-    tradiilist turn;  // every seventh thousandth of a degree round the circle
+    texts.radiilist.add(" 10.5   2400");  // not the usual layout
+    texts.radiilist.add("-0.0001  100");  // a negative angle field that rounds to zero
+    texts.radiilist.add("200.000");       // no radius at all
+    tradiilist turn;                      // every seventh thousandth of a degree round the circle
     for (int t = 0; t < 360000; t += 7) turn.addradiilist(t / 1000.0, 2500);
     tradiilist uneven;
     for (int k = 0; k < 500; ++k) uneven.addradiilist(std::fmod(k * 0.7213 + (k % 3) * 0.0015, 360.0), 1800 + k);
@@ -182,9 +182,7 @@ TEST_F(RadiiDump, LinesAreThoseOfTheElementTextsForAwkwardPoints) {
         const char* name;
         tradiilist* list;
     } lists[] = {{"ties", &ties}, {"wide", &wide}, {"texts", &texts}, {"turn", &turn}, {"uneven", &uneven}};
-    const struct {
-        char decimal, list;
-    } separators[] = {{'.', ','}, {',', ';'}, {',', ','}, {'.', '.'}};
+    const struct { char decimal, list; } separators[] = {{'.', ','}, {',', ';'}, {',', ','}, {'.', '.'}};
     for (const auto& sep : separators) {
         QVTFormatsettings().DecimalSeparator = sep.decimal;
         QVTFormatsettings().ListSeparator = sep.list;

@@ -116,21 +116,15 @@ TEST(RadiiListElements, CombineAngleAndRadius) {
         std::int32_t radius;
         const char* element;
     } cases[] = {
-        {45.5, 2500, " 45.500 2500"},
-        {0, 12345, "  0.00012345"},
-        {0, 2500, "  0.000 2500"},
-        {359, 2500, "359.000 2500"},
-        {359.9994, 2500, "359.999 2500"},
-        {2.0625, 2500, "  2.062 2500"},        // an exact half goes to the even digit
-        {2.0635, 2500, "  2.063 2500"},        // the nearest double lies below the half
-        {0.0005, 2500, "  0.001 2500"},
-        {-12.5, 2500, "-12.500 2500"},
-        {-0.0, 2500, "  0.000 2500"},          // no sign on a zero
-        {-0.0001, 2500, "  0.000 2500"},
-        {1234.5, 2500, "1234.500 2500"},       // a wider angle is not cut
-        {10, 123456, " 10.000123456"},         // nor a wider radius
-        {10, -12, " 10.000  -12"},
-        {10, 0, " 10.000    0"},
+        {45.5, 2500, " 45.500 2500"},     {0, 12345, "  0.00012345"},
+        {0, 2500, "  0.000 2500"},        {359, 2500, "359.000 2500"},
+        {359.9994, 2500, "359.999 2500"}, {2.0625, 2500, "  2.062 2500"},  // an exact half goes to the even digit
+        {2.0635, 2500, "  2.063 2500"},                                    // the nearest double lies below the half
+        {0.0005, 2500, "  0.001 2500"},   {-12.5, 2500, "-12.500 2500"},
+        {-0.0, 2500, "  0.000 2500"},                                       // no sign on a zero
+        {-0.0001, 2500, "  0.000 2500"},  {1234.5, 2500, "1234.500 2500"},  // a wider angle is not cut
+        {10, 123456, " 10.000123456"},                                      // nor a wider radius
+        {10, -12, " 10.000  -12"},        {10, 0, " 10.000    0"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(tradiilist::combineangleradius(c.angle, c.radius), c.element) << c.angle << " " << c.radius;
@@ -147,10 +141,10 @@ TEST(RadiiListElements, ExtractReadsTheFixedFieldsBack) {
         {"  0.00012345", 0, 12345},
         {"359.000 2500", 359, 2500},
         {"-12.500  -12", -12.5, -12},
-        {" 10.000123456", 10, 12345},   // only characters 8 to 12 are read
-        {"1234.500 2500", 1234.5, 0},   // a wider angle shifts the radius out of its field
-        {"  0.000", 0, 0},              // no radius field
-        {" 45.5", 45.5, 0},             // shorter than its field
+        {" 10.000123456", 10, 12345},  // only characters 8 to 12 are read
+        {"1234.500 2500", 1234.5, 0},  // a wider angle shifts the radius out of its field
+        {"  0.000", 0, 0},             // no radius field
+        {" 45.5", 45.5, 0},            // shorter than its field
         {"  0.000 2", 0, 2},
         {"", 0, 0},
         {"garbage text", 0, 0},
@@ -175,8 +169,8 @@ TEST(RadiiListElements, AccessorsByIndex) {
     r.addradiilist(45.5, 2500);
     r.addradiilist(0, 12345);
     EXPECT_EQ(r.element(0), " 45.500 2500");
-    EXPECT_EQ(r.radiuselement(0), " 2500");   // untrimmed
-    EXPECT_EQ(r.angleelement(0), "45.500");   // trimmed
+    EXPECT_EQ(r.radiuselement(0), " 2500");  // untrimmed
+    EXPECT_EQ(r.angleelement(0), "45.500");  // trimmed
     EXPECT_EQ(r.extractradiuselement(0), 2500);
     EXPECT_DOUBLE_EQ(r.extractangleelement(0), 45.5);
     EXPECT_EQ(r.radiuselement(1), "12345");
@@ -221,9 +215,9 @@ TEST(RadiiListAdd, AngleIsBroughtIntoOneTurn) {
         {-725, "355.000 2500"},
         {359.5, "359.500 2500"},
         {-0.0, "  0.000 2500"},
-        {-1e-20, "  0.000 2500"},       // would be a full turn after adding 360
+        {-1e-20, "  0.000 2500"},  // would be a full turn after adding 360
         {3600000000.5, "  0.500 2500"},
-        {1e300, "  0.000 2500"},         // huge angles end at once
+        {1e300, "  0.000 2500"},  // huge angles end at once
         {-1e300, "  0.000 2500"},
         {std::numeric_limits<double>::infinity(), "  0.000 2500"},
         {-std::numeric_limits<double>::infinity(), "  0.000 2500"},
@@ -331,7 +325,10 @@ void expectsameasaddradiilist(std::int32_t count, const std::vector<std::int64_t
     fast.Zdata = general.Zdata = zdata;
     std::int32_t radius = 2500;
     for (const std::int64_t i : indexes) {
-        radius = i % 97 == 0 ? 123456 : i % 89 == 0 ? -20000 : i % 83 == 0 ? 300 : 2500 + static_cast<std::int32_t>(i % 7);
+        radius = i % 97 == 0   ? 123456
+                 : i % 89 == 0 ? -20000
+                 : i % 83 == 0 ? 300
+                               : 2500 + static_cast<std::int32_t>(i % 7);
         fast.addequalspaced(i, spacing, radius);
         general.addradiilist(static_cast<double>(i) / count * 360.0, radius);
     }
@@ -354,8 +351,9 @@ TEST(RadiiListEqualSpacing, EveryIndexOfSmallCountsGivesTheElementOfTheDoubleAng
 }
 
 TEST(RadiiListEqualSpacing, LargeCountsSkippedIndexesAndIndexesOutsideTheTurn) {
-    const std::int32_t counts[] = {4096, 65536, 100000, 360000, 720000, 999983, 1000000, 16777216,
-                                   std::numeric_limits<std::int32_t>::max(), 0, -1, -360};
+    const std::int32_t counts[] = {
+        4096, 65536, 100000, 360000, 720000, 999983, 1000000, 16777216, std::numeric_limits<std::int32_t>::max(),
+        0,    -1,    -360};
     for (const std::int32_t count : counts) {
         std::vector<std::int64_t> indexes;
         // Runs of consecutive indexes, jumps back and forth, the last index
@@ -403,8 +401,8 @@ TEST(RadiiListFormat, BinaryAndUnevenFormats) {
         {"4;400;U;R;F", true, true},
         {"B;400;E;R;F", true, false},
         {"1;400;U;R;F", false, true},
-        {"1;400;u;R;F", false, false},   // letters are compared as written
-        {"0;400;U;R;F", true, false},    // no trace: spacing reads as E
+        {"1;400;u;R;F", false, false},  // letters are compared as written
+        {"0;400;U;R;F", true, false},   // no trace: spacing reads as E
         {" ", true, false},
     };
     for (const auto& c : cases) {
@@ -460,18 +458,10 @@ TEST(RadiiListFixedArea, RangesIncludingAcrossZero) {
         double start, end, angle;
         bool has, in;
     } cases[] = {
-        {350, 10, 355, true, true},
-        {350, 10, 5, true, true},
-        {350, 10, 180, true, false},
-        {350, 10, 350, true, true},
-        {350, 10, 10, true, true},
-        {10, 20, 15, true, true},
-        {10, 20, 10, true, true},
-        {10, 20, 20, true, true},
-        {10, 20, 20.001, true, false},
-        {10, 20, 9.999, true, false},
-        {0, 0, 0, false, true},
-        {0, 0, 1, false, false},
+        {350, 10, 355, true, true},   {350, 10, 5, true, true},  {350, 10, 180, true, false},
+        {350, 10, 350, true, true},   {350, 10, 10, true, true}, {10, 20, 15, true, true},
+        {10, 20, 10, true, true},     {10, 20, 20, true, true},  {10, 20, 20.001, true, false},
+        {10, 20, 9.999, true, false}, {0, 0, 0, false, true},    {0, 0, 1, false, false},
     };
     for (const auto& c : cases) {
         tradiilist r;

@@ -33,23 +33,17 @@ void expectexact(tsincosmemo& memo, std::size_t index, double theta) {
 TEST(SinCosMemo, AnswersAreTheLibrarysWhateverCameBefore) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    const double a = 0.36 * std::numbers::pi / 180.0;  // the two ways the code
+    const double a = 0.36 * std::numbers::pi / 180.0;    // the two ways the code
     const double b = 0.36 * (std::numbers::pi / 180.0);  // turns degrees to radians
     // Sequences asked for at one position: repeats, two alternating angles,
     // a third that pushes one out, the two zeros (which compare equal but
     // have different sines), and values without a proper sine.
     const std::vector<std::vector<double>> sequences{
-        {a, a, a},
-        {a, b, a, b, b, a},
-        {1.0, 2.0, 3.0, 1.0, 2.0, 3.0, 3.0},
-        {0.0, -0.0, 0.0, -0.0},
-        {-0.0},
-        {nan, 1.0, nan, -nan},
-        {inf, -inf, 1e300, -1e-300, 5e-324},
+        {a, a, a}, {a, b, a, b, b, a},    {1.0, 2.0, 3.0, 1.0, 2.0, 3.0, 3.0}, {0.0, -0.0, 0.0, -0.0},
+        {-0.0},    {nan, 1.0, nan, -nan}, {inf, -inf, 1e300, -1e-300, 5e-324},
     };
-    for (std::size_t index : {std::size_t{0}, std::size_t{3}, std::size_t{1000},
-                              tsincosmemo::kMaxPoints - 1, tsincosmemo::kMaxPoints,
-                              tsincosmemo::kMaxPoints * 4}) {
+    for (std::size_t index : {std::size_t{0}, std::size_t{3}, std::size_t{1000}, tsincosmemo::kMaxPoints - 1,
+                              tsincosmemo::kMaxPoints, tsincosmemo::kMaxPoints * 4}) {
         tsincosmemo memo;
         for (const auto& sequence : sequences)
             for (double theta : sequence) expectexact(memo, index, theta);

@@ -161,8 +161,10 @@ private slots:
         QCOMPARE(w.Image2->geometry(), QRect(487, 387, 105, 105));
         // The record box now reaches over the label's place: the verdict
         // stays in front of it.
-        w.Showfile(sample("bad.oma", "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
-                                     "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n").string());
+        w.Showfile(sample("bad.oma",
+                          "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
+                          "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n")
+                       .string());
         QVERIFY(w.Errlab->width() > 0);
         QCOMPARE(w.childAt(w.Errlab->geometry().center()), static_cast<QWidget*>(w.Errlab));
         w.resize(448, 408);
@@ -171,7 +173,8 @@ private slots:
     }
 
     void showsAFileFromTheCommandLine() {
-        const fs::path job = sample("job.oma", "JOB=12\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200))));
+        const fs::path job =
+            sample("job.oma", "JOB=12\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200))));
         kestrune::setruntimeparameters({"LOCALFOLDER=" + (rootpath() / "local").string() + "/", job.string()});
         auto& w = shownwindow();
         QCOMPARE(w.windowTitle(), QStringLiteral("job.oma"));
@@ -286,7 +289,8 @@ private slots:
                 } else {
                     w.Showfile(file.string());
                 }
-                QVERIFY2(w.Shownfile == file.string(), (what + " as " + QByteArray::fromStdString(w.Shownfile)).constData());
+                QVERIFY2(w.Shownfile == file.string(),
+                         (what + " as " + QByteArray::fromStdString(w.Shownfile)).constData());
                 QCOMPARE(w.windowTitle(), QFile::decodeName(QByteArray::fromStdString(name)));
                 QVERIFY2(memolines().first() == QStringLiteral("JOB=7"), what.constData());
                 QVERIFY2(w.Image1->isVisible() && w.Image2->isVisible(), what.constData());
@@ -328,10 +332,12 @@ private slots:
 
     void labelTexts() {
         auto& w = shownwindow();
-        const std::string low = "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
-                                "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
-        const std::string eighteen = "TRCFMT=1;20;E;R;F\r\nR=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n"
-                                     "R=2500;2500;2500;2500;2500;2500;2500;2500\r\n";
+        const std::string low =
+            "TRCFMT=1;20;E;R;F\r\nR=2500;2500;400;2500;2500;2500;2500;2500;2500;2500\r\n"
+            "R=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n";
+        const std::string eighteen =
+            "TRCFMT=1;20;E;R;F\r\nR=2500;2500;2500;2500;2500;2500;2500;2500;2500;2500\r\n"
+            "R=2500;2500;2500;2500;2500;2500;2500;2500\r\n";
         const struct {
             const char* name;
             std::string content;
@@ -528,7 +534,8 @@ private slots:
     }
 
     void screenshotModeSavesThePictureAndQuits() {
-        const fs::path job = sample("shot.oma", "JOB=10\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200))));
+        const fs::path job =
+            sample("shot.oma", "JOB=10\r\n" + filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200))));
         const QString png = QString::fromStdString((rootpath() / "shot.png").string());
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -16,8 +16,8 @@ namespace kestrune {
 
 class tomafileobj {
 public:
-    std::string omastr;           // the file as text (may be rewritten by the "|" split)
-    std::string omastrasansi;     // the bytes exactly as read
+    std::string omastr;        // the file as text (may be rewritten by the "|" split)
+    std::string omastrasansi;  // the bytes exactly as read
     std::string omastrasbase64;
     std::string omastrashex;
     tstringlist omalist;          // the record list
@@ -32,7 +32,7 @@ public:
     // as it stands rather than look at the path again.
     std::string readfailure;
 
-    tomafileobj();        // create: runs init
+    tomafileobj();  // create: runs init
     void init();
     void clear();
 

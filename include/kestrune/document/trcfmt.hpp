@@ -18,7 +18,7 @@ public:
 
     ttrcfmtsetting() = default;
 
-    void clear();                                   // blanks and 0 points
+    void clear();  // blanks and 0 points
     void copyfrom(const ttrcfmtsetting& other);
     void decodetrcfmtstr(std::string_view s);
     void encodetrcfmtstr(std::string& s) const;

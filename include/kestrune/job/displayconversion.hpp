@@ -22,8 +22,7 @@ namespace kestrune {
 // millimetre) grows both outlines unless the file says it was resized
 // already; forceeven resamples uneven traces to equal angles. False when
 // newlist is null or is oma.omalist itself.
-bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange,
-                    bool forceeven);
+bool omafileasascii(tomafileobj& oma, tstringlist* newlist, bool mirroring, std::int32_t deltachange, bool forceeven);
 inline bool omafileasascii(tomafileobj& oma, tstringlist& newlist, bool mirroring, std::int32_t deltachange,
                            bool forceeven) {
     return omafileasascii(oma, &newlist, mirroring, deltachange, forceeven);

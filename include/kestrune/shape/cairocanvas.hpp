@@ -44,7 +44,7 @@ private:
     void setsource(std::int32_t color);
     void setupfont();
     void strokepen(bool closedshape);
-    void pixelline(tpoint from, tpoint to);   // one-pixel line on a bitmap
+    void pixelline(tpoint from, tpoint to);  // one-pixel line on a bitmap
     // Adds the pixels of pixelline(from, to) to the current path as
     // rectangles, drawing nothing.
     void addpixelline(tpoint from, tpoint to);

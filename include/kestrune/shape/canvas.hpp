@@ -46,7 +46,7 @@ struct trect {
 // Layout of TextRect: flags that may be combined.
 enum ttextformat : unsigned {
     tfLeft = 0,
-    tfCenter = 1,          // centred horizontally
+    tfCenter = 1,  // centred horizontally
     tfRight = 2,
     tfVerticalCenter = 4,  // centred vertically (single line only)
     tfSingleLine = 8,
@@ -54,7 +54,7 @@ enum ttextformat : unsigned {
 
 // Pen, brush and font of a canvas.
 struct tcanvasstate {
-    std::int32_t pencolor = 0;             // black
+    std::int32_t pencolor = 0;  // black
     int penwidth = 1;
     std::int32_t brushcolor = 0x00FFFFFF;  // white
     int fontsize = 8;                      // points (at 96 pixels per inch)
@@ -114,9 +114,9 @@ struct tcanvascall {
     // rectangle, ellipse, textrect: the corners (l, t) and (r, b);
     // polygon: the vertices; moveto: the new position; lineto: from, to.
     std::vector<tpoint> points;
-    std::string text;        // textrect only
-    unsigned format = 0;     // textrect only
-    tcanvasstate state;      // pen, brush and font in effect
+    std::string text;     // textrect only
+    unsigned format = 0;  // textrect only
+    tcanvasstate state;   // pen, brush and font in effect
 
     // The call without its state, e.g. "Rectangle(0,0,105,105)",
     // "Polygon(1,2 3,4 5,6)", "MoveTo(3,4)", "LineTo(3,4-7,8)",
@@ -153,8 +153,7 @@ protected:
     void dotextrect(const trect& r, std::string_view text, unsigned format) override;
 
 private:
-    void record(tcanvascall::kind op, std::vector<tpoint> points, std::string_view text = {},
-                unsigned format = 0);
+    void record(tcanvascall::kind op, std::vector<tpoint> points, std::string_view text = {}, unsigned format = 0);
 };
 
 }  // namespace kestrune

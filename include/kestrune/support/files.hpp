@@ -106,10 +106,10 @@ private:
     tmode mode_ = tmode::closed;
     std::string name_;
     std::unique_ptr<char[]> buffer_;
-    std::size_t start_ = 0;  // input: first unread byte
-    std::size_t end_ = 0;    // input: end of the read bytes; output: bytes buffered
-    int error_ = 0;          // the first read or write error; it sticks until closing
-    bool pendingcr_ = false; // input: the last line ended with CR; skip a following LF
+    std::size_t start_ = 0;   // input: first unread byte
+    std::size_t end_ = 0;     // input: end of the read bytes; output: bytes buffered
+    int error_ = 0;           // the first read or write error; it sticks until closing
+    bool pendingcr_ = false;  // input: the last line ended with CR; skip a following LF
 };
 
 // Opens an existing file for reading. A missing file gives code 2 at once,

@@ -18,10 +18,10 @@ struct tformatsettings {
 inline constexpr char tagdelimiter = '=';
 
 // The settings themselves. They are plain variables written at start-up.
-tformatsettings& QVTFormatsettings();      // system default format (writing)
-tformatsettings& UserFormatsettings();     // the process-wide number format (reading)
-char& csvdelimiter();                      // delimiter used by addcsv
-char& LocalDecimalSeparator();             // decimal mark checkdecimalseparator adapts to
+tformatsettings& QVTFormatsettings();   // system default format (writing)
+tformatsettings& UserFormatsettings();  // the process-wide number format (reading)
+char& csvdelimiter();                   // delimiter used by addcsv
+char& LocalDecimalSeparator();          // decimal mark checkdecimalseparator adapts to
 
 // Reads the decimal mark of the environment's LC_NUMERIC locale (LC_ALL, then
 // LC_NUMERIC, then LANG; "." when none is set or the locale is unknown) and

@@ -16,8 +16,7 @@ namespace kestrune {
 class tstringlist {
 public:
     tstringlist() = default;
-    tstringlist(bool sorted, bool ignoreduplicates)
-        : sorted_(sorted), ignoreduplicates_(ignoreduplicates) {}
+    tstringlist(bool sorted, bool ignoreduplicates) : sorted_(sorted), ignoreduplicates_(ignoreduplicates) {}
 
     int count() const { return static_cast<int>(items_.size()); }
     bool empty() const { return items_.empty(); }
@@ -35,7 +34,9 @@ public:
     // Removes entry i; ignored when out of range.
     void remove(int i);
     void clear() { items_.clear(); }
-    void reserve(int n) { if (n > 0) items_.reserve(static_cast<std::size_t>(n)); }
+    void reserve(int n) {
+        if (n > 0) items_.reserve(static_cast<std::size_t>(n));
+    }
 
     // Sorts ascending with comparetext (a stable sort).
     void sort();
@@ -50,7 +51,7 @@ public:
     // Record lookups: the first entry whose first N characters equal the
     // N-character tag without regard to case and whose next character is "=".
     int indexofname(std::string_view tag) const;
-    std::string value(std::string_view tag) const;       // untrimmed; empty when missing
+    std::string value(std::string_view tag) const;  // untrimmed; empty when missing
     // Replaces the first matching record by tag=value, or appends it; an empty
     // value deletes the first matching record instead. In a sorted list the
     // record goes to its place in the order.

@@ -15,11 +15,11 @@ namespace kestrune {
 class tstringlist;
 
 // ---- characters and small text routines ----
-char lastchar(std::string_view s);                 // '\0' when empty
-char firstchar(std::string_view s);                // '\0' when empty
+char lastchar(std::string_view s);                   // '\0' when empty
+char firstchar(std::string_view s);                  // '\0' when empty
 char extractcharfromstr(std::string_view s, int x);  // 1-based; '\0' outside
 std::string addtrailing(std::string_view S, char PathDelim);
-std::string upcase(std::string_view s);            // ASCII and Latin-1 letters
+std::string upcase(std::string_view s);  // ASCII and Latin-1 letters
 bool partmatchstr(std::string_view a, std::string_view b);
 void replaceinstr(std::string& s, std::string_view oldtext, std::string_view newtext);
 std::string replaceinstring(std::string_view s, std::string_view oldtext, std::string_view newtext);

@@ -31,8 +31,7 @@ double calcsegang(double x1, double y1, double x2, double y2);
 // When one line is vertical (90 or 270 degrees) the crossing is still written
 // to rx3 and ry3 but the result is false; when both are vertical, or the
 // slopes are equal, the result is false and rx3 and ry3 are left untouched.
-bool calcintersect(double x1, double y1, double a1, double x2, double y2, double a2,
-                   double& rx3, double& ry3);
+bool calcintersect(double x1, double y1, double a1, double x2, double y2, double a2, double& rx3, double& ry3);
 
 // A setting of the whole process, false at start: while it is set, every
 // convertshape takes the chord between neighbours, as its straightline

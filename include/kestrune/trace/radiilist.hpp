@@ -221,9 +221,9 @@ public:
     tequalspacing equalspacing{0};
 
     // ---- life cycle (radiilist.cpp) ----
-    tradiilist();              // create: runs init once
-    void init();               // does nothing once initrun is true
-    void clear();              // points and measures; keeps settings and flags
+    tradiilist();  // create: runs init once
+    void init();   // does nothing once initrun is true
+    void clear();  // points and measures; keeps settings and flags
     void clearerrors();
 
     // ---- points (radiilist.cpp) ----
@@ -241,11 +241,11 @@ public:
     static std::string combineangleradius(double angle, std::int32_t radius);
     static double extractangle(std::string_view element);
     static std::int32_t extractradius(std::string_view element);
-    std::string radiuselement(int x) const;      // characters 8..12, untrimmed
-    std::string angleelement(int x) const;       // characters 1..7, trimmed
+    std::string radiuselement(int x) const;  // characters 8..12, untrimmed
+    std::string angleelement(int x) const;   // characters 1..7, trimmed
     std::int32_t extractradiuselement(int x) const;
     double extractangleelement(int x) const;
-    std::string element(int x) const;            // the whole element text; empty when out of range
+    std::string element(int x) const;  // the whole element text; empty when out of range
     // Number of points. The point storage exists from construction on (the
     // constructor always runs init), so there is no "not initialised" state
     // and the result is never -1.
@@ -271,17 +271,17 @@ public:
     // list given is filled in place. This list receives the shape to show: the
     // right trace, or the mirror image of the left one when no complete right
     // trace was found. True when this list holds at least one point.
-    bool extractradiilistfromomalist2(const tstringlist& omalist, tradiilist* rightlist,
-                                      tradiilist* leftlist, bool trcfmt);
+    bool extractradiilistfromomalist2(const tstringlist& omalist, tradiilist* rightlist, tradiilist* leftlist,
+                                      bool trcfmt);
     bool extractradiilistfromomalist(const tstringlist& omalist, bool trcfmt);
     // The same from a file read afresh; false when it cannot be read. Also
     // takes the frame data from the file.
-    bool extractradiilistfromomafile2(const std::filesystem::path& datafilename, tradiilist* r,
-                                      tradiilist* l, bool trcfmt);
+    bool extractradiilistfromomafile2(const std::filesystem::path& datafilename, tradiilist* r, tradiilist* l,
+                                      bool trcfmt);
     // Gathers the angle records (A, or ZA when trcfmt is false) as whole record
     // texts, per eye of the format record before them. True when one was found.
-    static bool extractanglelistfromomalist2(const tstringlist& omalist, tstringlist& rightlist,
-                                             tstringlist& leftlist, bool trcfmt);
+    static bool extractanglelistfromomalist2(const tstringlist& omalist, tstringlist& rightlist, tstringlist& leftlist,
+                                             bool trcfmt);
     void extractframedata(const tstringlist& omalist);
     // Adds delta (hundredths of a millimetre) to every radius.
     void explode(std::int32_t delta);
@@ -292,8 +292,7 @@ public:
     static bool addOMAradii(tradiilist& r, std::string_view s, std::string_view formatstr);
     // The system's frame-type code from the FTYP and ETYP values, or from a
     // numeric _FTYPECODE value when there is one.
-    static std::int32_t vcaframetypetoqvt(std::int32_t ftyp, std::int32_t etyp,
-                                          std::string_view ftypecodestr);
+    static std::int32_t vcaframetypetoqvt(std::int32_t ftyp, std::int32_t etyp, std::string_view ftypecodestr);
 
     // ---- packed binary notations (trace/packedtraces.cpp) ----
     // The points as one notation "3" record: "R=" (or "Z=" when trcfmt is
@@ -309,9 +308,7 @@ public:
     // written. False, and nothing done, for a null list. (The point list is
     // a tpointlist, so it cannot be given as datalist and overwritten.)
     bool makeasciiradiilist(tstringlist* datalist, bool trcfmt) const;
-    bool makeasciiradiilist(tstringlist& datalist, bool trcfmt) const {
-        return makeasciiradiilist(&datalist, trcfmt);
-    }
+    bool makeasciiradiilist(tstringlist& datalist, bool trcfmt) const { return makeasciiradiilist(&datalist, trcfmt); }
     // Appends (without emptying datalist) the angle records of the points,
     // "A=" or "ZA=", as makeasciiradiilist writes them for an uneven trace.
     bool makeasciianglelist(tstringlist* datalist, bool trcfmt) const;
@@ -336,14 +333,14 @@ public:
     void datatodebugtext(std::string& text);
 
     // ---- geometry, copy, mirror image, resampling (trace/geometry.cpp) ----
-    void makexylists();              // sorts the points, rebuilds xlist and ylist
+    void makexylists();  // sorts the points, rebuilds xlist and ylist
     // Box, effective diameter, extremes, radii; sorts the points and, unless
     // told otherwise, rebuilds xlist and ylist on the way (without them they
     // stay as they were, for a caller that only wants the measures).
     void findabed(bool rebuildxylists = true);
-    void findcirc();                 // fcirc from the points; unchanged when empty
-    std::int32_t circ();             // omacirc when set, else the computed fcirc
-    void swoplistandangle();         // mirror about the 90-270 degree axis
+    void findcirc();          // fcirc from the points; unchanged when empty
+    std::int32_t circ();      // omacirc when set, else the computed fcirc
+    void swoplistandangle();  // mirror about the 90-270 degree axis
     // The copy routines do nothing for a null source.
     void load(const tstringlist* t);
     void load(const tstringlist& t) { load(&t); }
@@ -370,8 +367,7 @@ public:
     // and ylist as the geometry left them. False when the drawing stopped on
     // an error (a failing allocation); what was drawn until then stays.
     bool drawshape(tcanvas& t, int imwidth, int imheight, int eyecode, bool ShowText);
-    bool drawshaperel(tcanvas& t, int pleft, int ptop, int imwidth, int imheight, int eyecode,
-                      bool ShowText);
+    bool drawshaperel(tcanvas& t, int pleft, int ptop, int imwidth, int imheight, int eyecode, bool ShowText);
 
     // ---- picture output (shape/picture.cpp) ----
     // Draws the shape on a white imwidth x imheight picture and writes it to
@@ -437,13 +433,11 @@ public:
     // Appends the outline of a blank of diameter basedia (below 100: whole
     // millimetres) reduced by safetyallowance on the radius and seen from the
     // fitting point (hfitt, vfitt), then resamples to 128 points.
-    void calcuncutdiashape(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt,
-                           std::int32_t vfitt);
+    void calcuncutdiashape(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt, std::int32_t vfitt);
     // Builds a standard box-like shape for a blank of basedia whole
     // millimetres and returns the fitting values that go with it.
-    void calcuncutdiashapev2(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt,
-                             std::int32_t vfitt, std::int32_t& pd, std::int32_t& ht,
-                             std::int32_t& htdir, std::int32_t& dbl);
+    void calcuncutdiashapev2(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt, std::int32_t vfitt,
+                             std::int32_t& pd, std::int32_t& ht, std::int32_t& htdir, std::int32_t& dbl);
     // Replaces the shape by a 2a x 2b rectangle whose corners are cut by the
     // circle of radius ed (or a, when ed is smaller), with npoints points at
     // equal angles. dbl has no effect. A count of 0 or less leaves no points;
