@@ -66,6 +66,9 @@ int convertfile(const std::string& filename, const std::string& output, const ts
         case treshapeoutcome::nooutline:
             ctx.error("convert: " + filename + ": no outline to change; nothing written");
             return exitfailure;
+        case treshapeoutcome::unannouncedtrace:
+            ctx.error("convert: " + filename + ": trace records without a format record of their own; nothing written");
+            return exitfailure;
     }
 
     std::string bytes;

@@ -62,6 +62,9 @@ treshapeoutcome reshapeoutlines(tomafileobj& oma, tstringlist& newlist, const ts
         if (change.rotate) extractor.extractradiilistfromomalist2(newlist, &traces[rightz], &traces[leftz], false);
         if (!traces.hasoutline()) return treshapeoutcome::nooutline;
         fillformats(traces, surveyrecords(newlist));
+        for (const tradiilist& trace : traces.lists) {
+            if (trace.readcount() > 0 && trace.trcfmtstr.empty()) return treshapeoutcome::unannouncedtrace;
+        }
         for (int i = rightradii; i <= leftz; ++i) {
             if (traces[i].readcount() > 0) changetrace(traces[i], isoutline(i), change);
         }

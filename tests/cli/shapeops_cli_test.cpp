@@ -208,6 +208,9 @@ TEST(CliConvertShape, MistakesWriteNothing) {
     const fs::path in = writeoma(dir / "in.oma", job(true));
     const fs::path none = writeoma(dir / "none.oma", {"JOB=1", "DBL=18"});
     const fs::path undecoded = writeoma(dir / "six.oma", {"JOB=1", "TRCFMT=6;360;E;R;F", "R=abc"});
+    const Records halves = ascii("R", Radii(400, 2500));
+    const fs::path broken = writeoma(dir / "broken.oma", concat({{"TRCFMT=1;400;E;R;F"}, Records(halves.begin(), halves.begin() + 20),
+                                                                {"NOTE=interrupted"}, Records(halves.begin() + 20, halves.end())}));
     const fs::path out = dir / "out.oma";
     const struct {
         std::string arguments, message;
@@ -225,6 +228,8 @@ TEST(CliConvertShape, MistakesWriteNothing) {
         {quoted(in) + " --rotate 1e400", "convert: --rotate takes an angle in degrees, not '1e400'"},
         {quoted(none) + " --box 52,30", "convert: " + none.string() + ": no outline to change; nothing written"},
         {quoted(none) + " --rotate 5", "convert: " + none.string() + ": no outline to change; nothing written"},
+        {quoted(broken) + " --rotate 5",
+         "convert: " + broken.string() + ": trace records without a format record of their own; nothing written"},
         {quoted(undecoded) + " --box 52,30",
          "convert: " + undecoded.string() + ": the trace of TRCFMT=6;360;E;R;F cannot be decoded; nothing written"},
     };

@@ -316,6 +316,16 @@ TEST_F(Reshape, AFormatNamingNeitherEyeTakesTheLastOneThatFedTheTrace) {
 
 // ---- refusals ----
 
+// A 400-point outline whose records a stray record breaks in two halves.
+Records interrupted() {
+    const Records r = ascii("R", ellipse(400, 2600, 2000));
+    Records out{"JOB=9", "TRCFMT=1;400;E;R;F"};
+    out.insert(out.end(), r.begin(), r.begin() + 20);
+    out.push_back("NOTE=interrupted");
+    out.insert(out.end(), r.begin() + 20, r.end());
+    return out;
+}
+
 TEST_F(Reshape, NothingToChangeOrNothingToDecodeIsRefusedWithTheConversionLeft) {
     const struct {
         const char* name;
@@ -325,6 +335,10 @@ TEST_F(Reshape, NothingToChangeOrNothingToDecodeIsRefusedWithTheConversionLeft) 
         {"no trace", {"JOB=1", "DBL=18"}, treshapeoutcome::nooutline},
         {"only a depth trace", block("ZFMT=1;400;E;R;F", ascii("Z", Radii(400, 100))), treshapeoutcome::nooutline},
         {"a notation not decoded", block("TRCFMT=6;360;E;R;F", {"R=abc"}), treshapeoutcome::packedtrace},
+        // A trace broken off by another record: the rest of it reads as a
+        // trace of its own that no format record announces. Written back, it
+        // would have no format to be read under.
+        {"trace records after their block", interrupted(), treshapeoutcome::unannouncedtrace},
         {"one eye decoded, the other not",
          concat({block("TRCFMT=3;400;E;R;F", packed3(Radii(400, 2500))), block("TRCFMT=6;360;E;L;F", {"R=abc"})}),
          treshapeoutcome::packedtrace},

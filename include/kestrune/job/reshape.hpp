@@ -25,6 +25,10 @@ enum class treshapeoutcome {
     notconverted,  // the conversion failed (out of memory): newlist is empty
     packedtrace,   // a trace could not be decoded (packedformatrecord names it)
     nooutline,     // a change was asked of a job without an outline
+    // Trace records that no format record announces (records of a trace
+    // after its block was broken off by another record): there is no format
+    // to write them back under.
+    unannouncedtrace,
 };
 
 // Fills newlist with the display conversion of oma (omafileasascii, neither

@@ -98,6 +98,9 @@ bool numeric(std::string_view s);
 bool numericandspecified(std::string_view s);
 
 // ---- tags and values ----
+// Copies of the tag and the value of a "TAG=VALUE" text such as a line of a
+// settings file. A record of an OMA file is split in place by splitrecord
+// (document/records.hpp), which reads the same tag and untrimmed value.
 std::string findtagpart(std::string_view s);
 std::string findvaluepart(std::string_view s);
 std::string findvaluepartnotrim(std::string_view s);
