@@ -35,9 +35,10 @@
 #include "kestrune/shape/fitting.hpp"
 #include "kestrune/shape/picture.hpp"
 
-// A whole job: the trace check, the display conversion and the reshaping of
-// outlines, with the walk over a job's trace records they share.
+// A whole job: the trace check, the measures, the display conversion and the
+// reshaping of outlines, with the walk over a job's trace records they share.
 #include "kestrune/job/displayconversion.hpp"
+#include "kestrune/job/measurements.hpp"
 #include "kestrune/job/reshape.hpp"
 #include "kestrune/job/tracecheck.hpp"
 #include "kestrune/job/tracerecords.hpp"

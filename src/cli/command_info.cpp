@@ -12,23 +12,15 @@
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/job/tracecheck.hpp"
+#include "kestrune/job/measurements.hpp"
 
 namespace kestrune::cli {
 namespace {
 
-// What info reports of one eye. Lengths in hundredths of a millimetre.
+// What info reports of one eye: the measures the viewer shows, and what
+// --msu and --radius ask for besides. Lengths in hundredths of a millimetre.
 struct teyeinfo {
-    std::string format;  // the format record's value, bytes as in the file
-    int points = 0;
-    bool undecoded = false;  // the format names a notation that is not decoded
-    std::int32_t a = 0, b = 0;
-    std::int32_t ed = 0;
-    std::int32_t edangle = 0;  // whole degrees
-    std::int32_t circ = 0;     // the file's circumference when it gives one, else fcirc
-    std::int32_t fcirc = 0;    // computed from the points
-    std::int32_t dbl = 0;
-    int drills = 0;
+    teyemeasures measures;
     std::int32_t msu = 0;     // the smallest blank's diameter, when asked
     std::int32_t radius = 0;  // the radius at the angle asked for
 };
@@ -49,35 +41,18 @@ struct tfileinfo {
 };
 
 teyeinfo measure(tradiilist& eye, const tshapequery& query) {
-    eye.findabed();
-    eye.findcirc();
     teyeinfo info;
-    info.format = eye.trcfmtstr;
-    info.points = eye.readcount();
-    info.undecoded = eye.undecodednotation();
-    info.a = eye.a;
-    info.b = eye.b;
-    info.ed = eye.ed;
-    info.edangle = eye.edangle;
-    info.fcirc = eye.fcirc;
-    info.circ = eye.circ();
-    info.dbl = eye.dbl;
-    info.drills = eye.drawdrilllist.count();
+    info.measures = measureeye(eye);
     if (query.msu) info.msu = eye.calcmsu(query.allow, query.hdec, query.vdec);
     if (query.radius) info.radius = eye.findradiusforangle(query.angle);
     return info;
 }
 
-// The trace check as the viewer runs it, then the traces as the viewer
-// extracts them for display: a missing right trace stays empty rather than
-// taking the mirror image of the left one.
 tfileinfo inspect(tomafileobj& doc, const tshapequery& query) {
     tfileinfo info;
     toutlineextraction outlines;
-    info.verdict = goodtrace(doc, true, &outlines);
+    info.verdict = checkoutlines(doc, outlines);
     info.detail = listentry(doc.errorslist, 0);
-    if (!outlines.valid)
-        outlines.shown.extractradiilistfromomalist2(doc.omalist, &outlines.right, &outlines.left, true);
     info.right = measure(outlines.right, query);
     info.left = measure(outlines.left, query);
     return info;
@@ -85,9 +60,8 @@ tfileinfo inspect(tomafileobj& doc, const tshapequery& query) {
 
 // ---- text ----
 
-std::string millimetres(std::int32_t hundredths) { return xint2tostr(hundredths) + " mm"; }
-
-void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye, const tshapequery& query) {
+void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& info, const tshapequery& query) {
+    const teyemeasures& eye = info.measures;
     std::string heading(name);
     heading += " eye:";
     auto field = [&ctx](std::string_view label, const std::string& value) {
@@ -109,18 +83,9 @@ void writeeye(tcontext& ctx, std::string_view name, const teyeinfo& eye, const t
         return;
     }
     ctx.out.line(heading);
-    field("Format", eye.format);
-    field("Points", std::to_string(eye.points));
-    field("A (box width)", millimetres(eye.a));
-    field("B (box depth)", millimetres(eye.b));
-    field("ED", millimetres(eye.ed));
-    field("ED angle", std::to_string(eye.edangle) + " degrees");
-    field("Circumference", millimetres(eye.circ));
-    field("Computed circumference", millimetres(eye.fcirc));
-    field("DBL", millimetres(eye.dbl));
-    field("Drill records", std::to_string(eye.drills));
-    if (query.msu) field("Smallest blank", millimetres(eye.msu));
-    if (query.radius) field("Radius at " + query.angletext + " degrees", millimetres(eye.radius));
+    for (const auto& [label, value] : measurefields(eye)) field(label, value);
+    if (query.msu) field("Smallest blank", millimetretext(info.msu));
+    if (query.radius) field("Radius at " + query.angletext + " degrees", millimetretext(info.radius));
 }
 
 void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info, const tshapequery& query) {
@@ -137,7 +102,8 @@ void writetext(tcontext& ctx, const std::string& filename, const tfileinfo& info
 // case on Linux) and read as Latin-1 otherwise.
 std::string nametoutf8(std::string_view name) { return isutf8(name) ? std::string(name) : latin1toutf8(name); }
 
-nlohmann::ordered_json eyejson(const teyeinfo& eye, const tshapequery& query) {
+nlohmann::ordered_json eyejson(const teyeinfo& info, const tshapequery& query) {
+    const teyemeasures& eye = info.measures;
     nlohmann::ordered_json j;
     j["format"] = latin1toutf8(eye.format);
     j["points"] = eye.points;
@@ -150,8 +116,8 @@ nlohmann::ordered_json eyejson(const teyeinfo& eye, const tshapequery& query) {
     j["fcirc"] = eye.fcirc;
     j["dbl"] = eye.dbl;
     j["drills"] = eye.drills;
-    if (query.msu) j["msu"] = eye.msu;
-    if (query.radius) j["radius"] = eye.radius;
+    if (query.msu) j["msu"] = info.msu;
+    if (query.radius) j["radius"] = info.radius;
     return j;
 }
 
