@@ -36,6 +36,19 @@ inline trecordparts splitrecord(std::string_view record) {
 inline std::string_view recordtag(std::string_view record) { return splitrecord(record).tag; }
 inline std::string_view recordvalue(std::string_view record) { return splitrecord(record).value; }
 
+// Whether a record is one an OMA file holds: a tag of letters, digits and
+// "_", then "=". Text of another kind (random bytes, a letter, a picture)
+// splits into records all the same, but holds none of these.
+inline bool isomarecord(std::string_view record) {
+    const trecordparts parts = splitrecord(record);
+    if (!parts.hasvalue || parts.tag.empty()) return false;
+    for (const char c : parts.tag) {
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!letter && !(c >= '0' && c <= '9') && c != '_') return false;
+    }
+    return true;
+}
+
 // Whether two tags are equal, compared in place: both are a few bytes, and a
 // loop beats the library's compare where neither is known at compile time.
 inline bool sametag(std::string_view a, std::string_view b) {
