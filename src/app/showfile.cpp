@@ -1,14 +1,16 @@
 #include "showfile.hpp"
 
 #include <new>
+#include <utility>
 
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
+#include "kestrune/document/trcfmt.hpp"
+#include "kestrune/job/displayconversion.hpp"
+#include "kestrune/job/tracecheck.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
-#include "kestrune/document/trcfmt.hpp"
-#include "kestrune/job/tracecheck.hpp"
-#include "kestrune/job/displayconversion.hpp"
 #include "workingfolder.hpp"
 
 namespace kestrune {
@@ -31,6 +33,13 @@ void makepicture(tradiilist& trace, const std::string& filename, int imwidth, in
     // Both boxes show their shape as the right eye's is drawn.
     picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, filename, false, &picture.failure);
     picture.visible = picture.written;
+}
+
+// Measured after drawing, so that the picture is drawn from the trace as the
+// extraction left it; the trace is then kept for drawing again.
+void measureandkeep(tradiilist& trace, tshownpicture& picture) {
+    picture.measures = measureeye(trace);
+    if (!picture.filename.empty()) picture.trace = std::make_shared<const tradiilist>(std::move(trace));
 }
 
 }  // namespace
@@ -58,13 +67,17 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         // The check decodes the traces on its way; when its lists are those
         // the extraction gives, they are taken as they are.
         toutlineextraction outlines;
-        result.labeltext = goodtrace(oma, true, &outlines);
+        result.labeltext = checkoutlines(oma, outlines);
         result.labeltext += ' ';
         result.labeltext += listentry(oma.errorslist, 0);
         if (!result.readable && !OMAfile.empty()) result.labeltext = unreadablemessage + result.readfailure;
+        for (const std::string& record : oma.omalist) {
+            if (isomarecord(record)) {
+                result.holdsrecords = true;
+                break;
+            }
+        }
 
-        if (!outlines.valid)
-            outlines.shown.extractradiilistfromomalist2(oma.omalist, &outlines.right, &outlines.left, true);
         tradiilist& rightlist = outlines.right;
         tradiilist& leftlist = outlines.left;
 
@@ -86,10 +99,37 @@ tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& 
         const std::string picturebase = workingfolder + pictureprefix + result.source;
         makepicture(rightlist, picturebase + "R.jpeg", imwidth, imheight, result.right);
         makepicture(leftlist, picturebase + "L.jpeg", imwidth, imheight, result.left);
+        measureandkeep(rightlist, result.right);
+        measureandkeep(leftlist, result.left);
     } catch (const std::bad_alloc&) {
         // Out of memory part-way: show what was gathered so far.
     }
     return result;
+}
+
+std::string picturenote(const tshownpicture& picture) {
+    if (picture.visible) return std::string();
+    if (!picture.filename.empty()) return "picture not written: " + picture.failure;
+    if (picture.undecoded) return picture.notenotdecoded;
+    if (picture.points == 0) return "no trace";
+    return std::to_string(picture.points) + (picture.points == 1 ? " point" : " points") + ": too few to draw";
+}
+
+bool redrawpicture(tshownpicture& picture, int imwidth, int imheight) {
+    if (!picture.trace || picture.filename.empty()) return false;
+    try {
+        tradiilist trace = *picture.trace;
+        // Forget the picture the copy remembers writing, so that it is drawn
+        // and written whatever size that one had.
+        trace.lastjpegname.clear();
+        picture.failure.clear();
+        picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, picture.filename, false, &picture.failure);
+    } catch (const std::bad_alloc&) {
+        picture.written = false;
+        picture.failure = "out of memory";
+    }
+    picture.visible = picture.written;
+    return picture.written;
 }
 
 int showfilecleanup(const std::string& rightfilename, const std::string& leftfilename,

@@ -6,9 +6,12 @@
 // prints it.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "kestrune/job/measurements.hpp"
 #include "kestrune/support/stringlist.hpp"
+#include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {
 
@@ -46,6 +49,11 @@ struct tshownpicture {
     // then says so for the picture's place ("notation 6: not decoded").
     bool undecoded = false;
     std::string notenotdecoded;
+    // The eye's measures, as kestrune-cli info gives them.
+    teyemeasures measures;
+    // The trace the picture was drawn from, kept so that the picture can be
+    // drawn again at another size (redrawpicture); null when it has none.
+    std::shared_ptr<const tradiilist> trace;
 };
 
 struct tshowfileresult {
@@ -56,6 +64,9 @@ struct tshowfileresult {
     // Why it could not be, as the reading gave it ("No such file or
     // directory", "not a regular file", ...); empty when it could.
     std::string readfailure;
+    // The file holds at least one record of the form TAG=VALUE (isomarecord);
+    // an empty file or text of another kind holds none.
+    bool holdsrecords = false;
     tstringlist lines;         // the record box's lines
     bool converted = false;    // lines are the records with traces rewritten as ASCII
     std::string dumpfilename;  // the radii dump; empty when none was written
@@ -80,6 +91,17 @@ std::string showfilecaption(const std::string& OMAfile);
 // for; an empty OMAfile shows nothing and says nothing. Never throws.
 tshowfileresult showfilesequence(const std::string& OMAfile, const std::string& workingfolder,
                                  int imwidth = pictureboxwidth, int imheight = pictureboxheight);
+
+// What an eye's picture place says when it shows no picture: "no trace",
+// "notation 6: not decoded", "8 points: too few to draw", or "picture not
+// written: " and the reason. Empty when the picture is shown.
+std::string picturenote(const tshownpicture& picture);
+
+// Draws an eye's picture again at imwidth x imheight pixels into its file,
+// from the trace the sequence kept: the viewer's boxes grow with the window.
+// Sets written, visible and failure as the sequence does; false, with
+// nothing done, for a picture without a trace.
+bool redrawpicture(tshownpicture& picture, int imwidth, int imheight);
 
 // The clean-up when the viewer closes: deletes the latest pictures (either
 // name may be empty) and pictures older than three days in workingfolder.

@@ -166,6 +166,109 @@ TEST_F(ShowFileTest, TracesThatAreNotDecodedAreNamedForThePicturePlace) {
     EXPECT_EQ(none.right.format, "");
 }
 
+// What each picture place says when it shows no picture.
+TEST_F(ShowFileTest, PicturePlacesSayWhyTheyShowNoPicture) {
+    const struct {
+        const char* name;
+        std::string content;
+        std::string right, left;
+    } cases[] = {
+        {"no traces", "JOB=7\r\n", "no trace", "no trace"},
+        {"ten points and one", filetext(trace('R', oval(10))) + "TRCFMT=1;1;E;L;F\r\nR=2500\r\n",
+         "10 points: too few to draw", "1 point: too few to draw"},
+        {"a notation not decoded", "TRCFMT=6;360;E;R;F\r\nR=QUJD\r\n" + filetext(trace('L', oval(36))),
+         "notation 6: not decoded", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const tshowfileresult r = showfilesequence(file("n.oma", c.content).string(), folder);
+        EXPECT_EQ(picturenote(r.right), c.right);
+        EXPECT_EQ(picturenote(r.left), c.left);
+    }
+    write_file(dir / "blocked", "x");
+    const tshowfileresult blocked =
+        showfilesequence(file("job.oma", filetext(trace('R', oval(20)))).string(), (dir / "blocked").string() + "/");
+    EXPECT_EQ(picturenote(blocked.right), "picture not written: Not a directory");
+}
+
+// An empty file, or text of another kind, holds no OMA records: the viewer
+// says so rather than show an empty box or stray bytes without a word.
+TEST_F(ShowFileTest, WhetherAFileHoldsOmaRecords) {
+    const struct {
+        const char* name;
+        std::string content;
+        bool holds;
+    } cases[] = {
+        {"empty", "", false},
+        {"only line ends", "\r\n\r\n", false},
+        {"random bytes", "\x89PNG\r\n\x1a\n\x00\x93=\xff\xfe\r\n\xe9t\xe9=?\r\n"s, false},
+        {"prose", "Dear lab,\r\nplease cut the lens = thanks\r\n", false},
+        {"one record among prose", "Dear lab,\r\nJOB=12\r\n", true},
+        {"records on one line", "JOB=1|DO=B|DBL=18.00", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const tshowfileresult r = showfilesequence(file("h.oma", c.content).string(), folder);
+        EXPECT_TRUE(r.readable);
+        EXPECT_EQ(r.holdsrecords, c.holds);
+    }
+    EXPECT_FALSE(showfilesequence((dir / "missing.oma").string(), folder).holdsrecords);
+}
+
+// Each eye carries the measures info gives, and the trace its picture was
+// drawn from.
+TEST_F(ShowFileTest, MeasuresAndTheTraceBesideEachPicture) {
+    const tshowfileresult r = showfilesequence(
+        file("m.oma", "DBL=17.50\r\n" + filetext(trace('R', circle(400, 2500))) + filetext(trace('L', oval(8))))
+            .string(),
+        folder);
+    EXPECT_EQ(r.right.measures.points, 400);
+    EXPECT_EQ(r.right.measures.a, 5000);
+    EXPECT_EQ(r.right.measures.b, 5000);
+    EXPECT_EQ(r.right.measures.dbl, 1750);
+    EXPECT_EQ(r.right.measures.format, "1;400;E;R;F");
+    ASSERT_TRUE(r.right.trace);
+    EXPECT_EQ(r.right.trace->readcount(), 400);
+    // Too few points for a picture: measured all the same, nothing kept.
+    EXPECT_EQ(r.left.measures.points, 8);
+    EXPECT_FALSE(r.left.trace);
+}
+
+// Width and height of a baseline JPEG, from its frame header.
+std::pair<int, int> jpegsize(const std::string& jpeg) {
+    for (std::size_t i = 2; i + 9 < jpeg.size();) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(jpeg[k]); };
+        if (byte(i) != 0xFF) return {0, 0};
+        const std::size_t length = byte(i + 2) * 256u + byte(i + 3);
+        if (byte(i + 1) == 0xC0) return {byte(i + 7) * 256 + byte(i + 8), byte(i + 5) * 256 + byte(i + 6)};
+        i += 2 + length;
+    }
+    return {0, 0};
+}
+
+// The viewer's boxes grow with the window: a picture is drawn again at the
+// box's size into its file, also back at a size it had before.
+TEST_F(ShowFileTest, PictureDrawnAgainAtAnotherSize) {
+    tshowfileresult r = showfilesequence(file("g.oma", filetext(trace('R', oval(36)))).string(), folder);
+    ASSERT_TRUE(r.right.visible);
+    EXPECT_EQ(jpegsize(read_file(r.right.filename)), std::make_pair(105, 105));
+    for (const int side : {210, 105, 333}) {
+        SCOPED_TRACE(side);
+        EXPECT_TRUE(redrawpicture(r.right, side, side));
+        EXPECT_TRUE(r.right.visible);
+        EXPECT_EQ(jpegsize(read_file(r.right.filename)), std::make_pair(side, side));
+    }
+    // An eye without a picture has nothing to draw.
+    EXPECT_FALSE(redrawpicture(r.left, 210, 210));
+    EXPECT_FALSE(r.left.visible);
+    // A folder that cannot take the picture any more: the reason comes back.
+    fs::remove_all(work);
+    write_file(work, "x");
+    EXPECT_FALSE(redrawpicture(r.right, 150, 150));
+    EXPECT_FALSE(r.right.visible);
+    EXPECT_EQ(picturenote(r.right), "picture not written: Not a directory");
+}
+
 TEST_F(ShowFileTest, EachEyeKeepsItsOwnPicture) {
     const std::string right = filetext(trace('R', oval(36, 2500)));
     const std::string left = filetext(trace('L', oval(36, 1800)));
