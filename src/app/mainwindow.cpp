@@ -1,28 +1,40 @@
 #include "mainwindow.hpp"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHelpEvent>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPixmap>
-#include <QResizeEvent>
-#include <QShortcut>
+#include <QPointer>
+#include <QProgressBar>
+#include <QSpacerItem>
+#include <QStyle>
+#include <QTextBlock>
+#include <QToolTip>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 
+#include "commandline.hpp"
 #include "fileregistration.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
 #include "messagedialog.hpp"
 #include "uifont.hpp"
+#include "viewersettings.hpp"
 #include "workingfolder.hpp"
 
 namespace kestrune {
@@ -33,11 +45,13 @@ namespace {
 
 constexpr int clientwidth = 448;
 constexpr int clientheight = 408;
-// Distances kept from the right and bottom edges by the anchored components.
-constexpr int memorightmargin = clientwidth - (8 + 432);
-constexpr int memobottommargin = clientheight - 273;
-constexpr int picturebottommargin = clientheight - 295;
-constexpr int rightpicturemargin = clientwidth - 335;
+// How long a load runs before the progress bar shows, and how long the size
+// of the picture boxes rests before their pictures are drawn again.
+constexpr int progressdelayms = 300;
+constexpr int redrawdelayms = 150;
+
+const QString hint = QStringLiteral("Drop an OMA file here or press Ctrl+O");
+const QString norecords = QStringLiteral("This file holds no OMA records.");
 
 QString fromlatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -46,13 +60,15 @@ QString frompath(const std::string& s) { return QFile::decodeName(QByteArray::fr
 std::string topath(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
 // Loads a picture by the bytes of its name: a name that is no UTF-8 has no
-// QString that opens the same file.
-bool loadpicture(QPixmap& pixmap, const std::string& filename) {
-    std::ifstream in(filename, std::ios::binary);
-    if (!in) return false;
+// QString that opens the same file. A QImage, so that a worker can do it.
+QImage loadpicture(const tshownpicture& picture) {
+    QImage image;
+    if (!picture.visible) return image;
+    std::ifstream in(picture.filename, std::ios::binary);
+    if (!in) return image;
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return !in.bad() &&
-           pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()));
+    if (!in.bad()) image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+    return image;
 }
 
 // A dropped local file's name as the bytes the file system holds. A name that
@@ -64,12 +80,75 @@ std::string droppedpath(const QUrl& url) {
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
-bool issetting(const std::string& argument) {
-    const std::string upper = upcase(std::string_view(argument).substr(0, 12));
-    return upper == "LOCALFOLDER" || upper == "LOCALFOLDER=";
+// The text an eye's picture place shows, or its tooltip: what the box says
+// when it has no picture, then the eye's measures.
+QString picturetooltip(const char* eye, const tshownpicture& picture) {
+    QString text = QString::fromLatin1(eye) + QStringLiteral(" eye");
+    const std::string note = picturenote(picture);
+    if (!note.empty()) text += QStringLiteral(": ") + fromlatin1(note);
+    if (picture.measures.points == 0) return text;
+    for (const auto& [label, value] : measurefields(picture.measures))
+        text += QLatin1Char('\n') + QString::fromStdString(label) + QStringLiteral(": ") + fromlatin1(value);
+    return text;
+}
+
+QString escaped(const std::string& latin1) { return fromlatin1(latin1).toHtmlEscaped(); }
+
+// The two-column table between the pictures: right eye first, as its picture
+// is on the left.
+QString measurestable(const tshowfileresult& shown) {
+    const teyemeasures& r = shown.right.measures;
+    const teyemeasures& l = shown.left.measures;
+    const auto mm = [](std::int32_t hundredths) { return escaped(xint2tostr(hundredths)); };
+    const auto row = [](const QString& label, const QString& right, const QString& left) {
+        return QStringLiteral("<tr><td nowrap>%1</td><td nowrap style='padding-left:4px'>%2</td>"
+                              "<td nowrap style='padding-left:4px'>%3</td></tr>")
+            .arg(label, right, left);
+    };
+    const auto cell = [](const teyemeasures& m, const QString& value) {
+        return m.points > 0 ? value : QStringLiteral("\u2013");
+    };
+    QString html = QStringLiteral("<table cellspacing='0' cellpadding='0'>");
+    html += row(QStringLiteral("mm"), QStringLiteral("<b>Right</b>"), QStringLiteral("<b>Left</b>"));
+    html += row(QStringLiteral("Format"), r.format.empty() ? QStringLiteral("\u2013") : escaped(r.format),
+                l.format.empty() ? QStringLiteral("\u2013") : escaped(l.format));
+    html += row(QStringLiteral("Points"), cell(r, QString::number(r.points)), cell(l, QString::number(l.points)));
+    html += row(QStringLiteral("A \u00d7 B"), cell(r, mm(r.a) + QChar(0xd7) + mm(r.b)),
+                cell(l, mm(l.a) + QChar(0xd7) + mm(l.b)));
+    html += row(QStringLiteral("ED"), cell(r, mm(r.ed) + QStringLiteral("@") + QString::number(r.edangle) + QChar(0xb0)),
+                cell(l, mm(l.ed) + QStringLiteral("@") + QString::number(l.edangle) + QChar(0xb0)));
+    html += row(QStringLiteral("DBL"), cell(r, mm(r.dbl)), cell(l, mm(l.dbl)));
+    html += row(QStringLiteral("Circ."), cell(r, mm(r.circ)), cell(l, mm(l.circ)));
+    html += row(QStringLiteral("Calc."), cell(r, mm(r.fcirc)), cell(l, mm(l.fcirc)));
+    html += QStringLiteral("</table>");
+    return html;
+}
+
+QFont recordfont(bool fixedpitch) {
+    if (!fixedpitch) return uifont(11);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(11);
+    return font;
 }
 
 }  // namespace
+
+tclientlayout clientlayout(QSize client) {
+    const int w = std::max(client.width(), clientwidth);
+    const int h = std::max(client.height(), clientheight);
+    // The pictures keep their share of the default layout in both directions.
+    const int side = std::max(pictureboxwidth, std::min(w * pictureboxwidth / clientwidth, h * pictureboxheight / clientheight));
+    tclientlayout layout;
+    layout.pictureside = side;
+    const int picturetop = h - side - 8;
+    layout.image1 = QRect(8, picturetop, side, side);
+    layout.image2 = QRect(w - 8 - side, picturetop, side, side);
+    layout.label = QRect(8, picturetop - 15, w - 16, 13);
+    layout.memo = QRect(8, 0, w - 16, picturetop - 22);
+    layout.measures = QRect(8 + side + 8, picturetop, w - 2 * (side + 16), side);
+    return layout;
+}
 
 // ---- record box ----
 
@@ -111,10 +190,9 @@ void TMemo::dropEvent(QDropEvent* event) {
 
 void TMemo::WMDropFiles(const QList<QUrl>& urls) {
     if (urls.size() != 1) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Drag and drop error"), QStringLiteral("Too many files."),
-                        QMessageBox::Ok, this);
-        box.setObjectName("droperror");
-        box.exec();
+        // After the drop has returned: a modal box inside it would hold the
+        // file manager the files came from until the box is closed.
+        QTimer::singleShot(0, this, [this] { showtoomanyfiles(this); });
         return;
     }
     const QString name = urls.front().toLocalFile();
@@ -124,11 +202,38 @@ void TMemo::WMDropFiles(const QList<QUrl>& urls) {
     setPlainText(name);
 }
 
+void showtoomanyfiles(QWidget* owner) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Drag and drop error"), QStringLiteral("Too many files."),
+                    QMessageBox::Ok, owner);
+    box.setObjectName("droperror");
+    // A box sizes itself to its text; the window manager cuts a longer title.
+    // A spacer as wide as the title and the frame's buttons keeps it whole.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int titlewidth = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(titlewidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    }
+    box.exec();
+}
+
 // ---- picture box ----
 
 TPictureBox::TPictureBox(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setScaledContents(false);
+    setWordWrap(true);
+    setTextFormat(Qt::PlainText);
+}
+
+void TPictureBox::setpicture(const QImage& image) {
+    // Drawn at the box's size: shown as it is, neither stretched nor centred.
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setPixmap(QPixmap::fromImage(image));
+}
+
+void TPictureBox::setnote(const QString& note) {
+    setAlignment(Qt::AlignCenter);
+    setText(note);
 }
 
 void TPictureBox::mousePressEvent(QMouseEvent* event) {
@@ -145,51 +250,179 @@ void TPictureBox::mouseReleaseEvent(QMouseEvent* event) {
 
 // ---- window ----
 
-TKestrunefm::TKestrunefm(QWidget* parent) : QWidget(parent) {
+TKestrunefm::TKestrunefm(QWidget* parent) : QMainWindow(parent) {
     Kestrunefm = this;
     setdialogmainwindow(this);
     setObjectName("Kestrunefm");
     setWindowTitle(QStringLiteral("Kestrune"));
     setFont(uifont(11));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    setPalette(pal);
-    setAutoFillBackground(true);
 
-    OMAMemo = new TMemo(this);
-    OMAMemo->setGeometry(8, 0, 432, 273);
+    Client = new QWidget(this);
+    Client->setObjectName("Client");
+    QPalette pal = Client->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    Client->setPalette(pal);
+    Client->setAutoFillBackground(true);
+    Client->setMinimumSize(clientwidth, clientheight);
+    setCentralWidget(Client);
+
+    OMAMemo = new TMemo(Client);
+    OMAMemo->setPlaceholderText(hint);
+    OMAMemo->viewport()->installEventFilter(this);
     connect(OMAMemo, &QPlainTextEdit::textChanged, this, &TKestrunefm::OMAMemoChange);
 
-    Image1 = new TPictureBox(this);
+    Image1 = new TPictureBox(Client);
     Image1->setObjectName("Image1");
-    Image1->setGeometry(8, 295, pictureboxwidth, pictureboxheight);
 
-    Image2 = new TPictureBox(this);
+    Image2 = new TPictureBox(Client);
     Image2->setObjectName("Image2");
-    Image2->setGeometry(335, 295, pictureboxwidth, pictureboxheight);
     connect(Image2, &TPictureBox::clicked, this, &TKestrunefm::Image2Click);
 
-    // Created last, so that a record box grown over its place never hides
-    // the verdict.
-    Errlab = new QLabel(this);
+    Measures = new QLabel(Client);
+    Measures->setObjectName("Measures");
+    Measures->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Measures->setWordWrap(true);
+    Measures->setText(hint);
+    Measures->setToolTip(QStringLiteral("Lengths in millimetres. ED: the effective diameter and its angle; "
+                                        "Circ.: the circumference the file gives, else the computed one; "
+                                        "Calc.: the circumference computed from the points."));
+
+    Progress = new QProgressBar(Client);
+    Progress->setObjectName("Progress");
+    Progress->setRange(0, 0);  // a load tells no fraction done: the bar only moves
+    Progress->setTextVisible(false);
+    Progress->hide();
+
+    // Created last, so that nothing is drawn over the verdict.
+    Errlab = new QLabel(Client);
     Errlab->setObjectName("Errlab");
     Errlab->setFont(uifont(11));
     QPalette red = Errlab->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     Errlab->setPalette(red);
     Errlab->setTextFormat(Qt::PlainText);
-    Errlab->setGeometry(8, 280, 0, 13);
 
-    auto* open = new QShortcut(QKeySequence::Open, this);
-    connect(open, &QShortcut::activated, this, &TKestrunefm::openfiledialog);
+    makemenus();
+    setfixedpitch(fixedpitchrecords());
+    // Its size places the components, once they all exist.
+    Client->installEventFilter(this);
+
+    connect(&watcher_, &QFutureWatcher<tloadresult>::finished, this, &TKestrunefm::jobfinished);
+    redrawtimer_.setSingleShot(true);
+    redrawtimer_.setInterval(redrawdelayms);
+    connect(&redrawtimer_, &QTimer::timeout, this, &TKestrunefm::redrawpictures);
+    progresstimer_.setSingleShot(true);
+    progresstimer_.setInterval(progressdelayms);
+    connect(&progresstimer_, &QTimer::timeout, this, [this] {
+        if (loading()) Progress->show();
+    });
 
     setTabOrder(OMAMemo, Image1);
     OMAMemo->setFocus();
-    resize(clientwidth, clientheight);
+    Client->resize(clientwidth, clientheight);
+    arrange();
+    resize(clientwidth, clientheight + menuBar()->sizeHint().height());
 }
 
 TKestrunefm::~TKestrunefm() {
+    // A worker still reading must end before the window it reports to.
+    pending_ = nullptr;
+    if (watcher_.isRunning()) {
+        watcher_.disconnect(this);
+        watcher_.waitForFinished();
+        discard(watcher_.result());
+    }
+    if (cleanuplater_) FormClose();
     if (Kestrunefm == this) Kestrunefm = nullptr;
+}
+
+void TKestrunefm::makemenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    OpenAction = file->addAction(QStringLiteral("&Open\u2026"), this, &TKestrunefm::openfiledialog);
+    OpenAction->setShortcut(QKeySequence::Open);
+    RecentMenu = file->addMenu(QStringLiteral("Open &Recent"));
+    RecentMenu->setObjectName("RecentMenu");
+    connect(RecentMenu, &QMenu::aboutToShow, this, &TKestrunefm::fillrecentmenu);
+    fillrecentmenu();
+    ReloadAction = file->addAction(QStringLiteral("Re&load"), this, &TKestrunefm::ShowAgain);
+    ReloadAction->setShortcut(QKeySequence(Qt::Key_F5));
+    ReloadAction->setEnabled(false);
+    CloseAction = file->addAction(QStringLiteral("&Close"), this, &TKestrunefm::closefile);
+    CloseAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    file->addSeparator();
+    QuitAction = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    FixedPitchAction = view->addAction(QStringLiteral("&Fixed-Pitch Records"));
+    FixedPitchAction->setCheckable(true);
+    connect(FixedPitchAction, &QAction::toggled, this, [this](bool on) {
+        setfixedpitch(on);
+        setfixedpitchrecords(on);
+    });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    ShortcutsAction = help->addAction(QStringLiteral("&Keyboard Shortcuts"), this, &TKestrunefm::showshortcuts);
+    ShortcutsAction->setShortcut(QKeySequence(Qt::Key_F1));
+    AboutAction = help->addAction(QStringLiteral("&About Kestrune"), this, &TKestrunefm::showabout);
+}
+
+void TKestrunefm::fillrecentmenu() {
+    RecentMenu->clear();
+    const std::vector<std::string> files = recentfiles();
+    for (const std::string& path : files) {
+        QAction* entry = RecentMenu->addAction(frompath(path), this, [this, path] { Showfile(path); });
+        entry->setToolTip(frompath(path));
+    }
+    if (files.empty()) {
+        RecentMenu->addAction(QStringLiteral("No Recent Files"))->setEnabled(false);
+        return;
+    }
+    RecentMenu->addSeparator();
+    RecentMenu->addAction(QStringLiteral("&Clear Menu"), this, [] { clearrecentfiles(); });
+}
+
+void TKestrunefm::setfixedpitch(bool on) {
+    OMAMemo->setFont(recordfont(on));
+    if (FixedPitchAction->isChecked() != on) {
+        const QSignalBlocker quiet(FixedPitchAction);
+        FixedPitchAction->setChecked(on);
+    }
+}
+
+void TKestrunefm::showshortcuts() {
+    QString text = QStringLiteral("<table>");
+    for (const auto& [key, meaning] : viewershortcuts())
+        text += QStringLiteral("<tr><td><b>%1</b></td><td style='padding-left:12px'>%2</td></tr>")
+                    .arg(QString::fromStdString(key), QString::fromStdString(meaning));
+    text += QStringLiteral("</table><p>Drop a file anywhere on the window to show it; a click on the left-eye "
+                           "picture reads the file again.</p>");
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Keyboard Shortcuts"), text, QMessageBox::Ok, this);
+    box.setObjectName("shortcuts");
+    box.exec();
+}
+
+void TKestrunefm::showabout() {
+    const QString text = QStringLiteral("<p><b>%1</b></p><p>Shows OMA lab files: their records, the verdict on "
+                                        "their traces, the measures and a picture of each lens shape.</p><p>%2</p>")
+                             .arg(QString::fromStdString(viewerversion()).toHtmlEscaped(),
+                                  QString::fromStdString(viewerlicence()).toHtmlEscaped());
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Kestrune"), text, QMessageBox::Ok, this);
+    box.setObjectName("about");
+    box.exec();
+}
+
+void TKestrunefm::arrange() {
+    const tclientlayout layout = clientlayout(Client->size());
+    OMAMemo->setGeometry(layout.memo);
+    Errlab->move(layout.label.topLeft());
+    Image1->setGeometry(layout.image1);
+    Image2->setGeometry(layout.image2);
+    Measures->setGeometry(layout.measures);
+    Progress->setGeometry(layout.measures.x(), layout.measures.y() + layout.measures.height() / 2,
+                          layout.measures.width(), 12);
+    // Pictures are drawn at the size of their boxes, once the size rests.
+    if (layout.pictureside != drawnside_ && hascurrent_) redrawtimer_.start();
 }
 
 void TKestrunefm::setlabel(const std::string& text) {
@@ -197,14 +430,42 @@ void TKestrunefm::setlabel(const std::string& text) {
     Errlab->resize(text.empty() ? 0 : Errlab->sizeHint().width(), 13);
 }
 
-void TKestrunefm::showpicture(QLabel* box, const tshownpicture& picture) {
-    QPixmap pixmap;
-    if (picture.visible && loadpicture(pixmap, picture.filename)) {
-        box->setPixmap(pixmap);
-        box->show();
+void TKestrunefm::setnote(const QString& note) {
+    Measures->setWordWrap(true);
+    Measures->setTextFormat(Qt::PlainText);
+    Measures->setText(note);
+}
+
+void TKestrunefm::showmeasures() {
+    if (!hascurrent_) return;
+    const bool measured = current_.right.measures.points > 0 || current_.left.measures.points > 0;
+    if (current_.readable && !current_.holdsrecords) {
+        setnote(norecords);
+    } else if (measured) {
+        Measures->setWordWrap(false);
+        Measures->setTextFormat(Qt::RichText);
+        Measures->setText(measurestable(current_));
     } else {
-        box->clear();
-        box->hide();
+        setnote(QString());
+    }
+}
+
+void TKestrunefm::showpictures(const tloadresult& result) {
+    const struct {
+        TPictureBox* box;
+        const tshownpicture& picture;
+        const QImage& image;
+        const char* eye;
+    } boxes[] = {{Image1, current_.right, result.right, "Right"}, {Image2, current_.left, result.left, "Left"}};
+    for (const auto& b : boxes) {
+        if (b.picture.visible && !b.image.isNull()) {
+            b.box->setpicture(b.image);
+        } else if (b.picture.visible) {
+            b.box->setnote(QStringLiteral("picture not loaded"));
+        } else {
+            b.box->setnote(fromlatin1(picturenote(b.picture)));
+        }
+        b.box->setToolTip(picturetooltip(b.eye, b.picture));
     }
 }
 
@@ -212,30 +473,154 @@ void TKestrunefm::Showfile(const std::string& OMAfile) {
     setlabel(std::string());
     Shownfile = OMAfile;
     OMAMemo->clear();
+    OMAMemo->setPlaceholderText(QString());
     setWindowTitle(frompath(showfilecaption(OMAfile)));
-
-    const tshowfileresult shown = showfilesequence(OMAfile, MyDocumentsPath(), Image1->width(), Image1->height());
-
-    setlabel(shown.labeltext);
-    QString text;
-    qsizetype size = 0;
-    for (const std::string& line : shown.lines) size += static_cast<qsizetype>(line.size()) + 1;
-    text.reserve(size);
-    for (const std::string& line : shown.lines) {
-        if (!text.isEmpty()) text += QLatin1Char('\n');
-        text += fromlatin1(line);
+    hascurrent_ = false;
+    current_ = tshowfileresult();
+    for (TPictureBox* box : {Image1, Image2}) {
+        box->clear();
+        box->setToolTip(QString());
     }
-    OMAMemo->setPlainText(text);
+    setnote(QStringLiteral("Reading ") + frompath(showfilecaption(OMAfile)) + QStringLiteral("\u2026"));
+    ReloadAction->setEnabled(true);
 
-    if (!shown.right.filename.empty()) rightfilename = shown.right.filename;
-    if (!shown.left.filename.empty()) leftfilename = shown.left.filename;
-    showpicture(Image1, shown.right);
-    showpicture(Image2, shown.left);
+    const std::string folder = MyDocumentsPath();
+    const int side = clientlayout(Client->size()).pictureside;
+    const unsigned ticket = ++requested_;
+    startjob([OMAfile, folder, side, ticket] {
+        tloadresult result;
+        result.ticket = ticket;
+        result.side = side;
+        result.shown = showfilesequence(OMAfile, folder, side, side);
+        result.right = loadpicture(result.shown.right);
+        result.left = loadpicture(result.shown.left);
+        return result;
+    });
 }
 
 void TKestrunefm::ShowAgain() { Showfile(Shownfile); }
 
 void TKestrunefm::Image2Click() { ShowAgain(); }
+
+bool TKestrunefm::loading() const { return watcher_.isRunning() || pending_ != nullptr; }
+
+void TKestrunefm::closefile() {
+    ++requested_;  // what is under way is no longer wanted
+    pending_ = nullptr;
+    redrawtimer_.stop();
+    Shownfile.clear();
+    hascurrent_ = false;
+    current_ = tshowfileresult();
+    setWindowTitle(QStringLiteral("Kestrune"));
+    setlabel(std::string());
+    OMAMemo->clear();
+    OMAMemo->setPlaceholderText(hint);
+    for (TPictureBox* box : {Image1, Image2}) {
+        box->clear();
+        box->setToolTip(QString());
+    }
+    setnote(hint);
+    ReloadAction->setEnabled(false);
+}
+
+// One worker at a time, so that the files a later request writes are never
+// overwritten by an earlier one; a request that comes meanwhile waits, and
+// replaces any that waited before it.
+void TKestrunefm::startjob(tjob job) {
+    if (watcher_.isRunning()) {
+        pending_ = std::move(job);
+        return;
+    }
+    watcher_.setFuture(QtConcurrent::run(std::move(job)));
+    setCursor(Qt::BusyCursor);
+    if (!progresstimer_.isActive() && !Progress->isVisible()) progresstimer_.start();
+}
+
+void TKestrunefm::jobfinished() {
+    tloadresult result = watcher_.future().takeResult();
+    if (pending_) {
+        discard(result);
+        tjob next = std::move(pending_);
+        pending_ = nullptr;
+        watcher_.setFuture(QtConcurrent::run(std::move(next)));
+        return;
+    }
+    unsetCursor();
+    progresstimer_.stop();
+    Progress->hide();
+    if (result.ticket != requested_) {
+        discard(result);
+    } else {
+        apply(result);
+    }
+    emit idle();
+}
+
+void TKestrunefm::apply(tloadresult& result) {
+    tshowfileresult& shown = result.shown;
+    if (result.redraw) {
+        current_.right = shown.right;
+        current_.left = shown.left;
+    } else {
+        setlabel(shown.labeltext);
+        QString text;
+        qsizetype size = 0;
+        for (const std::string& line : shown.lines) size += static_cast<qsizetype>(line.size()) + 1;
+        text.reserve(size);
+        for (const std::string& line : shown.lines) {
+            if (!text.isEmpty()) text += QLatin1Char('\n');
+            text += fromlatin1(line);
+        }
+        OMAMemo->setPlainText(text);
+        OMAMemo->setPlaceholderText(shown.readable && !shown.holdsrecords ? norecords : QString());
+        if (!shown.right.filename.empty()) rightfilename = shown.right.filename;
+        if (!shown.left.filename.empty()) leftfilename = shown.left.filename;
+        if (shown.readable) addrecentfile(Shownfile);
+        // The box holds the lines now; the window keeps the rest.
+        shown.lines.clear();
+        current_ = std::move(shown);
+        hascurrent_ = true;
+    }
+    drawnside_ = result.side;
+    showpictures(result);
+    showmeasures();
+    if (clientlayout(Client->size()).pictureside != drawnside_) redrawtimer_.start();
+}
+
+// A result nobody waits for: its pictures go, unless they are the ones on
+// show (a file of the same name writes the same picture names).
+void TKestrunefm::discard(const tloadresult& result) {
+    if (result.redraw) return;
+    for (const tshownpicture* picture : {&result.shown.right, &result.shown.left}) {
+        const std::string& name = picture->filename;
+        if (!name.empty() && name != rightfilename && name != leftfilename) deletefile(name);
+    }
+    clearioresult();
+}
+
+void TKestrunefm::redrawpictures() {
+    if (!hascurrent_) return;
+    // While a worker runs its result is checked against the size on arrival.
+    if (loading()) return;
+    const int side = clientlayout(Client->size()).pictureside;
+    if (side == drawnside_) return;
+    tshownpicture right = current_.right;
+    tshownpicture left = current_.left;
+    const unsigned ticket = ++requested_;
+    startjob([right, left, side, ticket]() mutable {
+        tloadresult result;
+        result.ticket = ticket;
+        result.redraw = true;
+        result.side = side;
+        redrawpicture(right, side, side);
+        redrawpicture(left, side, side);
+        result.right = loadpicture(right);
+        result.left = loadpicture(left);
+        result.shown.right = std::move(right);
+        result.shown.left = std::move(left);
+        return result;
+    });
+}
 
 void TKestrunefm::OMAMemoChange() {
     if (OMAMemo->fFilename.empty()) return;
@@ -252,12 +637,7 @@ void TKestrunefm::openfiledialog() {
     if (!name.isEmpty()) Showfile(topath(name));
 }
 
-std::string TKestrunefm::commandlinefile() {
-    for (const std::string& argument : runtimeparameters()) {
-        if (!issetting(argument)) return argument;
-    }
-    return std::string();
-}
+std::vector<std::string> TKestrunefm::commandlinefiles() { return readviewerarguments(runtimeparameters()).files; }
 
 void TKestrunefm::FormShow() {
     setlabel(std::string());
@@ -268,8 +648,13 @@ void TKestrunefm::FormShow() {
     }
     registerapp();
     setAcceptDrops(true);
-    const std::string omaname = commandlinefile();
-    if (!omaname.empty()) Showfile(omaname);
+    const std::vector<std::string> files = commandlinefiles();
+    if (files.size() > 1) {
+        // As a drop of several files: the message, and nothing shown.
+        QTimer::singleShot(0, this, [this] { showtoomanyfiles(this); });
+    } else if (files.size() == 1 && !files.front().empty()) {
+        Showfile(files.front());
+    }
 }
 
 void TKestrunefm::FormClose() {
@@ -278,32 +663,61 @@ void TKestrunefm::FormClose() {
 }
 
 void TKestrunefm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
     FormShow();
 }
 
 void TKestrunefm::closeEvent(QCloseEvent* event) {
-    FormClose();
+    // The window closes at once; a worker still running ends on its own, and
+    // the clean-up waits for it (the destructor).
+    pending_ = nullptr;
+    ++requested_;
+    if (watcher_.isRunning()) {
+        cleanuplater_ = true;
+    } else {
+        FormClose();
+    }
     event->accept();
 }
 
-void TKestrunefm::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    const int w = width();
-    const int h = height();
-    OMAMemo->setGeometry(8, 0, std::max(0, w - 8 - memorightmargin), std::max(0, h - memobottommargin));
-    Image1->move(8, h - picturebottommargin);
-    Image2->move(w - rightpicturemargin, h - picturebottommargin);
+bool TKestrunefm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Client && event->type() == QEvent::Resize) {
+        arrange();
+    } else if (watched == OMAMemo->viewport() && event->type() == QEvent::ToolTip) {
+        // The record under the pointer, explained.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QTextBlock block = OMAMemo->cursorForPosition(help->pos()).block();
+        const QString record = block.text();
+        std::string meaning;
+        if (recordexplainer && !record.isEmpty()) meaning = recordexplainer(record.toLatin1().toStdString());
+        if (meaning.empty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), fromlatin1(meaning), OMAMemo->viewport());
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
-// The whole window takes drops, but only the record box does anything with
-// them.
+// Drops are taken anywhere on the window, as on the record box.
 void TKestrunefm::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void TKestrunefm::dropEvent(QDropEvent* event) { event->ignore(); }
+void TKestrunefm::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TKestrunefm::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    OMAMemo->WMDropFiles(event->mimeData()->urls());
+}
 
 }  // namespace kestrune

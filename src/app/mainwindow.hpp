@@ -1,30 +1,43 @@
-// The viewer's window: the records of one OMA file in a read-only record box,
-// the verdict on its trace in a red line under it, and the right-eye and
-// left-eye shapes in the lower left and lower right corners.
+// The viewer's window: a menu bar over a client area that shows one OMA file:
+// its records in a read-only record box, the verdict on its trace in a red
+// line under it, the right-eye and left-eye shapes in the lower left and
+// lower right corners, and between them the measures of both eyes.
 //
-// Layout of the 448 x 408 client area (at 96 dpi): the record box at 8,0
-// (432 x 273) grows with the window; the label at 8,280 stays; the picture
-// boxes (105 x 105) at 8,295 and 335,295 keep to the lower corners.
+// Layout of the client area below the menu bar, 448 x 408 at the default and
+// smallest size (at 96 dpi): the record box at 8,0 (432 x 273), the red line
+// at 8,280, the picture boxes (105 x 105) at 8,295 and 335,295, the measures
+// between them. A larger window gives the pictures a side that grows with it
+// (clientlayout); the record box takes the rest.
 //
-// A file comes in as the first command-line argument, dropped onto the
-// record box (text/uri-list), or through Ctrl+O.
+// A file comes in as the command-line argument, dropped anywhere on the
+// window (text/uri-list), through File > Open (Ctrl+O) or Open Recent. It is
+// read, checked and drawn on a worker thread; the window stays responsive,
+// and a later request supersedes one still under way.
 #pragma once
 
+#include <QFutureWatcher>
+#include <QImage>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPlainTextEdit>
-#include <QWidget>
+#include <QTimer>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "showfile.hpp"
 
+class QAction;
 class QDragEnterEvent;
 class QDropEvent;
+class QMenu;
+class QProgressBar;
 class QUrl;
 
 namespace kestrune {
 
-// The record box: a read-only multi-line box that takes one dropped file.
+// The record box: a read-only multi-line box.
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -35,8 +48,9 @@ public:
 
     // Handles the files of one drop: exactly one is taken (its name becomes
     // the box's text, which shows it through the change event); more, or
-    // none, bring the message "Too many files.". A name that is not a local
-    // file is ignored.
+    // none, bring the message "Too many files." once the drop has returned,
+    // so that the drag source is not held while it is open. A name that is
+    // not a local file is ignored.
     void WMDropFiles(const QList<QUrl>& urls);
 
 protected:
@@ -45,11 +59,20 @@ protected:
     void dropEvent(QDropEvent* event) override;
 };
 
-// A picture box that tells about clicks.
+// The message of a drop or a command line with more than one file: "Too
+// many files." under the title "Drag and drop error", wide enough for its
+// title to be read in full. Returns when it is closed.
+void showtoomanyfiles(QWidget* owner);
+
+// A picture box that tells about clicks. Without a picture it says why in
+// its place ("no trace", "notation 6: not decoded", ...).
 class TPictureBox : public QLabel {
     Q_OBJECT
 public:
     explicit TPictureBox(QWidget* parent);
+
+    void setpicture(const QImage& image);
+    void setnote(const QString& note);
 
 signals:
     void clicked();
@@ -62,7 +85,24 @@ private:
     bool pressed_ = false;
 };
 
-class TKestrunefm : public QWidget {
+// Where the client area's components go at a given client size.
+struct tclientlayout {
+    QRect memo, label, image1, image2, measures;
+    int pictureside = 0;
+};
+tclientlayout clientlayout(QSize client);
+
+// What a worker hands back: a file shown, or the pictures of the shown file
+// drawn again at another size; the pictures already decoded for the boxes.
+struct tloadresult {
+    unsigned ticket = 0;  // the request it answers
+    bool redraw = false;
+    int side = 0;  // the pictures' side in pixels
+    tshowfileresult shown;
+    QImage right, left;
+};
+
+class TKestrunefm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TKestrunefm(QWidget* parent = nullptr);
@@ -77,40 +117,89 @@ public:
     std::string rightfilename;  // the latest right-eye picture file
     std::string leftfilename;   // the latest left-eye picture file
 
+    QWidget* Client;  // the client area below the menu bar
     TMemo* OMAMemo;
     QLabel* Errlab;
     TPictureBox* Image1;
     TPictureBox* Image2;
+    QLabel* Measures;  // the measures of both eyes, or a note
+    QProgressBar* Progress;
 
-    // Shows one file: caption, records, verdict line, pictures; writes the
-    // dump and pictures into the working folder.
+    QAction* OpenAction;
+    QMenu* RecentMenu;
+    QAction* ReloadAction;
+    QAction* CloseAction;
+    QAction* QuitAction;
+    QAction* FixedPitchAction;
+    QAction* ShortcutsAction;
+    QAction* AboutAction;
+
+    // The meaning of one record's label for its tooltip; the tooltip stays
+    // empty while this is not set or gives empty text.
+    std::function<std::string(std::string_view record)> recordexplainer;
+
+    // Shows one file: the caption and the cleared window at once, then the
+    // records, verdict, pictures and measures when the worker is done; the
+    // dump and pictures go into the working folder.
     void Showfile(const std::string& OMAfile);
     void ShowAgain();
+    // Whether a file is being read or pictures drawn.
+    bool loading() const;
 
-    // The file named on the command line: the first argument that is not a
-    // LOCALFOLDER setting; empty when there is none.
-    static std::string commandlinefile();
+    // The files named on the command line (LOCALFOLDER settings left out).
+    static std::vector<std::string> commandlinefiles();
 
 public slots:
     void Image2Click();
     void OMAMemoChange();
     // Ctrl+O: picks a file and shows it.
     void openfiledialog();
+    // Ctrl+W: back to the window as it starts, without a file.
+    void closefile();
+    void setfixedpitch(bool on);
+    void showshortcuts();
+    void showabout();
+
+signals:
+    // A request has been answered and none waits.
+    void idle();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    using tjob = std::function<tloadresult()>;
+
+    void makemenus();
     void FormShow();
     void FormClose();
     void setlabel(const std::string& text);
-    static void showpicture(QLabel* box, const tshownpicture& picture);
+    void arrange();
+    void setnote(const QString& note);
+    void showmeasures();
+    void showpictures(const tloadresult& result);
+    void startjob(tjob job);
+    void jobfinished();
+    void apply(tloadresult& result);
+    void discard(const tloadresult& result);
+    void redrawpictures();
+    void fillrecentmenu();
 
     bool shown_ = false;
+    bool cleanuplater_ = false;  // closed while a worker ran: clean up once it ends
+    tshowfileresult current_;    // the shown file's result, its lines left out
+    bool hascurrent_ = false;
+    int drawnside_ = pictureboxwidth;
+    unsigned requested_ = 0;  // the latest request's ticket
+    QFutureWatcher<tloadresult> watcher_;
+    tjob pending_;  // the request that waits for the worker
+    QTimer redrawtimer_;
+    QTimer progresstimer_;
 };
 
 // The one main window, while it exists.
