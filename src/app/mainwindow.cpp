@@ -71,6 +71,19 @@ QImage loadpicture(const tshownpicture& picture) {
     return image;
 }
 
+// The record box's text: one line per record, each byte its own character.
+QString recordtext(const tstringlist& lines) {
+    QString text;
+    qsizetype size = 0;
+    for (const std::string& line : lines) size += static_cast<qsizetype>(line.size()) + 1;
+    text.reserve(size);
+    for (const std::string& line : lines) {
+        if (!text.isEmpty()) text += QLatin1Char('\n');
+        text += fromlatin1(line);
+    }
+    return text;
+}
+
 // A dropped local file's name as the bytes the file system holds. A name that
 // is no valid UTF-8 arrives percent-encoded byte for byte; toLocalFile() would
 // turn those bytes into replacement characters and name another file.
@@ -108,7 +121,7 @@ QString measurestable(const tshowfileresult& shown) {
     const auto cell = [](const teyemeasures& m, const QString& value) {
         return m.points > 0 ? value : QStringLiteral("\u2013");
     };
-    QString html = QStringLiteral("<table cellspacing='0' cellpadding='0'>");
+    QString html = QStringLiteral("<table align='center' cellspacing='0' cellpadding='0'>");
     html += row(QStringLiteral("mm"), QStringLiteral("<b>Right</b>"), QStringLiteral("<b>Left</b>"));
     html += row(QStringLiteral("Format"), r.format.empty() ? QStringLiteral("\u2013") : escaped(r.format),
                 l.format.empty() ? QStringLiteral("\u2013") : escaped(l.format));
@@ -438,7 +451,9 @@ void TKestrunefm::setnote(const QString& note) {
 
 void TKestrunefm::showmeasures() {
     if (!hascurrent_) return;
-    const bool measured = current_.right.measures.points > 0 || current_.left.measures.points > 0;
+    // An eye in a notation that is not decoded still has its format to show.
+    const auto traced = [](const teyemeasures& m) { return m.points > 0 || !m.format.empty(); };
+    const bool measured = traced(current_.right.measures) || traced(current_.left.measures);
     if (current_.readable && !current_.holdsrecords) {
         setnote(norecords);
     } else if (measured) {
@@ -492,6 +507,9 @@ void TKestrunefm::Showfile(const std::string& OMAfile) {
         result.ticket = ticket;
         result.side = side;
         result.shown = showfilesequence(OMAfile, folder, side, side);
+        result.text = recordtext(result.shown.lines);
+        // The record box gets the text; the lines are not needed any more.
+        result.shown.lines.clear();
         result.right = loadpicture(result.shown.right);
         result.left = loadpicture(result.shown.left);
         return result;
@@ -502,7 +520,9 @@ void TKestrunefm::ShowAgain() { Showfile(Shownfile); }
 
 void TKestrunefm::Image2Click() { ShowAgain(); }
 
-bool TKestrunefm::loading() const { return watcher_.isRunning() || pending_ != nullptr; }
+bool TKestrunefm::loading() const {
+    return watcher_.isRunning() || pending_ != nullptr || redrawtimer_.isActive();
+}
 
 void TKestrunefm::closefile() {
     ++requested_;  // what is under way is no longer wanted
@@ -563,21 +583,11 @@ void TKestrunefm::apply(tloadresult& result) {
         current_.left = shown.left;
     } else {
         setlabel(shown.labeltext);
-        QString text;
-        qsizetype size = 0;
-        for (const std::string& line : shown.lines) size += static_cast<qsizetype>(line.size()) + 1;
-        text.reserve(size);
-        for (const std::string& line : shown.lines) {
-            if (!text.isEmpty()) text += QLatin1Char('\n');
-            text += fromlatin1(line);
-        }
-        OMAMemo->setPlainText(text);
+        OMAMemo->setPlainText(result.text);
         OMAMemo->setPlaceholderText(shown.readable && !shown.holdsrecords ? norecords : QString());
         if (!shown.right.filename.empty()) rightfilename = shown.right.filename;
         if (!shown.left.filename.empty()) leftfilename = shown.left.filename;
         if (shown.readable) addrecentfile(Shownfile);
-        // The box holds the lines now; the window keeps the rest.
-        shown.lines.clear();
         current_ = std::move(shown);
         hascurrent_ = true;
     }

@@ -98,7 +98,8 @@ struct tloadresult {
     unsigned ticket = 0;  // the request it answers
     bool redraw = false;
     int side = 0;  // the pictures' side in pixels
-    tshowfileresult shown;
+    tshowfileresult shown;  // its lines already joined into text
+    QString text;           // the record box's text
     QImage right, left;
 };
 
@@ -143,7 +144,7 @@ public:
     // dump and pictures go into the working folder.
     void Showfile(const std::string& OMAfile);
     void ShowAgain();
-    // Whether a file is being read or pictures drawn.
+    // Whether a file is being read or pictures drawn, or are about to be.
     bool loading() const;
 
     // The files named on the command line (LOCALFOLDER settings left out).
@@ -192,7 +193,7 @@ private:
 
     bool shown_ = false;
     bool cleanuplater_ = false;  // closed while a worker ran: clean up once it ends
-    tshowfileresult current_;    // the shown file's result, its lines left out
+    tshowfileresult current_;    // the shown file's result, without its lines
     bool hascurrent_ = false;
     int drawnside_ = pictureboxwidth;
     unsigned requested_ = 0;  // the latest request's ticket
