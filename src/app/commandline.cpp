@@ -32,11 +32,8 @@ tviewerarguments readviewerarguments(const std::vector<std::string>& arguments) 
 
 const std::vector<std::pair<std::string, std::string>>& viewershortcuts() {
     static const std::vector<std::pair<std::string, std::string>> keys = {
-        {"Ctrl+O", "open a file"},
-        {"F5", "read the shown file again"},
-        {"Ctrl+W", "close the shown file"},
-        {"Ctrl+Q", "quit"},
-        {"F1", "list the keyboard shortcuts"},
+        {"Ctrl+O", "open a file"}, {"F5", "read the shown file again"},   {"Ctrl+W", "close the shown file"},
+        {"Ctrl+Q", "quit"},        {"F1", "list the keyboard shortcuts"},
     };
     return keys;
 }

@@ -114,8 +114,9 @@ QString measurestable(const tshowfileresult& shown) {
     const teyemeasures& l = shown.left.measures;
     const auto mm = [](std::int32_t hundredths) { return escaped(xint2tostr(hundredths)); };
     const auto row = [](const QString& label, const QString& right, const QString& left) {
-        return QStringLiteral("<tr><td nowrap>%1</td><td nowrap style='padding-left:4px'>%2</td>"
-                              "<td nowrap style='padding-left:4px'>%3</td></tr>")
+        return QStringLiteral(
+                   "<tr><td nowrap>%1</td><td nowrap style='padding-left:4px'>%2</td>"
+                   "<td nowrap style='padding-left:4px'>%3</td></tr>")
             .arg(label, right, left);
     };
     const auto cell = [](const teyemeasures& m, const QString& value) {
@@ -128,8 +129,9 @@ QString measurestable(const tshowfileresult& shown) {
     html += row(QStringLiteral("Points"), cell(r, QString::number(r.points)), cell(l, QString::number(l.points)));
     html += row(QStringLiteral("A \u00d7 B"), cell(r, mm(r.a) + QChar(0xd7) + mm(r.b)),
                 cell(l, mm(l.a) + QChar(0xd7) + mm(l.b)));
-    html += row(QStringLiteral("ED"), cell(r, mm(r.ed) + QStringLiteral("@") + QString::number(r.edangle) + QChar(0xb0)),
-                cell(l, mm(l.ed) + QStringLiteral("@") + QString::number(l.edangle) + QChar(0xb0)));
+    html +=
+        row(QStringLiteral("ED"), cell(r, mm(r.ed) + QStringLiteral("@") + QString::number(r.edangle) + QChar(0xb0)),
+            cell(l, mm(l.ed) + QStringLiteral("@") + QString::number(l.edangle) + QChar(0xb0)));
     html += row(QStringLiteral("DBL"), cell(r, mm(r.dbl)), cell(l, mm(l.dbl)));
     html += row(QStringLiteral("Circ."), cell(r, mm(r.circ)), cell(l, mm(l.circ)));
     html += row(QStringLiteral("Calc."), cell(r, mm(r.fcirc)), cell(l, mm(l.fcirc)));
@@ -151,7 +153,8 @@ tclientlayout clientlayout(QSize client) {
     const int w = std::max(client.width(), clientwidth);
     const int h = std::max(client.height(), clientheight);
     // The pictures keep their share of the default layout in both directions.
-    const int side = std::max(pictureboxwidth, std::min(w * pictureboxwidth / clientwidth, h * pictureboxheight / clientheight));
+    const int side =
+        std::max(pictureboxwidth, std::min(w * pictureboxwidth / clientwidth, h * pictureboxheight / clientheight));
     tclientlayout layout;
     layout.pictureside = side;
     const int picturetop = h - side - 8;
@@ -223,8 +226,8 @@ void showtoomanyfiles(QWidget* owner) {
     // A spacer as wide as the title and the frame's buttons keeps it whole.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
         const int titlewidth = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
-        grid->addItem(new QSpacerItem(titlewidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
-                      0, 1, grid->columnCount());
+        grid->addItem(new QSpacerItem(titlewidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0,
+                      1, grid->columnCount());
     }
     box.exec();
 }
@@ -296,9 +299,10 @@ TKestrunefm::TKestrunefm(QWidget* parent) : QMainWindow(parent) {
     Measures->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Measures->setWordWrap(true);
     Measures->setText(hint);
-    Measures->setToolTip(QStringLiteral("Lengths in millimetres. ED: the effective diameter and its angle; "
-                                        "Circ.: the circumference the file gives, else the computed one; "
-                                        "Calc.: the circumference computed from the points."));
+    Measures->setToolTip(
+        QStringLiteral("Lengths in millimetres. ED: the effective diameter and its angle; "
+                       "Circ.: the circumference the file gives, else the computed one; "
+                       "Calc.: the circumference computed from the points."));
 
     Progress = new QProgressBar(Client);
     Progress->setObjectName("Progress");
@@ -408,16 +412,18 @@ void TKestrunefm::showshortcuts() {
     for (const auto& [key, meaning] : viewershortcuts())
         text += QStringLiteral("<tr><td><b>%1</b></td><td style='padding-left:12px'>%2</td></tr>")
                     .arg(QString::fromStdString(key), QString::fromStdString(meaning));
-    text += QStringLiteral("</table><p>Drop a file anywhere on the window to show it; a click on the left-eye "
-                           "picture reads the file again.</p>");
+    text += QStringLiteral(
+        "</table><p>Drop a file anywhere on the window to show it; a click on the left-eye "
+        "picture reads the file again.</p>");
     QMessageBox box(QMessageBox::Information, QStringLiteral("Keyboard Shortcuts"), text, QMessageBox::Ok, this);
     box.setObjectName("shortcuts");
     box.exec();
 }
 
 void TKestrunefm::showabout() {
-    const QString text = QStringLiteral("<p><b>%1</b></p><p>Shows OMA lab files: their records, the verdict on "
-                                        "their traces, the measures and a picture of each lens shape.</p><p>%2</p>")
+    const QString text = QStringLiteral(
+                             "<p><b>%1</b></p><p>Shows OMA lab files: their records, the verdict on "
+                             "their traces, the measures and a picture of each lens shape.</p><p>%2</p>")
                              .arg(QString::fromStdString(viewerversion()).toHtmlEscaped(),
                                   QString::fromStdString(viewerlicence()).toHtmlEscaped());
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Kestrune"), text, QMessageBox::Ok, this);
@@ -520,9 +526,7 @@ void TKestrunefm::ShowAgain() { Showfile(Shownfile); }
 
 void TKestrunefm::Image2Click() { ShowAgain(); }
 
-bool TKestrunefm::loading() const {
-    return watcher_.isRunning() || pending_ != nullptr || redrawtimer_.isActive();
-}
+bool TKestrunefm::loading() const { return watcher_.isRunning() || pending_ != nullptr || redrawtimer_.isActive(); }
 
 void TKestrunefm::closefile() {
     ++requested_;  // what is under way is no longer wanted

@@ -97,7 +97,7 @@ tclientlayout clientlayout(QSize client);
 struct tloadresult {
     unsigned ticket = 0;  // the request it answers
     bool redraw = false;
-    int side = 0;  // the pictures' side in pixels
+    int side = 0;           // the pictures' side in pixels
     tshowfileresult shown;  // its lines already joined into text
     QString text;           // the record box's text
     QImage right, left;

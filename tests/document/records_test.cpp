@@ -75,10 +75,20 @@ TEST(RecordSplit, OmaRecordsHaveAWordTagAndAnEquals) {
         std::string_view record;
         bool oma;
     } cases[] = {
-        {"JOB=1042", true},         {"R=2500;2510", true}, {"_ASASCII=QVT;1", true}, {"TAG=", true},
-        {"lower_case9=x", true},    {"JOB", false},        {"=x", false},            {"", false},
-        {" DBL = 18.5 ", false},    {"a b=c", false},      {"\x93\xff=\x01"sv, false},
-        {"R\0=1"sv, false},         {"K\xe9Y=1"sv, false}, {"A-B=1", false},
+        {"JOB=1042", true},
+        {"R=2500;2510", true},
+        {"_ASASCII=QVT;1", true},
+        {"TAG=", true},
+        {"lower_case9=x", true},
+        {"JOB", false},
+        {"=x", false},
+        {"", false},
+        {" DBL = 18.5 ", false},
+        {"a b=c", false},
+        {"\x93\xff=\x01"sv, false},
+        {"R\0=1"sv, false},
+        {"K\xe9Y=1"sv, false},
+        {"A-B=1", false},
     };
     for (const auto& c : cases) EXPECT_EQ(isomarecord(c.record), c.oma) << c.record;
 }

@@ -88,11 +88,16 @@ TEST_F(Measurements, FieldsInReadingOrder) {
     m.dbl = 1800;
     m.drills = 2;
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Format", "1;400;E;R;F"},      {"Points", "400"},
-        {"A (box width)", "48.00 mm"},  {"B (box depth)", "37.98 mm"},
-        {"ED", "52.10 mm"},             {"ED angle", "12 degrees"},
-        {"Circumference", "150.00 mm"}, {"Computed circumference", "149.99 mm"},
-        {"DBL", "18.00 mm"},            {"Drill records", "2"},
+        {"Format", "1;400;E;R;F"},
+        {"Points", "400"},
+        {"A (box width)", "48.00 mm"},
+        {"B (box depth)", "37.98 mm"},
+        {"ED", "52.10 mm"},
+        {"ED angle", "12 degrees"},
+        {"Circumference", "150.00 mm"},
+        {"Computed circumference", "149.99 mm"},
+        {"DBL", "18.00 mm"},
+        {"Drill records", "2"},
     };
     EXPECT_EQ(measurefields(m), expected);
     setregionalsettings(',');

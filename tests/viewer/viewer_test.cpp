@@ -640,8 +640,8 @@ private slots:
             QAction* action;
             QKeySequence key;
         } cases[] = {
-            {w.OpenAction, QKeySequence(Qt::CTRL | Qt::Key_O)},   {w.ReloadAction, QKeySequence(Qt::Key_F5)},
-            {w.CloseAction, QKeySequence(Qt::CTRL | Qt::Key_W)},  {w.QuitAction, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+            {w.OpenAction, QKeySequence(Qt::CTRL | Qt::Key_O)},  {w.ReloadAction, QKeySequence(Qt::Key_F5)},
+            {w.CloseAction, QKeySequence(Qt::CTRL | Qt::Key_W)}, {w.QuitAction, QKeySequence(Qt::CTRL | Qt::Key_Q)},
             {w.ShortcutsAction, QKeySequence(Qt::Key_F1)},
         };
         for (const auto& c : cases) QCOMPARE(c.action->shortcut(), c.key);
@@ -729,7 +729,8 @@ private slots:
 
     // --help and --version need no display and open no window.
     void helpAndVersionWithoutADisplay() {
-        for (const auto& [option, start] : {std::pair{"--help", "Usage: kestrune "}, std::pair{"--version", "kestrune "}}) {
+        for (const auto& [option, start] :
+             {std::pair{"--help", "Usage: kestrune "}, std::pair{"--version", "kestrune "}}) {
             QProcess program;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.remove(QStringLiteral("DISPLAY"));

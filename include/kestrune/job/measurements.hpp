@@ -15,7 +15,7 @@ namespace kestrune {
 
 // One eye's measures. Lengths in hundredths of a millimetre.
 struct teyemeasures {
-    std::string format;      // the format record's value, bytes as in the file
+    std::string format;  // the format record's value, bytes as in the file
     int points = 0;
     bool undecoded = false;  // the format names a notation that is not decoded
     std::int32_t a = 0, b = 0;
@@ -24,7 +24,7 @@ struct teyemeasures {
     std::int32_t circ = 0;     // the file's circumference when it gives one, else fcirc
     std::int32_t fcirc = 0;    // computed from the points
     std::int32_t dbl = 0;
-    int drills = 0;            // drill records of the eye
+    int drills = 0;  // drill records of the eye
 };
 
 // The trace check as the viewer runs it (depth traces checked too), then the
