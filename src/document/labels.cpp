@@ -92,7 +92,7 @@ constexpr std::array labeltable{
     tlabelmeaning{"T", "Edge thicknesses of the trace, after its STHKFMT record", hundredthsmm},
     tlabelmeaning{"TIND", "Tooling index: the refractive index the surfacing tools are marked for", {}, pereye},
     tlabelmeaning{"TRCFMT",
-                  "Trace format of one outline: notation; points; E equal or U uneven angles; eye R or L; "
+                  "Trace format of one outline: notation; points; E equal or U uneven angles; eye R, L or B; "
                   "F frame or P pattern",
                   {}},
     tlabelmeaning{"VBOX", "Vertical box size B: the height of the lens shape", mm, pereye},
