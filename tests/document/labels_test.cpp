@@ -45,7 +45,7 @@ TEST(Labels, KnownLabelsInWordsWithUnitAndEyes) {
         {"CYL", "Cylinder power", "dioptres", true},
         {"AX", "Cylinder axis", "degrees", true},
         {"ADD", "Addition", "dioptres", true},
-        {"IPD", "Distance pupillary distance", "millimetres", true},
+        {"IPD", "Far pupillary distance", "millimetres", true},
         {"NPD", "Near pupillary distance", "millimetres", true},
         {"OCHT", "Optical centre height", "millimetres", true},
         {"SEGHT", "Segment height", "millimetres", true},
