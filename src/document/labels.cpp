@@ -9,6 +9,7 @@ namespace kestrune {
 namespace {
 
 constexpr std::string_view mm = "millimetres";
+constexpr std::string_view lengthsmm = "lengths in millimetres";
 constexpr std::string_view dioptres = "dioptres";
 constexpr std::string_view degrees = "degrees";
 constexpr std::string_view hundredthsmm = "hundredths of a millimetre";
@@ -36,11 +37,12 @@ constexpr std::array labeltable{
     tlabelmeaning{"DBL", "Distance between lenses: the bridge size of the frame", mm},
     tlabelmeaning{"DIA", "Diameter of the lens blank", mm, pereye},
     tlabelmeaning{"DO", "Eyes the job is for: R right, L left, B both", {}},
-    tlabelmeaning{"DRILL", "Drill hole or slot, short form: eye; x; y; diameter; end x; end y; depth; angle mode", mm},
+    tlabelmeaning{"DRILL", "Drill hole or slot, short form: eye; x; y; diameter; end x; end y; depth; angle mode",
+                  lengthsmm},
     tlabelmeaning{"DRILLE",
                   "Drill hole or slot: eye; reference point; x; y; diameter; end x; end y; depth; feature; angle mode; "
                   "lateral and vertical angles",
-                  mm},
+                  lengthsmm},
     tlabelmeaning{"ETYP", "Edge type code: how the edge is finished, such as bevel, rimless or groove", {}, pereye},
     tlabelmeaning{"EYESIZ", "Eye size of the frame, as marked on it", mm, pereye},
     tlabelmeaning{"FCOCIN", "Horizontal offset of the optical centre from the frame's box centre", mm, pereye},

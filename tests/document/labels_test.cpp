@@ -38,7 +38,7 @@ TEST(Labels, KnownLabelsInWordsWithUnitAndEyes) {
         {"FCRV", "Frame curve", "dioptres", true},
         {"FTYP", "Frame type", "", false},
         {"ETYP", "Edge type", "", true},
-        {"DRILLE", "Drill hole or slot", "millimetres", false},
+        {"DRILLE", "Drill hole or slot", "lengths in millimetres", false},
         {"LIND", "Refractive index", "", true},
         {"LMATID", "Lens material", "", true},
         {"SPH", "Sphere power", "dioptres", true},
