@@ -95,8 +95,13 @@ bool writepicture(const std::string& filename, const std::vector<unsigned char>&
     return ok;
 }
 
-bool writesized(const std::string& filename, std::size_t size) {
-    std::FILE* f = std::fopen(filename.c_str(), "wb");
+// The dump is a file the user keeps, and the show-file sequence promises
+// that it survives a crash once written; the least that keeps that promise
+// is paid here too: the bytes go into a temporary file that is flushed to
+// the disk and renamed over the name, and the folder is flushed.
+bool writesized(const std::string& folder, const std::string& name, std::size_t size) {
+    const std::string temporary = folder + "." + name + ".tmp";
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) return false;
     const std::string line(63, 'x');
     bool ok = true;
@@ -105,7 +110,12 @@ bool writesized(const std::string& filename, std::size_t size) {
         ok = std::fwrite(line.data(), 1, n - 1, f) == n - 1 && std::fputc('\n', f) != EOF;
         written += n;
     }
+    ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0 && ok;
     if (std::fclose(f) != 0) ok = false;
+    ok = ok && std::rename(temporary.c_str(), (folder + name).c_str()) == 0;
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ok = dir >= 0 && ::fsync(dir) == 0 && ok;
+    if (dir >= 0) ::close(dir);
     return ok;
 }
 
@@ -135,7 +145,7 @@ bool runfloor(const std::string& path, const std::string& folder, const std::vec
     ok = ok && !lines.empty();
     ok = writepicture(folder + "floorR.jpeg", bitmap, width, height) && ok;
     ok = writepicture(folder + "floorL.jpeg", bitmap, width, height) && ok;
-    ok = writesized(folder + "floor_OMAData.csv", dumpsize) && ok;
+    ok = writesized(folder, "floor_OMAData.csv", dumpsize) && ok;
     return ok;
 }
 

@@ -14,8 +14,10 @@ std::vector<unsigned char> floorbitmap(int width, int height);
 
 // One run of the floor: reads path into memory and splits it into lines;
 // encodes the bitmap twice as JPEG (libjpeg, quality 90) and writes the two
-// files into folder; writes a file of dumpsize bytes there. False when any
-// step fails.
+// files into folder (pictures drawn afresh at every show: not flushed to the
+// disk); writes a file of dumpsize bytes there that survives a crash once
+// written, as the dump does (flushed, renamed into place, its folder
+// flushed). False when any step fails.
 bool runfloor(const std::string& path, const std::string& folder, const std::vector<unsigned char>& bitmap, int width,
               int height, std::size_t dumpsize);
 

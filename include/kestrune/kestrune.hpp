@@ -19,6 +19,7 @@
 
 // The document and its records.
 #include "kestrune/document/drill.hpp"
+#include "kestrune/document/labels.hpp"
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/document/records.hpp"
 #include "kestrune/document/trcfmt.hpp"

@@ -30,8 +30,11 @@ void makepicture(tradiilist& trace, const std::string& filename, int imwidth, in
     }
     if (picture.points <= minpicturepoints) return;
     picture.filename = filename;
-    // Both boxes show their shape as the right eye's is drawn.
-    picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, filename, false, &picture.failure);
+    // Both boxes show their shape as the right eye's is drawn. The pictures
+    // are drawn afresh at every show and removed when the viewer closes:
+    // scratch files, not flushed to the disk.
+    picture.written =
+        trace.saveasjpeg(imwidth, imheight, rightcode, filename, false, &picture.failure, tpersistence::scratch);
     picture.visible = picture.written;
 }
 

@@ -2,7 +2,9 @@
 // them.
 #include "batch.hpp"
 #include "cli.hpp"
+#include "kestrune/document/labels.hpp"
 #include "kestrune/document/omafile.hpp"
+#include "kestrune/document/records.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/trace/radiilist.hpp"
 #include "kestrune/job/displayconversion.hpp"
@@ -26,14 +28,35 @@ const tstringlist& displayrecords(tomafileobj& doc, tstringlist& converted) {
 // ASCII numbers, as the viewer shows it. A file that cannot be read is
 // reported and skipped, and the others are still listed; once standard
 // output has failed, no further file is read.
+//
+// With --explain, a record whose label has a meaning is followed by a line
+// "  # " and that meaning; in a run of records of one label (the R records of
+// a trace) only the first is, so that the records are not buried under a
+// hundred copies of one sentence. The marked line cannot be taken for a
+// record's continuation, and a record with no known label gets no line.
 int command_list(const tparsedargs& args, tcontext& ctx) {
     unsigned jobs = 1;
     if (!jobsoption(args, *findcommand("list"), jobs, ctx)) return exitfailure;
-    const auto listfile = [](const tinputfile& file, std::size_t, tcontext& c) {
+    const bool explain = args.has("explain");
+    const auto listfile = [explain](const tinputfile& file, std::size_t, tcontext& c) {
         tomafileobj doc;
         if (!readdocument(file.path, doc, c)) return exitfailure;
         tstringlist converted;
-        for (const std::string& record : displayrecords(doc, converted)) c.out.line(record);
+        std::string_view previouslabel;
+        bool first = true;
+        for (const std::string& record : displayrecords(doc, converted)) {
+            c.out.line(record);
+            if (!explain) continue;
+            const trecordparts parts = splitrecord(record);
+            const bool samerun = !first && parts.tag == previouslabel;
+            previouslabel = parts.tag;
+            first = false;
+            if (samerun || !parts.hasvalue) continue;
+            if (const tlabelmeaning* meaning = findlabel(parts.tag)) {
+                c.out.write("  # ");
+                c.out.line(explainlabel(*meaning));
+            }
+        }
         return exitok;
     };
     tbatchresult result;

@@ -137,7 +137,11 @@ int command_render(const tparsedargs& args, tcontext& ctx) {
 
     // Several files: OUT is a folder, made when missing; a name that looks
     // like a single picture is refused rather than made a folder.
-    if ((!isfolder(out) && fs::exists(fs::symlink_status(out))) || (!isfolder(out) && picturename(out))) {
+    // A name that cannot be looked at (a folder above it without search
+    // rights) is left to the writing of each picture, which says why.
+    std::error_code ec;
+    const bool outtaken = fs::exists(fs::symlink_status(out, ec));
+    if (!isfolder(out) && (outtaken || picturename(out))) {
         return usageerror(ctx, command, "OUT must be a folder when several files are given: '" + out + "'");
     }
     const tinputs inputs = findinputs(args.operands, ctx);

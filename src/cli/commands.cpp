@@ -23,6 +23,11 @@ constexpr toptiondefn eyeoptiondefn{"eye", "R|L", "The eye whose trace is used (
 
 constexpr std::array<toptiondefn, 1> jobsonly{{jobsoptiondefn}};
 
+constexpr std::array<toptiondefn, 2> listoptions{{
+    {"explain", "", "After a record, what its label means on a line '  # ...' (once for a run of one label)."},
+    jobsoptiondefn,
+}};
+
 constexpr std::array<toptiondefn, 2> dumpoptions{{eyeoptiondefn, jobsoptiondefn}};
 
 constexpr std::array<toptiondefn, 4> infooptions{{
@@ -44,7 +49,7 @@ constexpr std::array<toptiondefn, 6> renderoptions{{
 // The program's commands, in the order the usage lists them.
 constexpr std::array commands{
     tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0, command_help},
-    tcommand{"list", "FILE...", "Print each file's records, one per line; packed traces as numbers.", jobsonly, 1,
+    tcommand{"list", "FILE...", "Print each file's records, one per line; packed traces as numbers.", listoptions, 1,
              command_list},
     tcommand{"check", "FILE...", "Print the verdict of the trace check and its detail; exit 1 on a fault.", jobsonly, 1,
              command_check},

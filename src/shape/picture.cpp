@@ -71,14 +71,14 @@ constexpr const char* notdrawn = "the picture could not be drawn";
 // to target (making missing folders) through the one safe writer. reason,
 // when given, receives why nothing was written.
 template <class Body>
-bool writepicture(const fs::path& target, std::string* reason, Body&& body) {
+bool writepicture(const fs::path& target, std::string* reason, tpersistence persistence, Body&& body) {
     tpicturebuffer buffer;
     if (!body(buffer.bytes)) {
         if (reason) *reason = notencoded;
         return false;
     }
     const std::string_view bytes(reinterpret_cast<const char*>(buffer.bytes.data()), buffer.bytes.size());
-    const twriteresult written = writefilesafely(target, bytes, tmissingfolders::create);
+    const twriteresult written = writefilesafely(target, bytes, tmissingfolders::create, persistence);
     if (!written && reason) *reason = written.reason;
     return static_cast<bool>(written);
 }
@@ -253,28 +253,28 @@ tpictureformat pictureformatof(const fs::path& filename) {
     return tpictureformat::jpeg;
 }
 
-bool writejpeg(const tcairobitmap& bitmap, const fs::path& filename, std::string* reason) {
+bool writejpeg(const tcairobitmap& bitmap, const fs::path& filename, std::string* reason, tpersistence persistence) {
     try {
         if (!bitmap.ok()) {
             if (reason) *reason = notdrawn;
             return false;
         }
         cairo_surface_t* surface = bitmap.surface();
-        return writepicture(filename, reason, [surface](tbytes& out) { return encodejpeg(surface, out); });
+        return writepicture(filename, reason, persistence, [surface](tbytes& out) { return encodejpeg(surface, out); });
     } catch (const std::bad_alloc&) {
         if (reason) *reason = notencoded;
         return false;
     }
 }
 
-bool writepng(const tcairobitmap& bitmap, const fs::path& filename, std::string* reason) {
+bool writepng(const tcairobitmap& bitmap, const fs::path& filename, std::string* reason, tpersistence persistence) {
     try {
         if (!bitmap.ok()) {
             if (reason) *reason = notdrawn;
             return false;
         }
         cairo_surface_t* surface = bitmap.surface();
-        return writepicture(filename, reason, [surface](tbytes& out) {
+        return writepicture(filename, reason, persistence, [surface](tbytes& out) {
             return cairo_surface_write_to_png_stream(surface, appendbytes, &out) == CAIRO_STATUS_SUCCESS;
         });
     } catch (const std::bad_alloc&) {
@@ -284,13 +284,13 @@ bool writepng(const tcairobitmap& bitmap, const fs::path& filename, std::string*
 }
 
 bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw, const fs::path& filename,
-              std::string* reason) {
+              std::string* reason, tpersistence persistence) {
     try {
         if (width <= 0 || height <= 0 || width > 32767 || height > 32767) {
             if (reason) *reason = notdrawn;
             return false;
         }
-        return writepicture(filename, reason, [&](tbytes& out) {
+        return writepicture(filename, reason, persistence, [&](tbytes& out) {
             cairo_surface_t* surface = cairo_svg_surface_create_for_stream(appendbytes, &out, width, height);
             cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
             cairo_t* cr = cairo_create(surface);
@@ -316,7 +316,7 @@ bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw, 
 }
 
 bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename, bool ShowText,
-                            std::string* reason) {
+                            std::string* reason, tpersistence persistence) {
     try {
         const std::int32_t c = circ();
         const tjpegrequest request{imwidth, imheight, eyecode, ShowText};
@@ -334,12 +334,12 @@ bool tradiilist::saveasjpeg(int imwidth, int imheight, int eyecode, const std::s
         if (format == tpictureformat::svg) {
             ok = writesvg(
                 imwidth, imheight, [&](tcanvas& t) { return drawshape(t, imwidth, imheight, eyecode, ShowText); },
-                target, reason);
+                target, reason, persistence);
         } else {
             tcairobitmap bitmap(imwidth, imheight);
             if (bitmap.ok() && drawshape(bitmap.canvas(), imwidth, imheight, eyecode, ShowText) && bitmap.ok()) {
                 ok = format == tpictureformat::png ? writepng(bitmap, target, reason)
-                                                   : writejpeg(bitmap, target, reason);
+                                                   : writejpeg(bitmap, target, reason, persistence);
             } else if (reason) {
                 *reason = notdrawn;
             }

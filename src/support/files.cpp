@@ -643,7 +643,9 @@ int syncfolder(const std::string& folder) {
 
 }  // namespace
 
-twriteresult writefilesafely(const std::filesystem::path& target, std::string_view bytes, tmissingfolders folders) {
+twriteresult writefilesafely(const std::filesystem::path& target, std::string_view bytes, tmissingfolders folders,
+                             tpersistence persistence) {
+    const bool durable = persistence == tpersistence::durable;
     try {
         const std::string& given = target.native();
         if (given.empty()) return errnofailure(twritestep::checking, ENOENT, given);
@@ -698,14 +700,15 @@ twriteresult writefilesafely(const std::filesystem::path& target, std::string_vi
         }
         // The data reaches the disk before the name does, so that after a
         // crash the name never holds a file whose blocks were not written.
-        if (::fsync(temp.fd) != 0 && errno != EINVAL) return errnofailure(twritestep::writing, errno, file);
+        if (durable && ::fsync(temp.fd) != 0 && errno != EINVAL) return errnofailure(twritestep::writing, errno, file);
         if (const int err = closefd(std::exchange(temp.fd, -1)); err != 0)
             return errnofailure(twritestep::writing, err, file);
 
         if (const int err = dorename(temp.path, file, true); err != 0)
             return errnofailure(twritestep::moving, err, file);
         temp.path.clear();
-        if (const int err = syncfolder(folder); err != 0) return errnofailure(twritestep::moving, err, file);
+        if (const int err = durable ? syncfolder(folder) : 0; err != 0)
+            return errnofailure(twritestep::moving, err, file);
         twriteresult result;
         result.step = twritestep::done;
         return result;

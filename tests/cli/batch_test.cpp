@@ -274,6 +274,34 @@ TEST(CliBatch, UnreadableFoldersAndFilesAreReportedAndTheRestChecked) {
                          "kestrune-cli: " + (root / "locked.oma").string() + ": Permission denied\n");
 }
 
+// An output folder below a folder without search rights cannot even be
+// looked at: each picture says why it was not written (the look itself used
+// to end the run with a file-system exception).
+TEST(CliBatch, RenderIntoAFolderThatCannotBeReachedSaysWhyForEachFile) {
+    const std::optional<std::string> user = testing::ordinaryuser();
+    if (!user) GTEST_SKIP() << "cannot run the program as an ordinary user";
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const fs::path root = dir / "jobs";
+    fs::create_directories(root / "closed" / "sub");
+    write_file(root / "a.oma", sound());
+    write_file(root / "b.oma", sound());
+    fs::permissions(root, fs::perms::all);
+    for (const char* name : {"a.oma", "b.oma"})
+        fs::permissions(root / name, fs::perms::owner_all | fs::perms::others_read);
+    fs::permissions(root / "closed", fs::perms::none);
+    const fs::path out = root / "closed" / "sub" / "out";
+    const tresult r = runcliprocess(
+        "render " + quoted(root / "a.oma") + " " + quoted(root / "b.oma") + " --eye R -o " + quoted(out) + " -j1",
+        *user);
+    fs::permissions(root / "closed", fs::perms::owner_all);
+    if (r.err.find((root / "a.oma").string() + ":") != std::string::npos)
+        GTEST_SKIP() << "the temporary folder is out of an ordinary user's reach";
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kestrune-cli: " + (out / "a_R.jpeg").string() + ": Permission denied\n" +
+                         "kestrune-cli: " + (out / "b_R.jpeg").string() + ": Permission denied\n");
+}
+
 TEST(CliBatch, FailedStandardOutputIsReported) {
     TempDir dir;
     for (int i = 0; i < 30; ++i) write_file(dir / ("f" + std::to_string(i) + ".oma"), sound());

@@ -335,6 +335,73 @@ TEST(CliListRealFiles, EveryFileListsExactlyItsRecords) {
     EXPECT_EQ(all.out, expected);
 }
 
+// ---- list --explain ----
+
+TEST(CliListExplain, KnownLabelsGetTheirMeaningOncePerRun) {
+    TempDir dir;
+    write_file(dir / "job.oma",
+               "JOB=7\r\nHBOX=50.00;50.00\r\nhbox=1\r\nXYZ=2\r\nNOEQUALS\r\n_CALC=3\r\n"
+               "TRCFMT=1;4;E;R;F\r\nR=2500;2500\r\nR=2500;2500\r\nTRCFMT=1;4;E;L;F\r\nR=2400;2400\r\nR=2400;2400\r\n");
+    const tresult r = runcli("list --explain " + quoted(dir / "job.oma"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string trcfmt =
+        "  # Trace format of one outline: notation; points; E equal or U uneven angles; eye R, L or B; "
+        "F frame or P pattern\n";
+    const std::string radii = "  # Radii of the traced outline, after its TRCFMT record (hundredths of a millimetre)\n";
+    EXPECT_EQ(r.out,
+              "JOB=7\n"
+              "  # Job number\n"
+              "HBOX=50.00;50.00\n"
+              "  # Horizontal box size A: the width of the lens shape (millimetres; R;L: right eye, then left eye)\n"
+              "hbox=1\n"    // labels are capitals: no meaning for lower case
+              "XYZ=2\n"     // unknown: no line
+              "NOEQUALS\n"  // no "=": no label
+              "_CALC=3\n"
+              "  # Private label of the program that wrote the file, outside the common set\n"
+              "TRCFMT=1;4;E;R;F\n" +
+                  trcfmt + "R=2500;2500\n" + radii + "R=2500;2500\n" + "TRCFMT=1;4;E;L;F\n" + trcfmt + "R=2400;2400\n" +
+                  radii + "R=2400;2400\n");
+}
+
+// The explanations only add lines: the records around them are those of a
+// plain listing, packed traces converted as always; each file starts a run
+// of its own.
+TEST(CliListExplain, RecordsStayThoseOfThePlainListing) {
+    TempDir dir;
+    write_file(dir / "a.oma", "DBL=18\r\nR=1;2\r\n");
+    write_file(dir / "b.oma", "R=3;4\r\n");
+    std::vector<fs::path> files = {dir / "a.oma", dir / "b.oma"};
+    for (const fs::path& sample : regularfiles(project_samples_dir(), ".oma")) files.push_back(sample);
+    if (const fs::path real = real_samples_dir(); !real.empty()) {
+        for (const fs::path& sample : regularfiles(real, ".oma")) files.push_back(sample);
+    }
+    std::string arguments;
+    for (const fs::path& file : files) arguments.append(" ").append(quoted(file));
+    const tresult plain = runcli("list" + arguments);
+    const tresult explained = runcli("list --explain" + arguments);
+    EXPECT_EQ(explained.status, plain.status);
+    EXPECT_EQ(explained.err, plain.err);
+    std::string records, meanings;
+    for (const std::string& line : outputlines(explained.out)) {
+        (line.starts_with("  # ") ? meanings : records).append(line).push_back('\n');
+    }
+    // Packed traces keep the date and time of their conversion out of it.
+    const auto withoutstamps = [](const std::string& text) {
+        std::string kept;
+        for (const std::string& line : outputlines(text)) {
+            if (!line.starts_with("_ASASCII=")) kept.append(line).push_back('\n');
+        }
+        return kept;
+    };
+    EXPECT_EQ(withoutstamps(records), withoutstamps(plain.out));
+    EXPECT_TRUE(explained.out.starts_with("DBL=18\n  # Distance between lenses"));
+    const std::string radii = "R=1;2\n  # Radii";
+    EXPECT_NE(explained.out.find(radii), std::string::npos);
+    EXPECT_NE(explained.out.find("R=3;4\n  # Radii"), std::string::npos);  // b.oma's own first R
+    EXPECT_FALSE(meanings.empty());
+}
+
 // ---- help, version and usage errors ----
 
 TEST(CliUsage, HelpListsEveryCommandOnStandardOutput) {

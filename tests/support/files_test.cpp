@@ -365,30 +365,33 @@ TEST_F(FilesTest, SafeWriteKeepsThePermissionsOfTheFileItReplaces) {
         {"odd.csv", 0604, 0604},       {"script.sh", 0750, 0750},
     };
     const std::string bytes(100000, 'n');
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string target = path(c.name);
-        if (c.before != 0) {
-            write_file(target, "old");
-            fs::permissions(target, static_cast<fs::perms>(c.before));
+    // A scratch file skips the flushes to the disk, nothing else.
+    for (const tpersistence persistence : {tpersistence::durable, tpersistence::scratch})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (persistence == tpersistence::scratch ? " (scratch)" : ""));
+            const std::string target = path(c.name);
+            fs::remove(target);
+            if (c.before != 0) {
+                write_file(target, "old");
+                fs::permissions(target, static_cast<fs::perms>(c.before));
+            }
+            mode_t movedmode = 0;
+            std::string movedcontent;
+            renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
+                movedmode = modeof(from);
+                movedcontent = read_file(from);
+                return realrename_(from, to, replace);
+            };
+            const twriteresult r = writefilesafely(target, bytes, tmissingfolders::fail, persistence);
+            EXPECT_TRUE(r);
+            EXPECT_EQ(r.step, twritestep::done);
+            EXPECT_EQ(r.code, 0);
+            EXPECT_EQ(r.reason, "");
+            EXPECT_EQ(read_file(target), bytes);
+            EXPECT_EQ(modeof(target), c.after);
+            EXPECT_EQ(movedmode, c.after);
+            EXPECT_EQ(movedcontent, bytes);
         }
-        mode_t movedmode = 0;
-        std::string movedcontent;
-        renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
-            movedmode = modeof(from);
-            movedcontent = read_file(from);
-            return realrename_(from, to, replace);
-        };
-        const twriteresult r = writefilesafely(target, bytes);
-        EXPECT_TRUE(r);
-        EXPECT_EQ(r.step, twritestep::done);
-        EXPECT_EQ(r.code, 0);
-        EXPECT_EQ(r.reason, "");
-        EXPECT_EQ(read_file(target), bytes);
-        EXPECT_EQ(modeof(target), c.after);
-        EXPECT_EQ(movedmode, c.after);
-        EXPECT_EQ(movedcontent, bytes);
-    }
     EXPECT_EQ(entries(), (std::set<std::string>{"group.csv", "new.csv", "odd.csv", "private.csv", "script.sh"}));
 }
 
@@ -498,29 +501,30 @@ TEST_F(FilesTest, SafeWriteFailingPartWayRemovesItsTemporaryFile) {
         {"move refused", 0, EACCES, twritestep::moving, 5, "Permission denied"},
         {"move across devices", 0, EXDEV, twritestep::moving, 17, "Invalid cross-device link"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
-            return c.renameerror != 0 ? c.renameerror : realrename_(from, to, replace);
-        };
-        rlimit old{};
-        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-        const auto oldsignal = std::signal(SIGXFSZ, SIG_IGN);
-        if (c.sizelimit != 0) {
-            rlimit small = old;
-            small.rlim_cur = c.sizelimit;
-            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const tpersistence persistence : {tpersistence::durable, tpersistence::scratch})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (persistence == tpersistence::scratch ? " (scratch)" : ""));
+            renamehook_ = [&](const std::string& from, const std::string& to, bool replace) {
+                return c.renameerror != 0 ? c.renameerror : realrename_(from, to, replace);
+            };
+            rlimit old{};
+            ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+            const auto oldsignal = std::signal(SIGXFSZ, SIG_IGN);
+            if (c.sizelimit != 0) {
+                rlimit small = old;
+                small.rlim_cur = c.sizelimit;
+                ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+            }
+            const twriteresult r = writefilesafely(target, std::string(5000, 'n'), tmissingfolders::fail, persistence);
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldsignal);
+            EXPECT_FALSE(r);
+            EXPECT_EQ(r.step, c.step);
+            EXPECT_EQ(r.code, c.code);
+            EXPECT_EQ(r.reason, c.reason);
+            EXPECT_EQ(read_file(target), "earlier");
+            EXPECT_EQ(entries(), std::set<std::string>{"t.csv"});
         }
-        const twriteresult r = writefilesafely(target, std::string(5000, 'n'));
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldsignal);
-        EXPECT_FALSE(r);
-        EXPECT_EQ(r.step, c.step);
-        EXPECT_EQ(r.code, c.code);
-        EXPECT_EQ(r.reason, c.reason);
-        EXPECT_EQ(read_file(target), "earlier");
-        EXPECT_EQ(entries(), std::set<std::string>{"t.csv"});
-    }
 }
 
 // Permission bits: a read-only file is not replaced behind its owner's

@@ -7,12 +7,15 @@
 // a link. An existing target that is not writable (a read-only file), a
 // folder, a named pipe or a device is not replaced: the result is false.
 // reason, when given, receives why a writer failed ("Permission denied",
-// "the picture could not be drawn", ...).
+// "the picture could not be drawn", ...). A scratch picture is not flushed
+// to the disk (tpersistence, support/files.hpp).
 #pragma once
 
 #include <filesystem>
 #include <functional>
 #include <string>
+
+#include "kestrune/support/files.hpp"
 
 namespace kestrune {
 
@@ -27,14 +30,16 @@ tpictureformat pictureformatof(const std::filesystem::path& filename);
 
 // Baseline JPEG with three components (24-bit RGB) at quality 90, every other
 // encoder setting the library's default.
-bool writejpeg(const tcairobitmap& bitmap, const std::filesystem::path& filename, std::string* reason = nullptr);
+bool writejpeg(const tcairobitmap& bitmap, const std::filesystem::path& filename, std::string* reason = nullptr,
+               tpersistence persistence = tpersistence::durable);
 
 // 24-bit RGB PNG.
-bool writepng(const tcairobitmap& bitmap, const std::filesystem::path& filename, std::string* reason = nullptr);
+bool writepng(const tcairobitmap& bitmap, const std::filesystem::path& filename, std::string* reason = nullptr,
+              tpersistence persistence = tpersistence::durable);
 
 // A width x height SVG picture with a white background on which draw paints;
 // draw returns false to abandon the picture (nothing is then written).
 bool writesvg(int width, int height, const std::function<bool(tcanvas&)>& draw, const std::filesystem::path& filename,
-              std::string* reason = nullptr);
+              std::string* reason = nullptr, tpersistence persistence = tpersistence::durable);
 
 }  // namespace kestrune

@@ -171,6 +171,16 @@ struct twriteresult {
 // above it) or fails the write.
 enum class tmissingfolders { fail, create };
 
+// Whether a written file must survive a crash once the write has returned.
+// A durable file's data and its folder's entry are flushed to the disk
+// before writefilesafely returns. A scratch file (a picture the viewer draws
+// afresh whenever it shows a file) skips both flushes: while the system runs
+// its name never holds it half-written, but after a crash the name may hold
+// the file it replaced, none, or an incomplete one, which is drawn again when
+// it is next needed. Each flush costs milliseconds on a disk: most of the
+// time of a show went there.
+enum class tpersistence { durable, scratch };
+
 // Writes bytes as the whole new content of target, so that the name holds
 // the earlier file or the new one at every moment, also after a crash or a
 // power loss, never a part or a mixture. Every file Kestrune writes goes
@@ -191,12 +201,14 @@ enum class tmissingfolders { fail, create };
 //   permissions (and, where the system allows, the owner and group) of the
 //   file it replaces; a new file gets 0666 less the umask. Its data is
 //   flushed to the disk, it is renamed over the target in one step, and the
-//   folder is flushed so that the rename itself survives a crash.
+//   folder is flushed so that the rename itself survives a crash (neither
+//   flush for a scratch file).
 // - Any failure removes the temporary file and leaves the target as it was,
 //   except a failure to flush the folder after the move, which is reported
 //   though the name already holds the new file.
 twriteresult writefilesafely(const std::filesystem::path& target, std::string_view bytes,
-                             tmissingfolders folders = tmissingfolders::fail);
+                             tmissingfolders folders = tmissingfolders::fail,
+                             tpersistence persistence = tpersistence::durable);
 
 // ---- saving lines ----
 

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrune/support/files.hpp"
 #include "kestrune/support/stringlist.hpp"
 
 namespace kestrune {
@@ -377,9 +378,10 @@ public:
     // True when the file is up to date, false when drawing or writing failed;
     // reason, when given, then receives why ("Permission denied", ...). The
     // file is written as shape/picture.hpp says: never half-written, a
-    // replaced picture keeping its permissions, a symbolic link staying one.
+    // replaced picture keeping its permissions, a symbolic link staying one;
+    // a scratch picture is not flushed to the disk.
     bool saveasjpeg(int imwidth, int imheight, int eyecode, const std::string& jpegfilename, bool ShowText,
-                    std::string* reason = nullptr);
+                    std::string* reason = nullptr, tpersistence persistence = tpersistence::durable);
     // The picture request behind lastjpegname (size, eye code, text setting).
     struct tjpegrequest {
         int width = 0, height = 0, eyecode = 0;
