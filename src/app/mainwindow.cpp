@@ -30,6 +30,7 @@
 
 #include "commandline.hpp"
 #include "fileregistration.hpp"
+#include "kestrune/document/labels.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
 #include "messagedialog.hpp"
@@ -318,6 +319,9 @@ TKestrunefm::TKestrunefm(QWidget* parent) : QMainWindow(parent) {
     red.setColor(QPalette::WindowText, Qt::red);
     Errlab->setPalette(red);
     Errlab->setTextFormat(Qt::PlainText);
+
+    // Hovering a record tells what its label means.
+    recordexplainer = [](std::string_view record) { return explainrecord(record); };
 
     makemenus();
     setfixedpitch(fixedpitchrecords());

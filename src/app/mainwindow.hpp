@@ -135,8 +135,8 @@ public:
     QAction* ShortcutsAction;
     QAction* AboutAction;
 
-    // The meaning of one record's label for its tooltip; the tooltip stays
-    // empty while this is not set or gives empty text.
+    // The meaning of one record's label for its tooltip (the library's
+    // label table, explainrecord); no tooltip when it gives empty text.
     std::function<std::string(std::string_view record)> recordexplainer;
 
     // Shows one file: the caption and the cleared window at once, then the
