@@ -1,7 +1,6 @@
 #include "mainwindow.hpp"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,10 +14,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QProgressBar>
 #include <QSpacerItem>
-#include <QStyle>
 #include <QTextBlock>
 #include <QToolTip>
 #include <QUrl>
@@ -392,7 +389,10 @@ void TKestrunefm::fillrecentmenu() {
     RecentMenu->clear();
     const std::vector<std::string> files = recentfiles();
     for (const std::string& path : files) {
-        QAction* entry = RecentMenu->addAction(frompath(path), this, [this, path] { Showfile(path); });
+        // "&" in a name is no shortcut letter.
+        QString label = frompath(path);
+        label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = RecentMenu->addAction(label, this, [this, path] { Showfile(path); });
         entry->setToolTip(frompath(path));
     }
     if (files.empty()) {
