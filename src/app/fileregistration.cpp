@@ -635,9 +635,13 @@ tregresult TFileRegistrationHelper::UnRegisterFileTypeHandler() {
     return result;
 }
 
+TFileRegistrationHelper viewerregistration(std::string program) {
+    return TFileRegistrationHelper("Kestrune", std::move(program), "Kestrune", "Kestrune", ".oma");
+}
+
 tregresult registerapp() {
     try {
-        TFileRegistrationHelper helper("Kestrune", runningprogrampath(), "Kestrune", "Kestrune", ".oma");
+        TFileRegistrationHelper helper = viewerregistration(runningprogrampath());
         // A program installed with its desktop entry is known to the desktop
         // already; a second entry of the user's own would show it twice.
         if (helper.IsFileTypeRegistered() || helper.IsRegisteredBySystem()) return 0;

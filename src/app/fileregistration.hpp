@@ -120,6 +120,10 @@ tshellnotifier setshellnotifier(tshellnotifier notifier);
 // The full path of the running program ("" when the system does not tell).
 std::string runningprogrampath();
 
+// The viewer's registration: ProgID "Kestrune" for ".oma", starting program.
+// The build writes the installed entry, MIME package and icon with it.
+TFileRegistrationHelper viewerregistration(std::string program);
+
 // The viewer's registration at start-up: registers ProgID "Kestrune" for
 // ".oma" with the running program's path unless the user's desktop entry
 // exists or the system's entry starts this program already.
