@@ -504,6 +504,8 @@ std::string TFileRegistrationHelper::desktopentry(std::string_view icon) const {
     text += "StartupWMClass=" + desktopstring(latin1toutf8(FAppUserModelID)) + "\n";
     text += "Terminal=false\n";
     text += "Categories=Graphics;Viewer;\n";
+    text += "Keywords=" + desktopstring(latin1toutf8(upcase(bareextension(FExtToRegister)))) +
+            ";lens;frame;trace;optician;\n";
     return text;
 }
 
