@@ -68,8 +68,11 @@ public:
     // last and in one piece, so a registration that failed part-way leaves no
     // entry and is tried again at the next start.
     tregresult RegisterProgid(bool DoRegister);
-    // Writes (or removes) the MIME package for pszExt and the default
-    // application in mimeapps.list.
+    // Writes (or removes) the MIME package for pszExt, and the program in
+    // mimeapps.list: first among the type's handlers ("Added Associations"),
+    // and its default only when the user has chosen none (in that file, in a
+    // desktop's own *-mimeapps.list beside it, or in the older list below the
+    // data folder). Removal takes the program's own entries away only.
     tregresult RegisterToHandleExt(const std::string& pszExt, bool fRegister);
 
     // Where the files go, for the current environment.
