@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 SAMPLE ?= samples/ascii-two-eyes.oma
 
-.PHONY: all deps configure build test run clean sanitize fuzz
+.PHONY: all deps configure build test run clean sanitize fuzz install package
 
 all: build
 
@@ -39,6 +39,21 @@ run: deps
 		fi; \
 		exit $$status; \
 	fi
+
+# Installs the programs, the desktop's files, the manual pages and the core
+# library for other programs below PREFIX (default /usr/local); DESTDIR puts
+# the whole tree below another folder, for packaging. Build first as yourself
+# (make test), then run this as root for a system folder.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# The Debian packages kestrune (the programs and the desktop's files) and
+# kestrune-dev (the core library), written into $(BUILD_DIR)/.
+package: deps
+	$(MAKE) build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -1 $(BUILD_DIR)/*.deb
 
 # The whole test suite built with AddressSanitizer (leak checks on) and
 # UndefinedBehaviorSanitizer; any report fails the run.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -175,12 +176,12 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-// The entries of a ";"-separated list value.
-std::vector<std::string> listentries(std::string_view value) {
+// The entries of a ";"-separated list value (or one with another separator).
+std::vector<std::string> listentries(std::string_view value, char separator = ';') {
     std::vector<std::string> entries;
     std::size_t start = 0;
     while (start <= value.size()) {
-        std::size_t end = value.find(';', start);
+        std::size_t end = value.find(separator, start);
         if (end == std::string_view::npos) end = value.size();
         const std::string_view entry = trimmed(value.substr(start, end - start));
         if (!entry.empty()) entries.emplace_back(entry);
@@ -244,6 +245,62 @@ std::vector<std::string> without(std::vector<std::string> entries, const std::st
     return entries;
 }
 
+// The extension without its leading dots.
+std::string_view bareextension(std::string_view ext) {
+    while (!ext.empty() && ext.front() == '.') ext.remove_prefix(1);
+    return ext;
+}
+
+std::string mimetypefor(std::string_view bare) { return "application/x-" + safename(bare); }
+
+// What the file type is called: "OMA lab file" for "oma".
+std::string typecommentfor(std::string_view bare) { return latin1toutf8(upcase(bare)) + " lab file"; }
+
+std::string mimepackagefor(std::string_view bare) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    xml += "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+    xml += "  <mime-type type=\"" + mimetypefor(bare) + "\">\n";
+    xml += "    <comment>" + xmltext(typecommentfor(bare)) + "</comment>\n";
+    // Records are text: a program for plain text can open the file too.
+    xml += "    <sub-class-of type=\"text/plain\"/>\n";
+    // A glob matches in any letter case unless it says otherwise.
+    xml += "    <glob pattern=\"*." + xmltext(latin1toutf8(bare)) + "\"/>\n";
+    xml += "  </mime-type>\n";
+    xml += "</mime-info>\n";
+    return xml;
+}
+
+// Whether the user has chosen a default application for type: in the
+// mimeapps.list being edited (held as lines), in a desktop's own list beside
+// it, or in the older list below the data folder.
+bool userhasdefault(std::vector<std::string> lines, const std::string& type) {
+    const auto hasdefault = [&type](std::vector<std::string>& keyfile) {
+        bool found = false;
+        editkeyfile(keyfile, "Default Applications", type, [&found](std::vector<std::string> entries) {
+            found = !entries.empty();
+            return entries;
+        });
+        return found;
+    };
+    if (hasdefault(lines)) return true;
+    std::vector<fs::path> others;
+    const fs::path config = confighome();
+    if (!config.empty()) {
+        for (const std::string& desktop : listentries(environment("XDG_CURRENT_DESKTOP"), ':')) {
+            others.push_back(config / (safename(desktop) + "-mimeapps.list"));
+        }
+    }
+    if (const fs::path data = datahome(); !data.empty()) others.push_back(data / "applications/mimeapps.list");
+    for (const fs::path& path : others) {
+        std::string content;
+        int code = 0;
+        if (!readwholefile(path, content, code) || content.empty()) continue;
+        std::vector<std::string> keyfile = splitlines(content);
+        if (hasdefault(keyfile)) return true;
+    }
+    return false;
+}
+
 constexpr const char* icontext =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">\n"
@@ -284,6 +341,37 @@ std::string findonpath(const std::string& name) {
         start = end + 1;
     }
     return std::string();
+}
+
+// The program an Exec value starts: its first argument, with the escapes of
+// a string value, the quoting of the Exec key and "%%" undone.
+std::string execprogram(std::string_view value) {
+    std::string unescaped;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            const char n = value[++i];
+            unescaped.push_back(n == 's' ? ' ' : n == 'n' ? '\n' : n == 't' ? '\t' : n == 'r' ? '\r' : n);
+        } else {
+            unescaped.push_back(value[i]);
+        }
+    }
+    std::string program;
+    std::size_t i = unescaped.find_first_not_of(' ');
+    if (i == std::string::npos) return program;
+    if (unescaped[i] == '"') {
+        for (++i; i < unescaped.size() && unescaped[i] != '"'; ++i) {
+            if (unescaped[i] == '\\' && i + 1 < unescaped.size()) ++i;
+            program.push_back(unescaped[i]);
+        }
+    } else {
+        for (; i < unescaped.size() && unescaped[i] != ' '; ++i) program.push_back(unescaped[i]);
+    }
+    std::string result;
+    for (std::size_t k = 0; k < program.size(); ++k) {
+        result.push_back(program[k]);
+        if (program[k] == '%' && k + 1 < program.size() && program[k + 1] == '%') ++k;
+    }
+    return result;
 }
 
 // Runs a program with one argument, its output discarded, and waits for it.
@@ -330,14 +418,22 @@ tregresult hresultfromcode(int code) {
 
 std::string quotedesktopexecarg(std::string_view arg) {
     // Quoting rule of the Exec key first, then "%" doubled, then the escapes
-    // of a string value, which a reader undoes first.
-    std::string quoted = "\"";
+    // of a string value, which a reader undoes first. A plain path stays
+    // unquoted: some launchers take the Exec key's first word as it stands
+    // and cannot start a program whose name they find in quotes.
+    const bool needsquotes = arg.empty() || std::any_of(arg.begin(), arg.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+               std::string_view(" \"'\\><~|&;$*?#()`").find(c) != std::string_view::npos;
+    });
+    std::string quoted;
+    quoted.reserve(arg.size() + 8);
+    if (needsquotes) quoted.push_back('"');
     for (const char c : arg) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted.push_back('\\');
+        if (needsquotes && (c == '"' || c == '`' || c == '$' || c == '\\')) quoted.push_back('\\');
         quoted.push_back(c);
         if (c == '%') quoted.push_back('%');
     }
-    quoted.push_back('"');
+    if (needsquotes) quoted.push_back('"');
     return desktopstring(quoted);
 }
 
@@ -370,11 +466,7 @@ TFileRegistrationHelper::TFileRegistrationHelper(std::string ProgramId, std::str
 
 std::string TFileRegistrationHelper::desktopid() const { return safename(FProgID) + ".desktop"; }
 
-std::string TFileRegistrationHelper::mimetype() const {
-    std::string_view ext = FExtToRegister;
-    while (!ext.empty() && ext.front() == '.') ext.remove_prefix(1);
-    return "application/x-" + safename(ext);
-}
+std::string TFileRegistrationHelper::mimetype() const { return mimetypefor(bareextension(FExtToRegister)); }
 
 fs::path TFileRegistrationHelper::desktopentrypath() const {
     const fs::path data = datahome();
@@ -396,18 +488,59 @@ fs::path TFileRegistrationHelper::mimeappspath() const {
     return config.empty() ? fs::path() : config / "mimeapps.list";
 }
 
-std::string TFileRegistrationHelper::desktopentry() const {
+std::string TFileRegistrationHelper::desktopentry() const { return desktopentry(iconpath().string()); }
+
+std::string TFileRegistrationHelper::desktopentry(std::string_view icon) const {
     std::string text = "[Desktop Entry]\n";
     text += "Type=Application\n";
-    text += "Version=1.5\n";
+    // The version of the desktop entry format the keys below follow; 1.0 is
+    // the newest that every validator in use accepts.
+    text += "Version=1.0\n";
     text += "Name=" + desktopstring(latin1toutf8(FFriendlyName)) + "\n";
+    text += "Comment=View the records, trace check and lens shapes of " + desktopstring(typecomment()) + "s\n";
     text += "Exec=" + quotedesktopexecarg(FAppPath) + " %f\n";
-    text += "Icon=" + desktopstring(iconpath().string()) + "\n";
+    text += "Icon=" + desktopstring(icon) + "\n";
     text += "MimeType=" + mimetype() + ";\n";
     text += "StartupWMClass=" + desktopstring(latin1toutf8(FAppUserModelID)) + "\n";
     text += "Terminal=false\n";
     text += "Categories=Graphics;Viewer;\n";
+    text += "Keywords=" + desktopstring(latin1toutf8(upcase(bareextension(FExtToRegister)))) +
+            ";lens;frame;trace;optician;\n";
     return text;
+}
+
+std::string TFileRegistrationHelper::typecomment() const {
+    return typecommentfor(bareextension(FExtToRegister));
+}
+
+std::string TFileRegistrationHelper::mimepackage() const { return mimepackagefor(bareextension(FExtToRegister)); }
+
+std::string_view TFileRegistrationHelper::icon() { return icontext; }
+
+bool TFileRegistrationHelper::IsRegisteredBySystem() const {
+    if (FAppPath.empty()) return false;
+    std::string dirs = environment("XDG_DATA_DIRS");
+    if (dirs.empty()) dirs = "/usr/local/share:/usr/share";
+    for (const std::string& dir : listentries(dirs, ':')) {
+        if (dir.front() != '/') continue;
+        std::string content;
+        int code = 0;
+        if (!readwholefile(fs::path(dir) / "applications" / desktopid(), content, code) || content.empty()) continue;
+        bool inentry = false;
+        for (const std::string& line : splitlines(content)) {
+            const std::string_view text = trimmed(line);
+            if (text.starts_with("[")) inentry = text == "[Desktop Entry]";
+            if (!inentry || !text.starts_with("Exec")) continue;
+            const std::size_t equals = text.find('=');
+            if (equals == std::string_view::npos || trimmed(text.substr(0, equals)) != "Exec") continue;
+            std::string program = execprogram(trimmed(text.substr(equals + 1)));
+            if (!program.empty() && program.find('/') == std::string::npos) program = findonpath(program);
+            std::error_code ec;
+            if (!program.empty() && fs::equivalent(program, FAppPath, ec)) return true;
+            break;
+        }
+    }
+    return false;
 }
 
 bool TFileRegistrationHelper::IsFileTypeRegistered() const {
@@ -442,25 +575,17 @@ tregresult TFileRegistrationHelper::RegisterProgid(bool DoRegister) {
 
 tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszExt, bool fRegister) {
     try {
-        std::string_view bare = pszExt;
-        while (!bare.empty() && bare.front() == '.') bare.remove_prefix(1);
+        const std::string_view bare = bareextension(pszExt);
         if (bare.empty()) return hresultfromcode(codeinvalidparameter);
         const fs::path package = mimepackagepath();
         const fs::path mimeapps = mimeappspath();
         if (package.empty() || mimeapps.empty()) return hresultfromcode(codepathnotfound);
-        const std::string type = "application/x-" + safename(bare);
+        const std::string type = mimetypefor(bare);
         const std::string id = desktopid();
 
         int code = 0;
         if (fRegister) {
-            std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-            xml += "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
-            xml += "  <mime-type type=\"" + type + "\">\n";
-            xml += "    <comment>" + xmltext(latin1toutf8(FFriendlyName)) + "</comment>\n";
-            xml += "    <glob pattern=\"*." + xmltext(latin1toutf8(bare)) + "\"/>\n";
-            xml += "  </mime-type>\n";
-            xml += "</mime-info>\n";
-            code = writedesktopfile(package, xml);
+            code = writedesktopfile(package, mimepackagefor(bare));
         } else {
             code = removefile(package);
         }
@@ -472,8 +597,12 @@ tregresult TFileRegistrationHelper::RegisterToHandleExt(const std::string& pszEx
         if (!fRegister && content.empty()) return 0;
         std::vector<std::string> lines = splitlines(content);
         if (fRegister) {
-            editkeyfile(lines, "Default Applications", type,
-                        [&](const std::vector<std::string>&) { return std::vector<std::string>{id}; });
+            // The user's own choice of a default stays; without one, this
+            // program becomes the default.
+            if (!userhasdefault(lines, type)) {
+                editkeyfile(lines, "Default Applications", type,
+                            [&](const std::vector<std::string>&) { return std::vector<std::string>{id}; });
+            }
             editkeyfile(lines, "Added Associations", type, [&](std::vector<std::string> entries) {
                 std::erase(entries, id);
                 entries.insert(entries.begin(), id);
@@ -508,10 +637,16 @@ tregresult TFileRegistrationHelper::UnRegisterFileTypeHandler() {
     return result;
 }
 
+TFileRegistrationHelper viewerregistration(std::string program) {
+    return TFileRegistrationHelper("Kestrune", std::move(program), "Kestrune", "Kestrune", ".oma");
+}
+
 tregresult registerapp() {
     try {
-        TFileRegistrationHelper helper("Kestrune", runningprogrampath(), "Kestrune", "Kestrune", ".oma");
-        if (helper.IsFileTypeRegistered()) return 0;
+        TFileRegistrationHelper helper = viewerregistration(runningprogrampath());
+        // A program installed with its desktop entry is known to the desktop
+        // already; a second entry of the user's own would show it twice.
+        if (helper.IsFileTypeRegistered() || helper.IsRegisteredBySystem()) return 0;
         return helper.RegisterToHandleFileType();
     } catch (const std::bad_alloc&) {
         return hresultfromcode(8);

@@ -6,11 +6,18 @@
 //                                                  MimeType, StartupWMClass)
 //   $XDG_DATA_HOME/icons/hicolor/scalable/apps/<id>.svg   its icon
 //   $XDG_DATA_HOME/mime/packages/<id>.xml          "*<ext>" -> application/x-<ext>
-//   $XDG_CONFIG_HOME/mimeapps.list                 the program as the type's default
+//   $XDG_CONFIG_HOME/mimeapps.list                 the program as a handler of the
+//                                                  type, and as its default when
+//                                                  the user has chosen none
 // where <id> is the program id in lower case (XDG_DATA_HOME defaults to
 // ~/.local/share, XDG_CONFIG_HOME to ~/.config). The desktop is told about the
 // change by running update-mime-database and update-desktop-database on
 // those folders when the tools are installed.
+//
+// The installed program's desktop entry, MIME package and icon are written
+// at build time from the same texts (desktopentry, mimepackage, icon), so the
+// entry a user registers and the one a package installs never differ but for
+// the program path and the icon's name.
 //
 // Results are 32-bit codes: 0 for success, otherwise 0x80070000 combined with
 // the system error code (see files.hpp for the numbering); a result counts
@@ -43,6 +50,11 @@ public:
     // Whether the desktop entry exists. Nothing else is compared, so a program
     // that moved keeps the entry of its first registration.
     bool IsFileTypeRegistered() const;
+    // Whether a system-wide desktop entry of the same id (in a folder of
+    // XDG_DATA_DIRS, by default /usr/local/share and /usr/share) starts this
+    // very program: an installed copy, which needs no entry of the user's own.
+    // A bare program name in its Exec is looked up on the PATH.
+    bool IsRegisteredBySystem() const;
 
     // Writes the program's entry and icon, then the file type and the
     // default application, then tells the desktop. Returns the last result.
@@ -56,8 +68,11 @@ public:
     // last and in one piece, so a registration that failed part-way leaves no
     // entry and is tried again at the next start.
     tregresult RegisterProgid(bool DoRegister);
-    // Writes (or removes) the MIME package for pszExt and the default
-    // application in mimeapps.list.
+    // Writes (or removes) the MIME package for pszExt, and the program in
+    // mimeapps.list: first among the type's handlers ("Added Associations"),
+    // and its default only when the user has chosen none (in that file, in a
+    // desktop's own *-mimeapps.list beside it, or in the older list below the
+    // data folder). Removal takes the program's own entries away only.
     tregresult RegisterToHandleExt(const std::string& pszExt, bool fRegister);
 
     // Where the files go, for the current environment.
@@ -69,8 +84,18 @@ public:
     // ("application/x-oma") the entries use.
     std::string desktopid() const;
     std::string mimetype() const;
-    // The text of the desktop entry.
+    // The text of the desktop entry, with the icon written by the
+    // registration, or with the given icon (a name from the icon theme, for
+    // an installed entry).
     std::string desktopentry() const;
+    std::string desktopentry(std::string_view icon) const;
+    // What the file type is called ("OMA lab file"): the MIME type's comment.
+    std::string typecomment() const;
+    // The shared-mime-info package of the file type: its comment and the glob
+    // "*<ext>", which matches in any letter case.
+    std::string mimepackage() const;
+    // The program's icon, an SVG picture.
+    static std::string_view icon();
 
     const std::string FProgID;
     const std::string FAppPath;
@@ -80,9 +105,10 @@ public:
 };
 
 // Quotes one argument of a desktop entry's Exec key: the argument in double
-// quotes when it holds a reserved character (with ", `, $ and \ escaped by a
-// backslash), "%" doubled, and the whole then escaped as a desktop entry
-// string value (\ as \\, line breaks and tabs as \n, \r, \t).
+// quotes only when it holds a reserved character (blank, control character,
+// or one of "'\><~|&;$*?#()`), with ", `, $ and \ then escaped by a
+// backslash; "%" doubled; and the whole escaped as a desktop entry string
+// value (\ as \\, line breaks and tabs as \n, \r, \t).
 std::string quotedesktopexecarg(std::string_view arg);
 
 // What tells the desktop that associations changed; it receives the data
@@ -97,8 +123,13 @@ tshellnotifier setshellnotifier(tshellnotifier notifier);
 // The full path of the running program ("" when the system does not tell).
 std::string runningprogrampath();
 
+// The viewer's registration: ProgID "Kestrune" for ".oma", starting program.
+// The build writes the installed entry, MIME package and icon with it.
+TFileRegistrationHelper viewerregistration(std::string program);
+
 // The viewer's registration at start-up: registers ProgID "Kestrune" for
-// ".oma" with the running program's path unless the desktop entry exists.
+// ".oma" with the running program's path unless the user's desktop entry
+// exists or the system's entry starts this program already.
 // The result is not examined by the viewer; it is returned for tests.
 tregresult registerapp();
 

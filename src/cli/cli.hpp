@@ -165,6 +165,19 @@ int command_check(const tparsedargs& args, tcontext& ctx);
 int command_dump(const tparsedargs& args, tcontext& ctx);
 int command_info(const tparsedargs& args, tcontext& ctx);
 int command_render(const tparsedargs& args, tcontext& ctx);
+int command_thumbnail(const tparsedargs& args, tcontext& ctx);
+
+// The viewer draws a trace only when it has more points than this.
+inline constexpr int minpicturepoints = 10;
+
+// Releases the drawing library's process-wide caches when a drawing command
+// ends, so that a leak checker sees a clean exit. (command_render.cpp)
+struct tcanvasrelease {
+    tcanvasrelease() = default;
+    tcanvasrelease(const tcanvasrelease&) = delete;
+    tcanvasrelease& operator=(const tcanvasrelease&) = delete;
+    ~tcanvasrelease();
+};
 
 // The eye that --eye names, 'R' or 'L' (either letter case); fallback when
 // the option is absent ('\0' makes it required). On a missing or other value

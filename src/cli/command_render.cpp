@@ -23,8 +23,6 @@ namespace {
 constexpr int defaultsize = 105;
 // A side larger than this would make a bitmap of hundreds of megabytes.
 constexpr int maxside = 10000;
-// The viewer draws a trace only when it has more points than this.
-constexpr int minpicturepoints = 10;
 
 // Reads one side of WxH: digits only, 1..maxside.
 bool readside(std::string_view text, int& side) {
@@ -43,12 +41,6 @@ bool picturename(const fs::path& out) {
     const std::string ext = upcase(out.extension().string());
     return ext == ".JPEG" || ext == ".JPG" || ext == ".PNG" || ext == ".SVG";
 }
-
-// Releases the drawing library's process-wide caches when the command ends,
-// so that a leak checker sees a clean exit.
-struct tcanvasrelease {
-    ~tcanvasrelease() { releasecanvasresources(); }
-};
 
 bool isfolder(const std::string& name) {
     std::error_code ec;
@@ -96,6 +88,8 @@ int renderfile(const std::string& filename, const std::string& out, char eye, in
 }
 
 }  // namespace
+
+tcanvasrelease::~tcanvasrelease() { releasecanvasresources(); }
 
 // Draws the trace of the eye --eye names on a white picture of --size pixels
 // (the viewer's 105 x 105 by default) with the initial drawing settings, as

@@ -46,6 +46,10 @@ constexpr std::array<toptiondefn, 6> renderoptions{{
     jobsoptiondefn,
 }};
 
+constexpr std::array<toptiondefn, 1> thumbnailoptions{{
+    {"size", "N", "The picture's side in pixels (default 128, at most 1024).", 's'},
+}};
+
 // The program's commands, in the order the usage lists them.
 constexpr std::array commands{
     tcommand{"help", "[COMMAND]", "Show this help, or the usage of one command.", {}, 0, command_help},
@@ -59,6 +63,9 @@ constexpr std::array commands{
              infooptions, 1, command_info},
     tcommand{"render", "FILE... --eye R|L -o OUT", "Draw one eye's trace as the viewer shows it, into a picture file.",
              renderoptions, 1, command_render},
+    tcommand{"thumbnail", "FILE OUT [--size N]",
+             "Draw FILE's right shape (else its left) as a square PNG picture, for a file manager.",
+             thumbnailoptions, 2, command_thumbnail},
     tcommand{"convert", "FILE... -o OUT", "Write FILE to OUT with its traces as ASCII records.", convertoptions, 1,
              command_convert},
     tcommand{"show", "FILE... [LOCALFOLDER=DIR]",

@@ -81,6 +81,14 @@ std::string keyvalue(const std::string& text, const std::string& key) {
     return std::string();
 }
 
+// The value of key in one group of a key file's text ("" when missing).
+std::string groupvalue(const std::string& text, const std::string& group, const std::string& key) {
+    const std::size_t start = text.find("[" + group + "]\n");
+    if (start == std::string::npos) return std::string();
+    std::size_t end = text.find("\n[", start + 1);
+    return keyvalue(text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1), key);
+}
+
 class RegistrationTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -117,7 +125,9 @@ TEST_F(RegistrationTest, FirstRegistrationWritesEverythingAndNotifiesOnce) {
     EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_EQ(keyvalue(entry, "Type"), "Application");
     EXPECT_EQ(keyvalue(entry, "Name"), "Kestrune");
-    EXPECT_EQ(keyvalue(entry, "Exec"), "\"/opt/kestrune/bin/kestrune\" %f");
+    EXPECT_EQ(keyvalue(entry, "Version"), "1.0");
+    // A plain path is not quoted.
+    EXPECT_EQ(keyvalue(entry, "Exec"), "/opt/kestrune/bin/kestrune %f");
     EXPECT_EQ(keyvalue(entry, "MimeType"), "application/x-oma;");
     EXPECT_EQ(keyvalue(entry, "StartupWMClass"), "Kestrune");
     EXPECT_EQ(keyvalue(entry, "Icon"), (data / "icons/hicolor/scalable/apps/kestrune.svg").string());
@@ -126,7 +136,7 @@ TEST_F(RegistrationTest, FirstRegistrationWritesEverythingAndNotifiesOnce) {
     const std::string package = read_file(data / "mime/packages/kestrune.xml");
     EXPECT_NE(package.find("<mime-type type=\"application/x-oma\">"), std::string::npos);
     EXPECT_NE(package.find("<glob pattern=\"*.oma\"/>"), std::string::npos);
-    EXPECT_NE(package.find("<comment>Kestrune</comment>"), std::string::npos);
+    EXPECT_NE(package.find("<comment>OMA lab file</comment>"), std::string::npos);
 
     EXPECT_EQ(read_file(config / "mimeapps.list"),
               "[Default Applications]\napplication/x-oma=kestrune.desktop;\n\n"
@@ -191,9 +201,20 @@ TEST(DesktopExecQuoting, Table) {
         const char* quoted;
     };
     const std::vector<tcase> cases = {
-        {"/usr/bin/kestrune", "\"/usr/bin/kestrune\""},
+        {"/usr/bin/kestrune", "/usr/bin/kestrune"},
+        {"/opt/k-1.0/bin/k_2+x=y,z@w", "/opt/k-1.0/bin/k_2+x=y,z@w"},
+        {"/opt/caf\xC3\xA9/k", "/opt/caf\xC3\xA9/k"},
         {"/a b/k", "\"/a b/k\""},
-        {"/50%/k", "\"/50%%/k\""},
+        {"/50%/k", "/50%%/k"},
+        {"/50% b/k", "\"/50%% b/k\""},
+        {"/a'b", "\"/a'b\""},
+        {"/a~b", "\"/a~b\""},
+        {"/a#b", "\"/a#b\""},
+        {"/a(b)", "\"/a(b)\""},
+        {"/a;b|c&d", "\"/a;b|c&d\""},
+        {"/a*b?c<d>e", "\"/a*b?c<d>e\""},
+        {"/a\tb", "\"/a\\tb\""},
+        {"", "\"\""},
         {"/a\"b", "\"/a\\\\\"b\""},
         {"/a\\b", "\"/a\\\\\\\\b\""},
         {"/a$b`c", "\"/a\\\\$b\\\\`c\""},
@@ -209,7 +230,7 @@ TEST_F(RegistrationTest, LaterStartsLeaveTheRegistrationAlone) {
     // registerapp registers the running program, but only when no entry exists.
     EXPECT_EQ(registerapp(), 0);
     EXPECT_EQ(notified, 0);
-    EXPECT_EQ(keyvalue(read_file(data / "applications/kestrune.desktop"), "Exec"), "\"/old/place/kestrune\" %f");
+    EXPECT_EQ(keyvalue(read_file(data / "applications/kestrune.desktop"), "Exec"), "/old/place/kestrune %f");
 
     fs::remove(data / "applications/kestrune.desktop");
     EXPECT_EQ(registerapp(), 0);
@@ -219,7 +240,9 @@ TEST_F(RegistrationTest, LaterStartsLeaveTheRegistrationAlone) {
     EXPECT_FALSE(runningprogrampath().empty());
 }
 
-TEST_F(RegistrationTest, MimeappsListKeepsOtherEntries) {
+// The user's own default for the type survives; the program is still added
+// as a handler, and its removal takes away only its own entries.
+TEST_F(RegistrationTest, MimeappsListKeepsOtherEntriesAndTheUsersDefault) {
     const std::string before =
         "# my associations\n"
         "[Default Applications]\n"
@@ -236,30 +259,30 @@ TEST_F(RegistrationTest, MimeappsListKeepsOtherEntries) {
     write_file(config / "mimeapps.list", before);
     auto h = helper();
     ASSERT_EQ(h.RegisterToHandleFileType(), 0);
-    EXPECT_EQ(read_file(config / "mimeapps.list"),
-              "# my associations\n"
-              "[Default Applications]\n"
-              "text/plain=editor.desktop;\n"
-              "application/x-oma=kestrune.desktop;\n"
-              "\n"
-              "[Added Associations]\n"
-              "application/x-oma=kestrune.desktop;other.desktop;third.desktop;\n"
-              "image/png=viewer.desktop;\n"
-              "\n"
-              "[Removed Associations]\n"
-              "application/x-oma=bad.desktop;\n");
+    const std::string registered =
+        "# my associations\n"
+        "[Default Applications]\n"
+        "text/plain=editor.desktop;\n"
+        "application/x-oma=other.desktop;\n"
+        "\n"
+        "[Added Associations]\n"
+        "application/x-oma=kestrune.desktop;other.desktop;third.desktop;\n"
+        "image/png=viewer.desktop;\n"
+        "\n"
+        "[Removed Associations]\n"
+        "application/x-oma=bad.desktop;\n";
+    EXPECT_EQ(read_file(config / "mimeapps.list"), registered);
 
-    // Registering again adds nothing twice.
+    // Registering again changes nothing.
     ASSERT_EQ(h.RegisterToHandleExt(".oma", true), 0);
-    EXPECT_NE(
-        read_file(config / "mimeapps.list").find("application/x-oma=kestrune.desktop;other.desktop;third.desktop;\n"),
-        std::string::npos);
+    EXPECT_EQ(read_file(config / "mimeapps.list"), registered);
 
     ASSERT_EQ(h.UnRegisterFileTypeHandler(), 0);
     EXPECT_EQ(read_file(config / "mimeapps.list"),
               "# my associations\n"
               "[Default Applications]\n"
               "text/plain=editor.desktop;\n"
+              "application/x-oma=other.desktop;\n"
               "\n"
               "[Added Associations]\n"
               "application/x-oma=other.desktop;third.desktop;\n"
@@ -267,6 +290,122 @@ TEST_F(RegistrationTest, MimeappsListKeepsOtherEntries) {
               "\n"
               "[Removed Associations]\n"
               "application/x-oma=bad.desktop;\n");
+}
+
+// Where a user's default may stand besides the list that is edited: each one
+// keeps the program from becoming the default; an empty value is no choice.
+TEST_F(RegistrationTest, DefaultIsSetOnlyWhenTheUserHasNone) {
+    struct tcase {
+        const char* name;
+        std::string file;  // below the sandbox's home
+        std::string content;
+        bool userdefault;
+    };
+    const std::string otherdefault = "[Default Applications]\napplication/x-oma=other.desktop;\n";
+    const std::vector<tcase> cases = {
+        {"none at all", "", "", false},
+        {"other types only", ".config/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop;\n", false},
+        {"empty value", ".config/mimeapps.list", "[Default Applications]\napplication/x-oma=\n", false},
+        {"only added", ".config/mimeapps.list", "[Added Associations]\napplication/x-oma=other.desktop;\n", false},
+        {"in the user's list", ".config/mimeapps.list", otherdefault, true},
+        {"in the desktop's list", ".config/testdesk-mimeapps.list", otherdefault, true},
+        {"in the older list", ".local/share/applications/mimeapps.list", otherdefault, true},
+    };
+    envsetting desktop("XDG_CURRENT_DESKTOP", "X-Other:TestDesk");
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(data);
+        fs::remove_all(config);
+        if (!c.file.empty()) {
+            fs::create_directories((sandbox.home() / c.file).parent_path());
+            write_file(sandbox.home() / c.file, c.content);
+        }
+        ASSERT_EQ(helper().RegisterToHandleFileType(), 0);
+        const std::string list = read_file(config / "mimeapps.list");
+        EXPECT_EQ(groupvalue(list, "Default Applications", "application/x-oma") == "kestrune.desktop;",
+                  !c.userdefault)
+            << list;
+        EXPECT_EQ(groupvalue(list, "Added Associations", "application/x-oma").rfind("kestrune.desktop;", 0), 0u)
+            << list;
+    }
+}
+
+// A program started from a prefix whose desktop entry the system has (an
+// installed copy) registers nothing of its own: the desktop would list it
+// twice. Any other program, such as one run from its build folder, still
+// registers.
+TEST_F(RegistrationTest, SystemEntryOfThisProgramNeedsNoUserEntry) {
+    const fs::path share = sandbox.root() / "share";
+    const fs::path bin = dir / "prefix/bin";
+    fs::create_directories(bin);
+    fs::create_directories(share / "applications");
+    write_file(bin / "kestrune", "#!/bin/sh\n");
+    fs::permissions(bin / "kestrune", fs::perms::owner_all);
+    fs::create_symlink(bin / "kestrune", dir / "linked-kestrune");
+    envsetting path("PATH", bin.string() + ":/usr/bin:/bin");
+
+    struct tcase {
+        const char* name;
+        std::string entry;  // the system's kestrune.desktop ("" for none)
+        bool system;
+    };
+    const std::string program = (bin / "kestrune").string();
+    const std::vector<tcase> cases = {
+        {"no system entry", "", false},
+        {"full path", "[Desktop Entry]\nType=Application\nExec=" + program + " %f\n", true},
+        {"quoted path", "[Desktop Entry]\nExec=\"" + program + "\" %f\n", true},
+        {"name on the PATH", "[Desktop Entry]\nExec=kestrune %f\n", true},
+        {"through a link", "[Desktop Entry]\nExec=" + (dir / "linked-kestrune").string() + " %f\n", true},
+        {"another program", "[Desktop Entry]\nExec=/usr/bin/kestrune %f\n", false},
+        {"name not on the PATH", "[Desktop Entry]\nExec=kestrune-other %f\n", false},
+        {"only an action starts it", "[Desktop Entry]\nExec=/opt/x %f\n[Desktop Action a]\nExec=" + program + "\n",
+         false},
+        {"no Exec", "[Desktop Entry]\nType=Application\n", false},
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(share / "applications/kestrune.desktop");
+        if (!c.entry.empty()) write_file(share / "applications/kestrune.desktop", c.entry);
+        EXPECT_EQ(helper(program).IsRegisteredBySystem(), c.system);
+    }
+
+    // registerapp looks at the running program: a system entry that starts
+    // it leaves the user's folders untouched.
+    const std::string self = runningprogrampath();
+    ASSERT_FALSE(self.empty());
+    write_file(share / "applications/kestrune.desktop", "[Desktop Entry]\nExec=" + self + " %f\n");
+    {
+        envsetting dirs("XDG_DATA_DIRS", "relative:" + share.string());
+        EXPECT_EQ(registerapp(), 0);
+    }
+    EXPECT_EQ(notified, 0);
+    EXPECT_FALSE(fs::exists(data / "applications/kestrune.desktop"));
+    EXPECT_FALSE(fs::exists(config / "mimeapps.list"));
+
+    // The system's entry of another copy: this one registers itself.
+    write_file(share / "applications/kestrune.desktop", "[Desktop Entry]\nExec=" + program + " %f\n");
+    EXPECT_EQ(registerapp(), 0);
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(parseexec(keyvalue(read_file(data / "applications/kestrune.desktop"), "Exec")),
+              (std::vector<std::string>{self, "%f"}));
+}
+
+// The entry the registration writes is one the desktop's own checker
+// accepts, whatever the program path.
+TEST_F(RegistrationTest, EntryPassesTheDesktopChecker) {
+    if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    }
+    for (const std::string path : {"/usr/bin/kestrune", "/home/u/My Programs/100% sure/kestrune"}) {
+        SCOPED_TRACE(path);
+        ASSERT_EQ(helper(path).RegisterProgid(true), 0);
+        std::string out, err;
+        const int status = testing::run_command(
+            "desktop-file-validate " + testing::shell_quote((data / "applications/kestrune.desktop").string()), &out,
+            &err);
+        EXPECT_EQ(status, 0) << out << err;
+        EXPECT_EQ(out + err, "");
+    }
 }
 
 TEST_F(RegistrationTest, MimeappsListReachedThroughALinkStaysALink) {
@@ -375,10 +514,11 @@ TEST_F(RegistrationTest, NamesStayInsideTheirFolders) {
     EXPECT_EQ(keyvalue(read_file(h.desktopentrypath()), "Name"),
               "Fr\xC3\xA9"
               "d & <Co>");
-    EXPECT_NE(read_file(h.mimepackagepath())
-                  .find("<comment>Fr\xC3\xA9"
-                        "d &amp; &lt;Co&gt;</comment>"),
-              std::string::npos);
+    EXPECT_NE(read_file(h.mimepackagepath()).find("<comment>/X lab file</comment>"), std::string::npos);
+    // What the extension brings into the MIME package is XML text.
+    const TFileRegistrationHelper amp("Id", "/bin/k", "Name", "Id", ".o&m<a>");
+    EXPECT_NE(amp.mimepackage().find("<comment>O&amp;M&lt;A&gt; lab file</comment>"), std::string::npos);
+    EXPECT_NE(amp.mimepackage().find("<glob pattern=\"*.o&amp;m&lt;a&gt;\"/>"), std::string::npos);
     EXPECT_EQ(h.RegisterToHandleExt("", true), hresultfromcode(87));
     EXPECT_EQ(helper("").RegisterProgid(true), hresultfromcode(87));
 }
