@@ -40,7 +40,10 @@ const std::vector<std::pair<std::string, std::string>>& viewershortcuts() {
 
 std::string viewerversion() { return std::string("kestrune ") + KESTRUNE_VERSION; }
 
-std::string viewerlicence() { return "All rights reserved."; }
+// As the package's copyright file says until a licence is chosen.
+std::string viewerlicence() {
+    return "All rights reserved: no licence to copy, change or pass on this software has been granted yet.";
+}
 
 std::string viewerusage() {
     std::string text =
