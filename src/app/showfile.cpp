@@ -8,6 +8,7 @@
 #include "kestrune/document/trcfmt.hpp"
 #include "kestrune/job/displayconversion.hpp"
 #include "kestrune/job/tracecheck.hpp"
+#include "kestrune/shape/picture.hpp"
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
@@ -15,6 +16,17 @@
 
 namespace kestrune {
 namespace {
+
+// Draws an eye's picture into picture.filename at imwidth x imheight. Both
+// boxes show their shape as the right eye's is drawn. The pictures are drawn
+// afresh at every show and at every new size, and removed when the viewer
+// closes: scratch files, not flushed to the disk.
+void drawpicture(tradiilist& trace, int imwidth, int imheight, tshownpicture& picture) {
+    picture.failure.clear();
+    picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, picture.filename, false, &picture.failure,
+                                       tpersistence::scratch);
+    picture.visible = picture.written;
+}
 
 // Writes one eye's picture when its trace has enough points.
 void makepicture(tradiilist& trace, const std::string& filename, int imwidth, int imheight, tshownpicture& picture) {
@@ -30,12 +42,7 @@ void makepicture(tradiilist& trace, const std::string& filename, int imwidth, in
     }
     if (picture.points <= minpicturepoints) return;
     picture.filename = filename;
-    // Both boxes show their shape as the right eye's is drawn. The pictures
-    // are drawn afresh at every show and removed when the viewer closes:
-    // scratch files, not flushed to the disk.
-    picture.written =
-        trace.saveasjpeg(imwidth, imheight, rightcode, filename, false, &picture.failure, tpersistence::scratch);
-    picture.visible = picture.written;
+    drawpicture(trace, imwidth, imheight, picture);
 }
 
 // Measured after drawing, so that the picture is drawn from the trace as the
@@ -125,13 +132,12 @@ bool redrawpicture(tshownpicture& picture, int imwidth, int imheight) {
         // Forget the picture the copy remembers writing, so that it is drawn
         // and written whatever size that one had.
         trace.lastjpegname.clear();
-        picture.failure.clear();
-        picture.written = trace.saveasjpeg(imwidth, imheight, rightcode, picture.filename, false, &picture.failure);
+        drawpicture(trace, imwidth, imheight, picture);
     } catch (const std::bad_alloc&) {
         picture.written = false;
+        picture.visible = false;
         picture.failure = "out of memory";
     }
-    picture.visible = picture.written;
     return picture.written;
 }
 

@@ -18,8 +18,6 @@ namespace kestrune {
 // Size of the viewer's picture boxes, in pixels.
 inline constexpr int pictureboxwidth = 105;
 inline constexpr int pictureboxheight = 105;
-// A trace needs more points than this to be drawn.
-inline constexpr int minpicturepoints = 10;
 
 // Suffix of the radii dump after the shown file's name.
 inline constexpr const char* dumpsuffix = "_OMAData.csv";

@@ -152,6 +152,9 @@ const tcommand* findcommand(std::string_view name);
 std::string usagetext();
 // One command's usage: its synopsis line, summary and options.
 std::string commandusage(const tcommand& command);
+// A mistake on the command line: "NAME: message" and the command's usage on
+// standard error. Returns exitfailure.
+int usageerror(tcontext& ctx, const tcommand& command, const std::string& message);
 
 // Runs the program on its arguments (without the program name).
 int runcli(std::span<const std::string> args, tcontext& ctx);
@@ -166,9 +169,6 @@ int command_dump(const tparsedargs& args, tcontext& ctx);
 int command_info(const tparsedargs& args, tcontext& ctx);
 int command_render(const tparsedargs& args, tcontext& ctx);
 int command_thumbnail(const tparsedargs& args, tcontext& ctx);
-
-// The viewer draws a trace only when it has more points than this.
-inline constexpr int minpicturepoints = 10;
 
 // Releases the drawing library's process-wide caches when a drawing command
 // ends, so that a leak checker sees a clean exit. (command_render.cpp)

@@ -89,11 +89,6 @@ int convertfile(const std::string& filename, const std::string& output, const ts
     return exitok;
 }
 
-bool isfolder(const std::string& name) {
-    std::error_code ec;
-    return fs::is_directory(fs::status(name, ec));
-}
-
 }  // namespace
 
 // Over several files OUT is a folder: each file is written there under its
@@ -103,9 +98,7 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
     const tcommand& command = *findcommand("convert");
     const std::string output = args.value("output");
     if (output.empty()) {
-        ctx.error("convert: missing -o OUT");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
+        return usageerror(ctx, command, "missing -o OUT");
     }
     // --rotate turns the traces, --box then brings each outline to a box
     // (the sizes must be read as millimetres: 1 mm or less would not be).
@@ -113,9 +106,7 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
     if (args.has("rotate")) {
         const std::string text = args.value("rotate");
         if (!parsedegrees(text, change.degrees)) {
-            ctx.error("convert: --rotate takes an angle in degrees, not '" + text + "'");
-            ctx.errortext(commandusage(command));
-            return exitfailure;
+            return usageerror(ctx, command, "--rotate takes an angle in degrees, not '" + text + "'");
         }
         change.rotate = true;
     }
@@ -124,9 +115,8 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
         std::vector<std::int32_t> v;
         if (!parsemillimetres(text, 2, v) || v.size() != 2 ||
             !std::all_of(v.begin(), v.end(), [](std::int32_t x) { return x > 100 && x < 10000; })) {
-            ctx.error("convert: --box takes A,B in millimetres, each above 1 and below 100, not '" + text + "'");
-            ctx.errortext(commandusage(command));
-            return exitfailure;
+            return usageerror(ctx, command,
+                              "--box takes A,B in millimetres, each above 1 and below 100, not '" + text + "'");
         }
         change.box = true;
         change.a = v[0];
@@ -141,11 +131,8 @@ int command_convert(const tparsedargs& args, tcontext& ctx) {
 
     // Several files: OUT is a folder, made when missing; a name that looks
     // like a single OMA file is refused rather than made a folder.
-    std::error_code ec;
-    if (!isfolder(output) && (fs::exists(fs::symlink_status(output, ec)) || omafilename(output))) {
-        ctx.error("convert: OUT must be a folder when several files are given: '" + output + "'");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
+    if (refusedasfolder(output, omafilename(output))) {
+        return usageerror(ctx, command, "OUT must be a folder when several files are given: '" + output + "'");
     }
     const tinputs inputs = findinputs(args.operands, ctx);
     const std::vector<std::string> outputs = outputnames(inputs.files, output, std::string(), false);

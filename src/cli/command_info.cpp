@@ -154,9 +154,7 @@ int command_info(const tparsedargs& args, tcontext& ctx) {
         const std::string text = args.value("msu");
         std::vector<std::int32_t> v;
         if (!parsemillimetres(text, 2, v) || v.size() > 3) {
-            ctx.error("info: --msu takes HDEC,VDEC[,ALLOW] in millimetres, not '" + text + "'");
-            ctx.errortext(commandusage(command));
-            return exitfailure;
+            return usageerror(ctx, command, "--msu takes HDEC,VDEC[,ALLOW] in millimetres, not '" + text + "'");
         }
         query.msu = true;
         query.hdec = v[0];
@@ -166,9 +164,7 @@ int command_info(const tparsedargs& args, tcontext& ctx) {
     if (args.has("radius")) {
         query.angletext = args.value("radius");
         if (!parsedegrees(query.angletext, query.angle)) {
-            ctx.error("info: --radius takes an angle in degrees, not '" + query.angletext + "'");
-            ctx.errortext(commandusage(command));
-            return exitfailure;
+            return usageerror(ctx, command, "--radius takes an angle in degrees, not '" + query.angletext + "'");
         }
         query.radius = true;
     }

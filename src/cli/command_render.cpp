@@ -11,6 +11,7 @@
 #include "outputnames.hpp"
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
+#include "kestrune/shape/picture.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
@@ -40,17 +41,6 @@ bool readsize(std::string_view text, int& width, int& height) {
 bool picturename(const fs::path& out) {
     const std::string ext = upcase(out.extension().string());
     return ext == ".JPEG" || ext == ".JPG" || ext == ".PNG" || ext == ".SVG";
-}
-
-bool isfolder(const std::string& name) {
-    std::error_code ec;
-    return fs::is_directory(fs::status(name, ec));
-}
-
-int usageerror(tcontext& ctx, const tcommand& command, const std::string& message) {
-    ctx.error(std::string(command.name) + ": " + message);
-    ctx.errortext(commandusage(command));
-    return exitfailure;
 }
 
 // Draws one file's trace of eye into out.
@@ -131,11 +121,7 @@ int command_render(const tparsedargs& args, tcontext& ctx) {
 
     // Several files: OUT is a folder, made when missing; a name that looks
     // like a single picture is refused rather than made a folder.
-    // A name that cannot be looked at (a folder above it without search
-    // rights) is left to the writing of each picture, which says why.
-    std::error_code ec;
-    const bool outtaken = fs::exists(fs::symlink_status(out, ec));
-    if (!isfolder(out) && (outtaken || picturename(out))) {
+    if (refusedasfolder(out, picturename(out))) {
         return usageerror(ctx, command, "OUT must be a folder when several files are given: '" + out + "'");
     }
     const tinputs inputs = findinputs(args.operands, ctx);

@@ -88,9 +88,7 @@ int command_show(const tparsedargs& args, tcontext& ctx) {
         (issetting(operand) ? settings : files).push_back(operand);
     }
     if (files.empty()) {
-        ctx.error("show: missing FILE");
-        ctx.errortext(commandusage(command));
-        return exitfailure;
+        return usageerror(ctx, command, "missing FILE");
     }
     unsigned jobs = 1;
     if (!jobsoption(args, command, jobs, ctx)) return exitfailure;

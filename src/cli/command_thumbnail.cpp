@@ -33,12 +33,6 @@ constexpr int maxthumbnailside = 1024;
 // takes a second or two at worst and a few times as much memory.
 constexpr long long maxthumbnailbytes = 16LL * 1024 * 1024;
 
-int usageerror(tcontext& ctx, const tcommand& command, const std::string& message) {
-    ctx.error(std::string(command.name) + ": " + message);
-    ctx.errortext(commandusage(command));
-    return exitfailure;
-}
-
 }  // namespace
 
 // Draws the right-eye trace of FILE (the left-eye trace when the right one

@@ -143,6 +143,12 @@ std::string commandusage(const tcommand& command) {
     return text;
 }
 
+int usageerror(tcontext& ctx, const tcommand& command, const std::string& message) {
+    ctx.error(std::string(command.name) + ": " + message);
+    ctx.errortext(commandusage(command));
+    return exitfailure;
+}
+
 int command_help(const tparsedargs& args, tcontext& ctx) {
     if (args.operands.empty()) {
         ctx.out.write(usagetext());

@@ -3,10 +3,22 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace kestrune::cli {
+
+bool isfolder(const std::string& name) {
+    std::error_code ec;
+    return fs::is_directory(fs::status(name, ec));
+}
+
+bool refusedasfolder(const std::string& out, bool looksasfile) {
+    if (isfolder(out)) return false;
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(out, ec)) || looksasfile;
+}
 
 std::vector<std::string> outputnames(const std::vector<tinputfile>& files, const std::string& folder,
                                      const std::string& newending, bool replaceextension) {

@@ -13,6 +13,17 @@
 
 namespace kestrune::cli {
 
+// Whether name is an existing folder (a link to one counts).
+bool isfolder(const std::string& name);
+
+// Whether out is refused as the output folder of several inputs: it is no
+// folder but names something that exists, or it is missing but reads as the
+// name of a single output file (looksasfile), which would rather be a typing
+// mistake than a folder to make. A name that cannot be looked at (a folder
+// above it without search rights) is not refused here: writing each output
+// then says why it fails.
+bool refusedasfolder(const std::string& out, bool looksasfile);
+
 // One output path per input, in folder: the input's path below its folder
 // operand (its bare name for a file named directly), with its extension
 // replaced by newending when replaceextension is set. A name already given to

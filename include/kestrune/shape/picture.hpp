@@ -22,6 +22,10 @@ namespace kestrune {
 class tcanvas;
 class tcairobitmap;
 
+// The viewer and the commands that draw a trace draw it only when it has more
+// points than this: fewer make no shape worth a picture.
+inline constexpr int minpicturepoints = 10;
+
 enum class tpictureformat { jpeg, png, svg };
 
 // The format an output name asks for by its extension: ".png" and ".svg" in
