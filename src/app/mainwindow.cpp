@@ -19,6 +19,7 @@
 #include <QTextBlock>
 #include <QToolTip>
 #include <QUrl>
+#include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -239,10 +240,13 @@ TPictureBox::TPictureBox(QWidget* parent) : QLabel(parent) {
     setTextFormat(Qt::PlainText);
 }
 
-void TPictureBox::setpicture(const QImage& image) {
-    // Drawn at the box's size: shown as it is, neither stretched nor centred.
+void TPictureBox::setpicture(const QImage& image, qreal pixelratio) {
+    // Drawn at the box's size in the screen's pixels: shown as it is,
+    // neither stretched nor centred.
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setPixmap(QPixmap::fromImage(image));
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(pixelratio);
+    setPixmap(pixmap);
 }
 
 void TPictureBox::setnote(const QString& note) {
@@ -445,7 +449,13 @@ void TKestrunefm::arrange() {
     Progress->setGeometry(layout.measures.x(), layout.measures.y() + layout.measures.height() / 2,
                           layout.measures.width(), 12);
     // Pictures are drawn at the size of their boxes, once the size rests.
-    if (layout.pictureside != drawnside_ && hascurrent_) redrawtimer_.start();
+    if (drawingside() != drawnside_ && hascurrent_) redrawtimer_.start();
+}
+
+int TKestrunefm::drawingside() const {
+    // In the screen's own pixels, so that a high-density screen shows the
+    // outline as sharp as a plain one does.
+    return qRound(clientlayout(Client->size()).pictureside * devicePixelRatioF());
 }
 
 void TKestrunefm::setlabel(const std::string& text) {
@@ -484,7 +494,7 @@ void TKestrunefm::showpictures(const tloadresult& result) {
     } boxes[] = {{Image1, current_.right, result.right, "Right"}, {Image2, current_.left, result.left, "Left"}};
     for (const auto& b : boxes) {
         if (b.picture.visible && !b.image.isNull()) {
-            b.box->setpicture(b.image);
+            b.box->setpicture(b.image, result.pixelratio);
         } else if (b.picture.visible) {
             b.box->setnote(QStringLiteral("picture not loaded"));
         } else {
@@ -510,12 +520,14 @@ void TKestrunefm::Showfile(const std::string& OMAfile) {
     ReloadAction->setEnabled(true);
 
     const std::string folder = MyDocumentsPath();
-    const int side = clientlayout(Client->size()).pictureside;
+    const int side = drawingside();
+    const qreal pixelratio = devicePixelRatioF();
     const unsigned ticket = ++requested_;
-    startjob([OMAfile, folder, side, ticket] {
+    startjob([OMAfile, folder, side, pixelratio, ticket] {
         tloadresult result;
         result.ticket = ticket;
         result.side = side;
+        result.pixelratio = pixelratio;
         result.shown = showfilesequence(OMAfile, folder, side, side);
         result.text = recordtext(result.shown.lines);
         // The record box gets the text; the lines are not needed any more.
@@ -602,7 +614,7 @@ void TKestrunefm::apply(tloadresult& result) {
     drawnside_ = result.side;
     showpictures(result);
     showmeasures();
-    if (clientlayout(Client->size()).pictureside != drawnside_) redrawtimer_.start();
+    if (drawingside() != drawnside_) redrawtimer_.start();
 }
 
 // A result nobody waits for: its pictures go, unless they are the ones on
@@ -620,16 +632,18 @@ void TKestrunefm::redrawpictures() {
     if (!hascurrent_) return;
     // While a worker runs its result is checked against the size on arrival.
     if (loading()) return;
-    const int side = clientlayout(Client->size()).pictureside;
+    const int side = drawingside();
     if (side == drawnside_) return;
     tshownpicture right = current_.right;
     tshownpicture left = current_.left;
+    const qreal pixelratio = devicePixelRatioF();
     const unsigned ticket = ++requested_;
-    startjob([right, left, side, ticket]() mutable {
+    startjob([right, left, side, pixelratio, ticket]() mutable {
         tloadresult result;
         result.ticket = ticket;
         result.redraw = true;
         result.side = side;
+        result.pixelratio = pixelratio;
         redrawpicture(right, side, side);
         redrawpicture(left, side, side);
         result.right = loadpicture(right);
@@ -684,6 +698,8 @@ void TKestrunefm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
+    // Moved to a screen of another pixel density: the pictures follow it.
+    if (QWindow* window = windowHandle()) connect(window, &QWindow::screenChanged, this, &TKestrunefm::arrange);
     FormShow();
 }
 

@@ -71,7 +71,8 @@ class TPictureBox : public QLabel {
 public:
     explicit TPictureBox(QWidget* parent);
 
-    void setpicture(const QImage& image);
+    // image is drawn for a screen with pixelratio device pixels per pixel.
+    void setpicture(const QImage& image, qreal pixelratio);
     void setnote(const QString& note);
 
 signals:
@@ -97,7 +98,8 @@ tclientlayout clientlayout(QSize client);
 struct tloadresult {
     unsigned ticket = 0;  // the request it answers
     bool redraw = false;
-    int side = 0;           // the pictures' side in pixels
+    int side = 0;           // the pictures' side in device pixels
+    qreal pixelratio = 1;   // device pixels per pixel of the screen drawn for
     tshowfileresult shown;  // its lines already joined into text
     QString text;           // the record box's text
     QImage right, left;
@@ -181,6 +183,7 @@ private:
     void FormClose();
     void setlabel(const std::string& text);
     void arrange();
+    int drawingside() const;
     void setnote(const QString& note);
     void showmeasures();
     void showpictures(const tloadresult& result);
@@ -195,7 +198,7 @@ private:
     bool cleanuplater_ = false;  // closed while a worker ran: clean up once it ends
     tshowfileresult current_;    // the shown file's result, without its lines
     bool hascurrent_ = false;
-    int drawnside_ = pictureboxwidth;
+    int drawnside_ = pictureboxwidth;  // in device pixels, as drawingside()
     unsigned requested_ = 0;  // the latest request's ticket
     QFutureWatcher<tloadresult> watcher_;
     tjob pending_;  // the request that waits for the worker

@@ -241,6 +241,25 @@ private slots:
     }
 
     // A long verdict is never covered by the record box.
+    // A high-density screen (the viewer-hidpi run sets QT_SCALE_FACTOR=2)
+    // gets pictures drawn in its own pixels, shown at their boxes' size: not
+    // a small picture blown up.
+    void picturesUseTheScreensPixels() {
+        auto& w = shownwindow();
+        const qreal ratio = w.devicePixelRatioF();
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+        show(w, sample("dense.oma", filetext(trace('R', oval(36))) + filetext(trace('L', oval(36, 2200)))));
+        for (const QSize client : {QSize(448, 408), QSize(896, 816), QSize(448, 408)}) {
+            w.resize(windowsize(w, client));
+            const QSize box = w.Image1->size();
+            QTRY_COMPARE_WITH_TIMEOUT(w.Image1->pixmap().size(), box * ratio, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(w.Image2->pixmap().size(), box * ratio, 30000);
+            QCOMPARE(w.Image1->pixmap().devicePixelRatio(), ratio);
+            QCOMPARE(w.Image2->pixmap().deviceIndependentSize(), QSizeF(box));
+            QCOMPARE(QImage(QString::fromStdString((workfolder() / "__TMP_OMA_denseR.jpeg").string())).size(), box * ratio);
+        }
+    }
+
     void theVerdictStaysInFront() {
         auto& w = shownwindow();
         w.resize(windowsize(w, QSize(600, 500)));
