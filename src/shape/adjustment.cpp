@@ -21,12 +21,6 @@
 namespace kestrune {
 namespace {
 
-std::int32_t saturate(std::int64_t v) {
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
-}
-
 // Number of entries that have both coordinates.
 int xycount(const tradiilist& list) { return std::min(list.xlist.count(), list.ylist.count()); }
 
@@ -51,7 +45,7 @@ std::int32_t roundedlength(std::int32_t x, std::int32_t y) {
 
 // v moved outward by v * factor, rounded.
 std::int32_t stretched(std::int32_t v, double factor) {
-    return saturate(static_cast<std::int64_t>(v) + roundtoint32(v * factor));
+    return saturate32(static_cast<std::int64_t>(v) + roundtoint32(v * factor));
 }
 
 // Brings an angle into 0 <= angle < 360. A single wrap each way covers every
@@ -106,13 +100,13 @@ void tradiilist::centreshape() {
         findabed();
     }
 
-    centreadiff = saturate(-(static_cast<std::int64_t>(maxa) + mina) / 2);
-    centrebdiff = saturate(-(static_cast<std::int64_t>(maxb) + minb) / 2);
+    centreadiff = saturate32(-(static_cast<std::int64_t>(maxa) + mina) / 2);
+    centrebdiff = saturate32(-(static_cast<std::int64_t>(maxb) + minb) / 2);
     std::vector<std::int32_t> x, y;
     readcoordinates(*this, x, y);
     for (std::size_t i = 0; i < x.size(); ++i) {
-        x[i] = saturate(static_cast<std::int64_t>(x[i]) + centreadiff);
-        y[i] = saturate(static_cast<std::int64_t>(y[i]) + centrebdiff);
+        x[i] = saturate32(static_cast<std::int64_t>(x[i]) + centreadiff);
+        y[i] = saturate32(static_cast<std::int64_t>(y[i]) + centrebdiff);
     }
     makeradiilistfromxy(x, y);
     findabed();
@@ -211,7 +205,7 @@ std::int32_t tradiilist::adjustcirc(std::int32_t xdiff) {
     }
 
     // A circumference from the file moves by what the computed one moved.
-    if (keptomacirc != 0) omacirc = saturate(static_cast<std::int64_t>(keptomacirc) + fcirc - keptfcirc);
+    if (keptomacirc != 0) omacirc = saturate32(static_cast<std::int64_t>(keptomacirc) + fcirc - keptfcirc);
     return current;
 }
 
@@ -228,7 +222,7 @@ void tradiilist::amendshape(std::int32_t newa, std::int32_t newb) {
         const std::int64_t adiff = targeta - a;
         const std::int64_t bdiff = targetb - b;
         if (std::llabs(adiff) < 10 && std::llabs(bdiff) < 10) break;
-        adjustshape(saturate(adiff / 2), saturate(bdiff / 2));
+        adjustshape(saturate32(adiff / 2), saturate32(bdiff / 2));
     }
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <vector>
 
 #include "kestrune/trace/geometry.hpp"
@@ -14,12 +13,6 @@
 
 namespace kestrune {
 namespace {
-
-std::int32_t saturate(std::int64_t v) {
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
-}
 
 std::uint64_t magnitude(std::int64_t v) {
     return v < 0 ? static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
@@ -49,19 +42,19 @@ std::int32_t tradiilist::calcmsu(std::int32_t allow, std::int32_t hdec, std::int
     const int n = readcount();
     for (int i = 0; i < n; ++i) {
         const std::string& e = element(i);
-        const std::int32_t r = saturate(static_cast<std::int64_t>(extractradius(e)) + allow);
+        const std::int32_t r = saturate32(static_cast<std::int64_t>(extractradius(e)) + allow);
         std::int32_t x = 0, y = 0;
         polartoxy(extractangle(e), r, x, y);
         const std::int64_t d = roundedlength(static_cast<std::int64_t>(x) - hdec, static_cast<std::int64_t>(y) - vdec);
         result = std::max(result, 2 * d);
     }
-    return saturate(result);
+    return saturate32(result);
 }
 
 void tradiilist::calcuncutdiashape(std::int32_t basedia, std::int32_t safetyallowance, std::int32_t hfitt,
                                    std::int32_t vfitt) {
     const std::int64_t diameter = basedia < 100 ? static_cast<std::int64_t>(basedia) * 100 : basedia;
-    const std::int32_t r = saturate(diameter / 2 - safetyallowance);
+    const std::int32_t r = saturate32(diameter / 2 - safetyallowance);
     for (int i = 0; i < kBlankPoints; ++i) {
         const double theta = static_cast<double>(i * 360) / kBlankPoints;
         std::int32_t bx = 0, by = 0;
@@ -69,7 +62,7 @@ void tradiilist::calcuncutdiashape(std::int32_t basedia, std::int32_t safetyallo
         // The blank's edge as seen from the fitting point.
         const std::int64_t x = static_cast<std::int64_t>(bx) - hfitt;
         const std::int64_t y = static_cast<std::int64_t>(by) - vfitt;
-        addradiilist(calcangle(static_cast<double>(x), static_cast<double>(y)), saturate(roundedlength(x, y)));
+        addradiilist(calcangle(static_cast<double>(x), static_cast<double>(y)), saturate32(roundedlength(x, y)));
     }
     convertshape(kBlankPoints);
 }
@@ -99,11 +92,11 @@ void tradiilist::calcuncutdiashapev2(std::int32_t basedia, std::int32_t safetyal
         ++passes;
     } while (dec >= 500 && passes < 4 && eye < 58);
 
-    ht = saturate(height);
+    ht = saturate32(height);
     htdir = 3;
     bridge = 15;
-    pd = saturate((bridge + eye) * 50 - dec + 250);
-    makeabed(saturate(eye * 50), saturate(depth * 50), saturate((eye + 2) * 50), 750, kBlankPoints);
+    pd = saturate32((bridge + eye) * 50 - dec + 250);
+    makeabed(saturate32(eye * 50), saturate32(depth * 50), saturate32((eye + 2) * 50), 750, kBlankPoints);
 }
 
 void tradiilist::makeabed(std::int32_t halfwidth, std::int32_t halfdepth, std::int32_t cornerradius,
@@ -123,8 +116,8 @@ void tradiilist::makeabed(std::int32_t halfwidth, std::int32_t halfdepth, std::i
         const double theta = static_cast<double>(static_cast<std::int64_t>(k) * 360) / npoints;
         std::int32_t cx = 0, cy = 0;
         polartoxy(theta, r, cx, cy);
-        x[k] = saturate(std::clamp<std::int64_t>(cx, -limitx, limitx));
-        y[k] = saturate(std::clamp<std::int64_t>(cy, -limity, limity));
+        x[k] = saturate32(std::clamp<std::int64_t>(cx, -limitx, limitx));
+        y[k] = saturate32(std::clamp<std::int64_t>(cy, -limity, limity));
     }
     makeradiilistfromxy(x, y);
     if (npoints > 0) {

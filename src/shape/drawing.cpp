@@ -17,6 +17,7 @@
 
 #include "kestrune/document/drill.hpp"
 #include "kestrune/shape/canvas.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/sincosmemo.hpp"
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/radiilist.hpp"
@@ -47,10 +48,6 @@ std::int64_t roundcoord(double v) {
 int tocanvas(std::int64_t v) { return static_cast<int>(std::clamp(v, -kCoordLimit, kCoordLimit)); }
 
 tpoint canvaspoint(std::int64_t x, std::int64_t y) { return {tocanvas(x), tocanvas(y)}; }
-
-std::int32_t saturate32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
-}
 
 // The three ":"-separated fields of an edge tick; missing ones are empty.
 void splitedgeentry(std::string_view s, std::string_view (&fields)[3]) {

@@ -7,7 +7,6 @@
 #include "kestrune/shape/fitting.hpp"
 
 #include <cmath>
-#include <limits>
 #include <numbers>
 
 #include "kestrune/trace/geometry.hpp"
@@ -17,12 +16,6 @@ namespace kestrune {
 namespace {
 
 constexpr double kDegPerRad = 180.0 / std::numbers::pi;
-
-std::int32_t saturate(std::int64_t v) {
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
-}
 
 // Pupillary-distance ranges: below this a value is a decentration, above
 // kMonoLimit a binocular distance, in between a monocular distance.
@@ -38,11 +31,11 @@ void transpose(std::int32_t& s, std::int32_t& c, std::int32_t& a, char form) {
     if (c == 0) return;
     const bool minusform = form == '-' || form == 'M' || form == 'N';
     if (minusform ? c <= 0 : c >= 0) return;
-    s = saturate(static_cast<std::int64_t>(s) + c);
-    c = saturate(-static_cast<std::int64_t>(c));
+    s = saturate32(static_cast<std::int64_t>(s) + c);
+    c = saturate32(-static_cast<std::int64_t>(c));
     std::int64_t axis = static_cast<std::int64_t>(a) + 90;
     if (axis > 180) axis -= 180;
-    a = saturate(axis);
+    a = saturate32(axis);
 }
 
 std::int32_t CalcLohPrism(std::int32_t p, std::int32_t n) {
@@ -62,8 +55,8 @@ std::int32_t CalcLohPrism(std::int32_t p, std::int32_t n) {
 
 std::int32_t convtodec(std::int32_t useval, std::int32_t framepd) {
     if (useval < kDecentrationLimit) return useval;
-    if (useval > kMonoLimit) return saturate((static_cast<std::int64_t>(framepd) - useval) / 2);
-    return saturate((static_cast<std::int64_t>(framepd) - 2 * static_cast<std::int64_t>(useval)) / 2);
+    if (useval > kMonoLimit) return saturate32((static_cast<std::int64_t>(framepd) - useval) / 2);
+    return saturate32((static_cast<std::int64_t>(framepd) - 2 * static_cast<std::int64_t>(useval)) / 2);
 }
 
 std::int32_t convtomono(std::int32_t enteredpd) {
@@ -74,8 +67,8 @@ std::int32_t convtomono(std::int32_t enteredpd) {
 std::int32_t fullconvtomono(std::int32_t enteredpd, std::int32_t framepd) {
     if (framepd == 0) return convtomono(enteredpd);
     const std::int64_t frame = millimetresbelow100(framepd);
-    if (enteredpd < kDecentrationLimit) return saturate(frame / 2 - enteredpd);
-    if (enteredpd > kMonoLimit) return saturate(static_cast<std::int64_t>(std::nearbyint(enteredpd / 100.0)) * 50);
+    if (enteredpd < kDecentrationLimit) return saturate32(frame / 2 - enteredpd);
+    if (enteredpd > kMonoLimit) return saturate32(static_cast<std::int64_t>(std::nearbyint(enteredpd / 100.0)) * 50);
     return enteredpd;
 }
 
@@ -91,11 +84,11 @@ std::int32_t calcsvhclht(std::int32_t ht, char htdircode, std::int32_t depth) {
         case '0':
             return 0;
         case '2':
-            return saturate(-static_cast<std::int64_t>(ht));
+            return saturate32(-static_cast<std::int64_t>(ht));
         case '3':
-            return saturate(ht - halfdepth);
+            return saturate32(ht - halfdepth);
         case '4':
-            return saturate(halfdepth - ht);
+            return saturate32(halfdepth - ht);
         default:
             return ht;
     }
@@ -131,13 +124,13 @@ std::int32_t tradiilist::calcboxht(std::int32_t ht, std::int32_t pd, std::int32_
         angle += gap > 600 ? 6 : gap > 400 ? 4 : gap > 200 ? 2 : 1;
     }
     // Without a find the height stays as converted above.
-    if (!found) return saturate(height);
+    if (!found) return saturate32(height);
 
     boxhtang = angle;
     if (b == 0) findabed();
     const double half = std::nearbyint(static_cast<double>(founddepth - b) / 2.0);
     const std::int64_t correction = static_cast<std::int64_t>(std::nearbyint(half / 50.0)) * 50;
-    return saturate(height - correction);
+    return saturate32(height - correction);
 }
 
 }  // namespace kestrune

@@ -33,12 +33,6 @@ constexpr std::int32_t kBoxXLimit = 5000;
 // An opposite pair summing to this or more is not taken as the diameter.
 constexpr std::int64_t kEdLimit = 10000;
 
-std::int32_t saturate(std::int64_t v) {
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
-}
-
 bool isvertical(double a) { return a == 90.0 || a == 270.0; }
 
 // An angle difference brought to 0 <= d < 360 when it is negative.
@@ -240,14 +234,14 @@ void tradiilist::findabed(bool rebuildxylists) {
         }
     }
 
-    a = saturate(static_cast<std::int64_t>(maxa) - mina);
-    b = saturate(static_cast<std::int64_t>(maxb) - minb);
+    a = saturate32(static_cast<std::int64_t>(maxa) - mina);
+    b = saturate32(static_cast<std::int64_t>(maxb) - minb);
     ed = static_cast<std::int32_t>(bestsum);
     edangle = bestangle;
     upper = maxb;
-    lower = saturate(-static_cast<std::int64_t>(minb));
+    lower = saturate32(-static_cast<std::int64_t>(minb));
     nasal = maxa;
-    temporal = saturate(-static_cast<std::int64_t>(mina));
+    temporal = saturate32(-static_cast<std::int64_t>(mina));
 }
 
 void tradiilist::findcirc() {

@@ -47,6 +47,12 @@ void polartoxy(double angle, std::int32_t radius, std::int32_t& x, std::int32_t&
 // 32-bit range; NaN gives 0.
 std::int32_t roundtoint32(double v);
 
+// v limited to the 32-bit range: sums and differences of coordinates and
+// radii are worked out in 64 bits and brought back with it.
+inline std::int32_t saturate32(std::int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(v);
+}
+
 // The points of a radii list as numbers, in list order: the angle and radius
 // each accessor reads, and (when built by makexylists) the coordinates behind
 // xlist and ylist.
