@@ -9,6 +9,7 @@
 #include "kestrune/support/text.hpp"
 #include "kestrune/trace/packedtraces.hpp"
 #include "kestrune/trace/radiilist.hpp"
+#include "fixtures/packedwriters.hpp"
 
 namespace kestrune::bench {
 namespace {
@@ -40,51 +41,6 @@ void appendasciiradii(std::string_view value, std::vector<std::int32_t>& radii) 
     }
     if (start < value.size()) radii.push_back(xstrtoint(value.substr(start)));
 }
-
-// Notation "4" is a stream of 4-bit values: words and bytes may start in the
-// middle of a byte. Bytes and unaligned words are written high half first;
-// a word on a byte boundary is little-endian.
-class nibblestream {
-public:
-    void nibble(unsigned v) {
-        v &= 0xF;
-        if (count_ % 2 == 0)
-            bytes_.push_back(static_cast<char>(v << 4));
-        else
-            bytes_.back() = static_cast<char>(static_cast<unsigned char>(bytes_.back()) | v);
-        ++count_;
-    }
-    void byte(std::int32_t v) {
-        const auto u = static_cast<std::uint8_t>(v);
-        nibble(u >> 4);
-        nibble(u);
-    }
-    void word(std::int32_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        if (aligned()) {
-            byte(u & 0xFF);
-            byte(u >> 8);
-        } else {
-            for (const int shift : {12, 8, 4, 0}) nibble(u >> shift);
-        }
-    }
-    bool aligned() const { return count_ % 2 == 0; }
-    const std::string& bytes() const { return bytes_; }
-    std::string& bytes() { return bytes_; }
-
-private:
-    std::string bytes_;
-    std::size_t count_ = 0;
-};
-
-// Switch values of notation "4".
-constexpr std::int32_t kWordToBytes = -32768;   // absolute words -> byte increments
-constexpr std::int32_t kBytesToNibbles = -128;  // byte increments -> 4-bit differences
-constexpr std::int32_t kBytesToWords = -127;    // byte increments -> absolute words
-constexpr unsigned kNibblesToBytes = 8;         // 4-bit differences -> byte increments
-
-bool fitsnibble(std::int64_t d) { return d >= -7 && d <= 7; }
-bool fitsincrement(std::int64_t d) { return d >= -126 && d <= 127; }
 
 }  // namespace
 
@@ -142,76 +98,6 @@ std::string syntheticjob(int n, char notation) {
     return packedjob(text, notation, error);
 }
 
-std::string encodetrc4(const std::vector<std::int32_t>& radii) {
-    nibblestream w;
-    enum class mode { word, increment, difference } m = mode::word;
-    std::int64_t prevstep = 0;
-    // Differences are taken against the increment read last, so they may
-    // only start right after an increment byte.
-    bool afterincrement = false;
-
-    const auto step = [&](std::size_t i) { return static_cast<std::int64_t>(radii[i]) - radii[i - 1]; };
-    for (std::size_t i = 0; i < radii.size(); ++i) {
-        if (i == 0) {
-            w.word(radii[0]);
-            continue;
-        }
-        const std::int64_t s = step(i);
-        if (m == mode::difference) {
-            if (fitsnibble(s - prevstep)) {
-                w.nibble(static_cast<unsigned>(s - prevstep));
-                prevstep = s;
-                continue;
-            }
-            w.nibble(kNibblesToBytes);
-            m = mode::increment;
-            afterincrement = false;
-        }
-        if (!fitsincrement(s)) {
-            if (m == mode::increment) w.byte(kBytesToWords);
-            w.word(radii[i]);
-            w.word(kWordToBytes);
-            m = mode::increment;
-            afterincrement = false;
-            continue;
-        }
-        if (m == mode::word) {
-            w.word(kWordToBytes);
-            m = mode::increment;
-            afterincrement = false;
-        }
-        // A run of differences pays for its switch when the next step is
-        // close as well.
-        const bool run =
-            afterincrement && fitsnibble(s - prevstep) && i + 1 < radii.size() && fitsnibble(step(i + 1) - s);
-        if (run) {
-            w.byte(kBytesToNibbles);
-            w.nibble(static_cast<unsigned>(s - prevstep));
-            m = mode::difference;
-        } else {
-            w.byte(static_cast<std::int32_t>(s));
-            afterincrement = true;
-        }
-        prevstep = s;
-    }
-    // Ends on a byte boundary with switches that give no point, then one
-    // spare byte: a value is never read from the last byte.
-    if (!w.aligned()) {
-        if (m == mode::word) {
-            w.word(kWordToBytes);
-            m = mode::increment;
-        }
-        if (m == mode::increment) w.byte(kBytesToNibbles);
-        w.nibble(kNibblesToBytes);
-    }
-    w.bytes().push_back('\0');
-
-    std::string escaped;
-    escaped.reserve(w.bytes().size() + w.bytes().size() / 8);
-    for (const char c : w.bytes()) writebyte(escaped, static_cast<unsigned char>(c));
-    return escaped;
-}
-
 std::string packedjob(const std::string& asciijob, char notation, std::string& error) {
     error.clear();
     if (notation != '3' && notation != '4') {
@@ -233,7 +119,7 @@ std::string packedjob(const std::string& asciijob, char notation, std::string& e
         std::string bytes;
         std::vector<std::int32_t> back;
         if (notation == '4') {
-            bytes = encodetrc4(radii);
+            bytes = fixtures::escaped(fixtures::encodetrc4(radii));
             back = converttrcfmt4(unpackstr(bytes));
         } else {
             tradiilist writer;

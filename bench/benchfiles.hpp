@@ -19,14 +19,10 @@ std::vector<std::int32_t> syntheticradii(int n);
 // right one.
 std::string syntheticjob(int n, char notation);
 
-// Notation "4" bytes of radii (escaped, ready to follow "R="): the first
-// radius absolute, steps as byte increments, runs of nearly equal steps as
-// 4-bit differences, and an absolute word for a step too large for a byte.
-std::string encodetrc4(const std::vector<std::int32_t>& radii);
-
 // The same job with every ASCII outline rewritten in notation '3' or '4': its
 // format record says so and its radius records become one packed record.
-// Every other record is kept as it stands. Each packed record is decoded again
+// Every other record is kept as it stands (notation '4' written by the test
+// fixtures' writer, tests/fixtures/packedwriters). Each packed record is decoded again
 // and compared with the radii it came from. Empty, with the reason in error,
 // when the job has an uneven trace (angle records), no ASCII outline, or a
 // packed record that does not give its radii back.
