@@ -9,6 +9,7 @@
 // is shown, and quits (exit status 1 when the picture cannot be saved).
 #include <QBuffer>
 #include <QByteArray>
+#include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
     kestrune::KestruneApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kestrune"));
     app.setDesktopFileName(QStringLiteral("kestrune"));
+    // The installed icon (or the one the first start registered), for the
+    // title bars and task lists that take it from the window.
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("kestrune")));
     // The arguments as bytes, after the toolkit took its own options out.
     kestrune::setruntimeparameters(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     kestrune::installmessagedialog();
