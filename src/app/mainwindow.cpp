@@ -349,7 +349,7 @@ TKestrunefm::TKestrunefm(QWidget* parent) : QMainWindow(parent) {
 TKestrunefm::~TKestrunefm() {
     // A worker still reading must end before the window it reports to.
     pending_ = nullptr;
-    if (watcher_.isRunning()) {
+    if (busy_) {
         watcher_.disconnect(this);
         watcher_.waitForFinished();
         discard(watcher_.result());
@@ -542,7 +542,7 @@ void TKestrunefm::ShowAgain() { Showfile(Shownfile); }
 
 void TKestrunefm::Image2Click() { ShowAgain(); }
 
-bool TKestrunefm::loading() const { return watcher_.isRunning() || pending_ != nullptr || redrawtimer_.isActive(); }
+bool TKestrunefm::loading() const { return busy_ || pending_ != nullptr || redrawtimer_.isActive(); }
 
 void TKestrunefm::closefile() {
     ++requested_;  // what is under way is no longer wanted
@@ -567,10 +567,11 @@ void TKestrunefm::closefile() {
 // overwritten by an earlier one; a request that comes meanwhile waits, and
 // replaces any that waited before it.
 void TKestrunefm::startjob(tjob job) {
-    if (watcher_.isRunning()) {
+    if (busy_) {
         pending_ = std::move(job);
         return;
     }
+    busy_ = true;
     watcher_.setFuture(QtConcurrent::run(std::move(job)));
     setCursor(Qt::BusyCursor);
     if (!progresstimer_.isActive() && !Progress->isVisible()) progresstimer_.start();
@@ -585,6 +586,7 @@ void TKestrunefm::jobfinished() {
         watcher_.setFuture(QtConcurrent::run(std::move(next)));
         return;
     }
+    busy_ = false;
     unsetCursor();
     progresstimer_.stop();
     Progress->hide();
@@ -708,7 +710,7 @@ void TKestrunefm::closeEvent(QCloseEvent* event) {
     // the clean-up waits for it (the destructor).
     pending_ = nullptr;
     ++requested_;
-    if (watcher_.isRunning()) {
+    if (busy_) {
         cleanuplater_ = true;
     } else {
         FormClose();

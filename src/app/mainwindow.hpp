@@ -200,6 +200,9 @@ private:
     bool hascurrent_ = false;
     int drawnside_ = pictureboxwidth;  // in device pixels, as drawingside()
     unsigned requested_ = 0;  // the latest request's ticket
+    // A worker was started and its result not taken yet. Not the future's
+    // own state: a worker may have finished while its signal still waits.
+    bool busy_ = false;
     QFutureWatcher<tloadresult> watcher_;
     tjob pending_;  // the request that waits for the worker
     QTimer redrawtimer_;

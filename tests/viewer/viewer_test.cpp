@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 
@@ -642,16 +643,34 @@ private slots:
     }
 
     // The window closes at once while a file loads; the clean-up waits for
-    // the worker and removes what it drew.
+    // the worker and removes what it drew. So it does when the worker has
+    // just finished and its result has not reached the window yet.
     void closingWhileAFileLoads() {
+        for (const bool finished : {false, true}) {
+            auto& w = shownwindow();
+            const fs::path job = sample("late.oma", filetext(trace('R', oval(36))));
+            w.Showfile(job.string());
+            if (finished) QThreadPool::globalInstance()->waitForDone();
+            QVERIFY(w.close());
+            QVERIFY(!w.isVisible());
+            window.reset();
+            QVERIFY2(!fs::exists(workfolder() / "__TMP_OMA_lateR.jpeg"), finished ? "finished" : "reading");
+            QVERIFY(fs::exists(workfolder() / "late_OMAData.csv"));
+        }
+    }
+
+    // A file asked for while the one before has finished, but before its
+    // result reached the window: the earlier result is taken and its
+    // pictures go, the later file is shown.
+    void aRequestRightAfterAWorkerFinished() {
         auto& w = shownwindow();
-        const fs::path job = sample("late.oma", filetext(trace('R', oval(36))));
-        w.Showfile(job.string());
-        QVERIFY(w.close());
-        QVERIFY(!w.isVisible());
-        window.reset();
-        QVERIFY(!fs::exists(workfolder() / "__TMP_OMA_lateR.jpeg"));
-        QVERIFY(fs::exists(workfolder() / "late_OMAData.csv"));
+        w.Showfile(sample("early.oma", filetext(trace('R', oval(36)))).string());
+        QThreadPool::globalInstance()->waitForDone();
+        show(w, sample("later.oma", filetext(trace('R', oval(40)))));
+        QCOMPARE(w.windowTitle(), QStringLiteral("later.oma"));
+        QVERIFY(haspicture(w.Image1));
+        QVERIFY(!fs::exists(workfolder() / "__TMP_OMA_earlyR.jpeg"));
+        QVERIFY(fs::exists(workfolder() / "__TMP_OMA_laterR.jpeg"));
     }
 
     void menusAndShortcuts() {
