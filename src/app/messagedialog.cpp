@@ -66,8 +66,11 @@ void setdialogmainwindow(QWidget* window) { mainwindowslot() = window; }
 TQVTDialogFrm::TQVTDialogFrm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QApplication::applicationDisplayName());
     setFont(uifont(11));
+    // White, whatever the desktop's colours: so its text is black too, or
+    // a dark desktop's light text would vanish on it.
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
     setAutoFillBackground(true);
     resize(dialogwidth, dialogheight);

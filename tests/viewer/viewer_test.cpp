@@ -870,6 +870,34 @@ private slots:
         QCOMPARE(dialog.exec(), 2);
     }
 
+    // On a desktop with dark colours the message stays readable: the dialog
+    // keeps its white ground, and its text is black on it.
+    void messageDialogReadableOnADarkDesktop() {
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        QApplication::setPalette(dark);
+        {
+            kestrune::TQVTDialogFrm dialog;
+            dialog.pSet_TitleStr(QStringLiteral("A title"));
+            dialog.pSet_MessageStr(QStringLiteral("A message"));
+            dialog.pSet_Buttons({kestrune::tbuttonkind::OK});
+            const QColor ground = dialog.palette().color(QPalette::Window);
+            for (const QLabel* label : {dialog.TitleLbl, dialog.MessageLbl}) {
+                const QColor text = label->palette().color(QPalette::WindowText);
+                QVERIFY2(std::abs(text.lightness() - ground.lightness()) > 128, qPrintable(label->objectName()));
+            }
+            const QPushButton* ok = dialog.BottomPnl->findChild<QPushButton*>(QStringLiteral("OK"));
+            QVERIFY(ok);
+            QVERIFY(std::abs(ok->palette().color(QPalette::ButtonText).lightness() -
+                             ok->palette().color(QPalette::Button).lightness()) > 128);
+        }
+        QApplication::setPalette(before);
+    }
+
     void overlayAndDialogPlacement() {
         const QRect screen(0, 0, 1024, 768);
         QCOMPARE(kestrune::TBlockFrm::overlaygeometry(QRect(100, 100, 200, 150), screen), QRect(100, 100, 300, 250));
