@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "cli.hpp"
-#include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/messages.hpp"
 #include "kestrune/support/settings.hpp"
 #include "testsupport.hpp"

@@ -13,6 +13,7 @@
 // Support: text and numbers, string lists, files, settings, messages.
 #include "kestrune/support/files.hpp"
 #include "kestrune/support/messages.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/settings.hpp"
 #include "kestrune/support/stringlist.hpp"
 #include "kestrune/support/text.hpp"

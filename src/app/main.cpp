@@ -22,6 +22,7 @@
 #include "application.hpp"
 #include "commandline.hpp"
 #include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/memory.hpp"
 #include "kestrune/support/settings.hpp"
 #include "mainwindow.hpp"

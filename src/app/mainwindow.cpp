@@ -30,6 +30,7 @@
 #include "fileregistration.hpp"
 #include "kestrune/document/labels.hpp"
 #include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/text.hpp"
 #include "messagedialog.hpp"
 #include "uifont.hpp"

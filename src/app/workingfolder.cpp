@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/text.hpp"
 
 namespace kestrune {

@@ -6,7 +6,7 @@
 
 #include "batch.hpp"
 #include "cli.hpp"
-#include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/text.hpp"
 #include "showfile.hpp"
 #include "workingfolder.hpp"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "homesandbox.hpp"
 #include "testsupport.hpp"
 #include "workingfolder.hpp"

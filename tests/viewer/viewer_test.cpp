@@ -43,7 +43,7 @@
 #include "homesandbox.hpp"
 #include "fileregistration.hpp"
 #include "kestrune/document/labels.hpp"
-#include "kestrune/support/files.hpp"
+#include "kestrune/support/runtimeparameters.hpp"
 #include "kestrune/support/messages.hpp"
 #include "kestrune/support/settings.hpp"
 #include "mainwindow.hpp"
