@@ -1,9 +1,9 @@
 #include "kestrune/trace/packedtraces.hpp"
 
 #include <algorithm>
-#include <limits>
 
 #include "kestrune/support/text.hpp"
+#include "kestrune/trace/geometry.hpp"
 #include "kestrune/trace/radiilist.hpp"
 
 namespace kestrune {
@@ -20,11 +20,6 @@ inline std::int32_t wrap16(std::int32_t v) { return static_cast<std::int16_t>(st
 
 // 16-bit little-endian value of bytes k and k + 1, two's complement.
 inline std::int32_t word16(std::string_view b, std::size_t k) { return wrap16(byteat(b, k) | (byteat(b, k + 1) << 8)); }
-
-inline std::int64_t clamp32(std::int64_t v) {
-    return std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                    std::numeric_limits<std::int32_t>::max());
-}
 
 // How many radii to set room for: never more than the data can produce.
 inline std::size_t reservefor(std::int64_t room, std::size_t bound) {
@@ -66,13 +61,13 @@ public:
                     currradius_ = value;
                     break;
                 case incrementalmode:
-                    currradius_ = clamp32(currradius_ + value);
+                    currradius_ = saturate32(currradius_ + value);
                     startincrement_ = value;
                     currdifference_ = 0;
                     break;
                 default:  // differentialmode
-                    currdifference_ = clamp32(currdifference_ + value);
-                    currradius_ = clamp32(currradius_ + startincrement_ + currdifference_);
+                    currdifference_ = saturate32(currdifference_ + value);
+                    currradius_ = saturate32(currradius_ + startincrement_ + currdifference_);
                     break;
             }
             out.push_back(static_cast<std::int32_t>(currradius_));
@@ -234,7 +229,7 @@ std::vector<std::int32_t> decodetrcb(std::string_view bytes, std::int64_t room) 
     out.reserve(reservefor(room, bytes.size() - p + 1));
     out.push_back(static_cast<std::int32_t>(radius));
     for (; p < bytes.size() && static_cast<std::int64_t>(out.size()) < room; ++p) {
-        radius = clamp32(radius + static_cast<unsigned char>(bytes[p]) - 127);
+        radius = saturate32(radius + static_cast<unsigned char>(bytes[p]) - 127);
         out.push_back(static_cast<std::int32_t>(radius));
     }
     return out;
