@@ -49,11 +49,7 @@ int renderfile(const std::string& filename, const std::string& out, char eye, in
     tomafileobj doc;
     if (!readdocument(filename, doc, ctx)) return exitfailure;
     // The input file is never replaced by its own picture, nor by another's.
-    std::error_code ec;
-    if (fs::equivalent(filename, out, ec)) {
-        ctx.error("render: OUT is FILE itself: " + out);
-        return exitfailure;
-    }
+    if (refusedasinputitself("render", filename, out, ctx)) return exitfailure;
     if (inputs && inputs->contains(out)) {
         ctx.error("render: " + out + ": is an input file; not overwritten");
         return exitfailure;

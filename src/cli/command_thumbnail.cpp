@@ -11,17 +11,14 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "cli.hpp"
+#include "outputnames.hpp"
 #include "kestrune/document/omafile.hpp"
 #include "kestrune/shape/cairocanvas.hpp"
 #include "kestrune/shape/picture.hpp"
 #include "kestrune/trace/radiilist.hpp"
-
-namespace fs = std::filesystem;
 
 namespace kestrune::cli {
 namespace {
@@ -69,11 +66,7 @@ int command_thumbnail(const tparsedargs& args, tcontext& ctx) {
     }
     tomafileobj doc;
     if (!readdocument(filename, doc, ctx)) return exitfailure;
-    std::error_code ec;
-    if (fs::equivalent(filename, out, ec)) {
-        ctx.error("thumbnail: OUT is FILE itself: " + out);
-        return exitfailure;
-    }
+    if (refusedasinputitself("thumbnail", filename, out, ctx)) return exitfailure;
 
     tradiilist radlist, rightlist, leftlist;
     radlist.extractradiilistfromomalist2(doc.omalist, &rightlist, &leftlist, true);

@@ -14,6 +14,13 @@ bool isfolder(const std::string& name) {
     return fs::is_directory(fs::status(name, ec));
 }
 
+bool refusedasinputitself(const char* command, const std::string& filename, const std::string& out, tcontext& ctx) {
+    std::error_code ec;
+    if (!fs::equivalent(filename, out, ec)) return false;
+    ctx.error(std::string(command) + ": OUT is FILE itself: " + out);
+    return true;
+}
+
 bool refusedasfolder(const std::string& out, bool looksasfile) {
     if (isfolder(out)) return false;
     std::error_code ec;

@@ -1,5 +1,5 @@
 // Names of the files that render and convert write into an output folder
-// for many inputs, and the guard that keeps them off the inputs.
+// for many inputs, and the guards that keep outputs off the inputs.
 #pragma once
 
 #include <sys/types.h>
@@ -23,6 +23,11 @@ bool isfolder(const std::string& name);
 // above it without search rights) is not refused here: writing each output
 // then says why it fails.
 bool refusedasfolder(const std::string& out, bool looksasfile);
+
+// Whether out names filename itself, under any name: an output is never
+// written over the file it is made from. Says so ("COMMAND: OUT is FILE
+// itself: OUT") when it does.
+bool refusedasinputitself(const char* command, const std::string& filename, const std::string& out, tcontext& ctx);
 
 // One output path per input, in folder: the input's path below its folder
 // operand (its bare name for a file named directly), with its extension
